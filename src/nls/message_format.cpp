@@ -1,0 +1,85 @@
+#include "nls/message_format.h"
+
+#include <charconv>
+
+namespace cfgout {
+
+namespace {
+
+void AppendArg(std::string& out, const FormatArg& arg, char conversion) {
+  if (conversion == 'd') {
+    std::int64_t value = 0;
+    if (const auto* number = std::get_if<std::int64_t>(&arg)) {
+      value = *number;
+    } else {
+      // A text given for %d: print the leading integer it spells, as atoi would.
+      std::string_view text = std::get<std::string_view>(arg);
+      std::from_chars(text.data(), text.data() + text.size(), value);
+    }
+    char digits[24];
+    auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+    return;
+  }
+  if (const auto* text = std::get_if<std::string_view>(&arg)) {
+    out.append(*text);
+  } else {
+    char digits[24];
+    auto result = std::to_chars(digits, digits + sizeof digits, std::get<std::int64_t>(arg));
+    out.append(digits, result.ptr);
+  }
+}
+
+}  // namespace
+
+void AppendFormatted(std::string& out, std::string_view format,
+                     std::initializer_list<FormatArg> args) {
+  const FormatArg* next = args.begin();
+  std::size_t i = 0;
+  while (i < format.size()) {
+    std::size_t percent = format.find('%', i);
+    if (percent == std::string_view::npos || percent + 1 >= format.size()) {
+      out.append(format.substr(i));
+      return;
+    }
+    out.append(format.substr(i, percent - i));
+    char conversion = format[percent + 1];
+    if (conversion == '%') {
+      out.push_back('%');
+    } else if (conversion == 's' || conversion == 'd') {
+      if (next != args.end()) AppendArg(out, *next++, conversion);
+    } else {
+      out.append(format.substr(percent, 2));
+    }
+    i = percent + 2;
+  }
+}
+
+std::string FormatText(std::string_view format, std::initializer_list<FormatArg> args) {
+  std::string out;
+  out.reserve(format.size() + 32);
+  AppendFormatted(out, format, args);
+  return out;
+}
+
+void AppendHtmlEscaped(std::string& out, std::string_view text) {
+  for (char c : text) {
+    switch (c) {
+      case '&': out.append("&amp;"); break;
+      case '<': out.append("&lt;"); break;
+      case '>': out.append("&gt;"); break;
+      case '"': out.append("&quot;"); break;
+      case '\'': out.append("&#39;"); break;
+      default: out.push_back(c);
+    }
+  }
+}
+
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendHtmlEscaped(out, text);
+  return out;
+}
+
+}  // namespace cfgout
