@@ -1,0 +1,60 @@
+#include "html/page_status.h"
+
+#include <utility>
+
+#include "nls/message_lookup.h"
+
+namespace cfgout {
+
+namespace {
+
+std::string StatusMessage(int id, const char* defaultText) {
+  const char* text = nlsGetString(kSlotConfigMessages, 2, id, defaultText);
+  return text != nullptr ? std::string(text) : std::string(defaultText);
+}
+
+}  // namespace
+
+PageStatus MakeInitialPageStatus() {
+  PageStatus status;
+  InitPageStatus(status);
+  return status;
+}
+
+void InitPageStatus(PageStatus& status) {
+  status.success = 1;
+  status.fieldError.reset();
+  status.messageText = StatusMessage(kMsgStatusReady, "Ready");
+  status.messageType = kStatusReady;
+  status.helpPage.reset();
+  status.helpTopic.reset();
+  status.appletFlag = 0;
+  status.appletExtra.reset();
+}
+
+void BeginOutputHandler(PageStatus& status) {
+  status.fieldError.reset();
+  status.messageType = kStatusDone;
+  status.messageText = StatusMessage(
+      kMsgStatusChangesDone, "The requested configuration changes have been completed successfully.");
+  status.success = 1;
+}
+
+void RejectField(PageStatus& status, std::string message) {
+  status.messageType = kStatusError;
+  status.messageText = message;
+  status.fieldError = std::move(message);
+  status.success = 0;
+}
+
+void SetStatusMessage(PageStatus& status, std::string_view type, std::string message) {
+  status.messageType = type;
+  status.messageText = std::move(message);
+}
+
+void FailStatus(PageStatus& status, std::string message) {
+  SetStatusMessage(status, kStatusError, std::move(message));
+  status.success = 0;
+}
+
+}  // namespace cfgout
