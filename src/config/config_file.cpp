@@ -1,0 +1,375 @@
+#include "config/config_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "config/config_write_hooks.h"
+
+namespace cfgout {
+
+namespace {
+
+constexpr std::string_view kIncludeKeyword = "configfile";
+constexpr std::string_view kRcaIncludeKeyword = "rcaconfigfile";
+constexpr std::size_t kIoBufferSize = 64 * 1024;
+
+ConfigWriteHook g_writeHook = nullptr;
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Compares like strncasecmp: the end of a view counts as a terminating NUL.
+int CompareIgnoringCase(std::string_view a, std::string_view b, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char ca = static_cast<unsigned char>(i < a.size() ? AsciiLower(a[i]) : '\0');
+    const unsigned char cb = static_cast<unsigned char>(i < b.size() ? AsciiLower(b[i]) : '\0');
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == '\0') return 0;
+  }
+  return 0;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view keyword) {
+  return text.size() >= keyword.size() &&
+         CompareIgnoringCase(text.substr(0, keyword.size()), keyword, keyword.size()) == 0;
+}
+
+// A completed line: if it is an include line, note the file it names. The
+// line is looked at as a C string, so a NUL byte ends it here.
+void NoteInclude(const std::string& text, std::vector<std::string>& includeList) {
+  std::string_view line(text.c_str());
+  if (StartsWithIgnoringCase(line, kIncludeKeyword)) {
+    HTTPDAddNewConfigFile(includeList, line.substr(kIncludeKeyword.size()));
+  } else if (StartsWithIgnoringCase(line, kRcaIncludeKeyword)) {
+    HTTPDAddNewConfigFile(includeList, line.substr(kRcaIncludeKeyword.size()));
+  }
+}
+
+// Reads the whole file into `lines`, one node per line (terminator kept),
+// splitting lines longer than kMaxReadLineLength. A read error ends the file
+// like the end of file does. The last node holds what follows the last
+// terminator, so it is empty when the file ends with "\n" or is empty.
+void ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList) {
+  LineNode* current = &lines.Append(std::string());
+  std::string buffer(kIoBufferSize, '\0');
+  for (;;) {
+    ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    const char* pos = buffer.data();
+    const char* end = pos + got;
+    while (pos < end) {
+      const std::size_t room = kMaxReadLineLength - current->text.size();
+      const std::size_t avail = static_cast<std::size_t>(end - pos);
+      const std::size_t window = avail < room ? avail : room;
+      const auto* newline = static_cast<const char*>(std::memchr(pos, '\n', window));
+      const std::size_t take = newline != nullptr ? static_cast<std::size_t>(newline - pos) + 1 : window;
+      current->text.append(pos, take);
+      pos += take;
+      if (newline != nullptr || current->text.size() == kMaxReadLineLength) {
+        // A line that grew over several reads may hold spare capacity.
+        if (current->text.capacity() > current->text.size() + 32) current->text.shrink_to_fit();
+        NoteInclude(current->text, includeList);
+        auto* next = new LineNode;
+        next->prev = current;
+        current->next = next;
+        current = next;
+      }
+    }
+  }
+}
+
+int OpenForReading(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    // Like fopen(path, "a+"): creates the file empty when it does not exist.
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  }
+  return fd;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The file that writing `path` really replaces: symbolic links are followed
+// (also a dangling one, whose target is then created), so that the link
+// itself stays in place. Empty when the links loop.
+std::string ResolveWriteTarget(const std::string& path) {
+  std::string current = path;
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    for (;;) {
+      const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+      if (n < 0) return current;  // vanished meanwhile: write the path itself
+      if (static_cast<std::size_t>(n) < target.size()) {
+        target.resize(static_cast<std::size_t>(n));
+        break;
+      }
+      target.resize(target.size() * 2);
+    }
+    if (!target.empty() && target.front() == '/') {
+      current = std::move(target);
+    } else {
+      current = DirectoryOf(current) + "/" + target;
+    }
+  }
+  errno = ELOOP;
+  return std::string();
+}
+
+// Runs the test hook for `step`; true (with errno set) when it injects a failure.
+bool Injected(ConfigWriteStep step, const std::string& target) {
+  if (g_writeHook == nullptr) return false;
+  const int err = g_writeHook(step, target.c_str());
+  if (err == 0) return false;
+  errno = err;
+  return true;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size, const std::string& target) {
+  while (size > 0) {
+    if (Injected(ConfigWriteStep::kWriteData, target)) return false;
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes the lines to a temporary file beside the target and renames it over
+// the target. On failure the target is untouched and the temporary removed.
+bool ReplaceFile(const std::string& path, const LineList& lines) {
+  const std::string target = ResolveWriteTarget(path);
+  if (target.empty()) return false;
+
+  struct stat original {};
+  const bool exists = ::stat(target.c_str(), &original) == 0;
+  if (exists && !S_ISREG(original.st_mode)) {
+    // Renaming over a directory, device or pipe would replace the node
+    // itself; only regular files are configuration files.
+    errno = EINVAL;
+    return false;
+  }
+
+  const std::string directory = DirectoryOf(target);
+  const std::size_t slash = target.rfind('/');
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string temp = directory + "/." + base + ".cfgout-XXXXXX";
+
+  if (Injected(ConfigWriteStep::kCreateTemp, target)) return false;
+  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+
+  bool ok = true;
+  if (exists) {
+    // Owner first: changing it may clear set-id bits that the mode restores.
+    if (original.st_uid != ::geteuid() || original.st_gid != ::getegid()) {
+      (void)::fchown(fd, original.st_uid, original.st_gid);  // allowed to fail without privileges
+    }
+    ok = ::fchmod(fd, original.st_mode & 07777) == 0;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ok = ::fchmod(fd, 0666 & ~mask) == 0;
+  }
+
+  if (ok) {
+    std::string buffer;
+    buffer.reserve(kIoBufferSize);
+    for (const LineNode* line = lines.first(); ok && line != nullptr; line = line->next) {
+      if (buffer.size() + line->text.size() > kIoBufferSize && !buffer.empty()) {
+        ok = WriteAll(fd, buffer.data(), buffer.size(), target);
+        buffer.clear();
+      }
+      if (line->text.size() >= kIoBufferSize) {
+        ok = ok && WriteAll(fd, line->text.data(), line->text.size(), target);
+      } else {
+        buffer += line->text;
+      }
+    }
+    if (ok && !buffer.empty()) ok = WriteAll(fd, buffer.data(), buffer.size(), target);
+  }
+  if (ok) ok = !Injected(ConfigWriteStep::kSyncData, target) && ::fsync(fd) == 0;
+
+  int saved = errno;
+  const bool injectedClose = ok && Injected(ConfigWriteStep::kCloseTemp, target);
+  if (injectedClose) saved = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  if (injectedClose) ok = false;
+
+  if (ok) {
+    if (Injected(ConfigWriteStep::kRename, target) || ::rename(temp.c_str(), target.c_str()) != 0) {
+      ok = false;
+      saved = errno;
+    }
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    errno = saved;
+    return false;
+  }
+
+  // Make the rename itself durable. Some file systems refuse fsync on a
+  // directory; the file is replaced by then, so that is not a failure.
+  const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    (void)::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetConfigWriteHook(ConfigWriteHook hook) { g_writeHook = hook; }
+
+ConfigFile& ConfigHandle::AddFile(std::string path) {
+  auto file = std::make_unique<ConfigFile>();
+  file->path = std::move(path);
+  ConfigFile* previous = last();
+  file->prev = previous;
+  files_.push_back(std::move(file));
+  ConfigFile* added = files_.back().get();
+  if (previous != nullptr) previous->next = added;
+  return *added;
+}
+
+std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path) {
+  if (path == nullptr || *path == '\0') return nullptr;
+  std::vector<std::string> includeList{std::string(path)};
+  auto handle = std::make_unique<ConfigHandle>();
+  // The include list grows while it is read: breadth-first order.
+  for (std::size_t i = 0; i < includeList.size(); ++i) {
+    const int fd = OpenForReading(includeList[i]);
+    if (fd < 0) {
+      if (i == 0) return nullptr;
+      continue;
+    }
+    ConfigFile& file = handle->AddFile(includeList[i]);
+    ReadLines(fd, file.lines, includeList);
+    ::close(fd);
+  }
+  return handle;
+}
+
+std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const std::string& path) {
+  return HTTPDConfigOpen(path.c_str());
+}
+
+int HTTPDConfigWrite(const ConfigHandle& handle) {
+  // Every line would pass the classification of IsWriteLine (all of its
+  // results allow writing), so lines are written without asking it.
+  for (const ConfigFile& file : handle) {
+    if (file.path.empty()) return -1;
+    if (!ReplaceFile(file.path, file.lines)) return -1;
+  }
+  return 0;
+}
+
+int HTTPDConfigClose(std::unique_ptr<ConfigHandle> handle, bool write) {
+  if (!handle) return -1;
+  int result = 0;
+  if (write && HTTPDConfigWrite(*handle) != 0) result = -1;
+  handle.reset();
+  return result;
+}
+
+void HTTPDAddNewConfigFile(std::vector<std::string>& includeList, std::string_view text) {
+  std::size_t start = 0;
+  while (start < text.size() && (text[start] == ' ' || text[start] == '\t')) ++start;
+  if (start == text.size()) return;
+  const char next = text[start];
+  if (next == '\r' || next == '\n' || next == '#') return;
+  std::string name(text.substr(start));
+  for (std::size_t i = 1; i < name.size(); ++i) {
+    if (name[i] == '#' && name[i - 1] != '\\') {
+      name.resize(i);
+      break;
+    }
+  }
+  while (!name.empty()) {
+    const char c = name.back();
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') break;
+    name.pop_back();
+  }
+  if (name.empty()) return;
+  for (const std::string& known : includeList) {
+    if (known == name) return;
+  }
+  includeList.push_back(std::move(name));
+}
+
+int IsWriteLine(std::string_view line) {
+  constexpr std::string_view kSeparators = " \t\n";
+  const std::size_t begin = line.find_first_not_of(kSeparators);
+  if (begin == std::string_view::npos) return 3;
+  std::size_t end = line.find_first_of(kSeparators, begin);
+  if (end == std::string_view::npos) end = line.size();
+  const std::string_view word = line.substr(begin, end - begin);
+  if (std::string_view("\"#()@{}").find(word.front()) != std::string_view::npos) return 2;
+  if (word.find('=') != std::string_view::npos || word.find('@') != std::string_view::npos ||
+      word.find("PicsRule-1.0") != std::string_view::npos) {
+    return 2;
+  }
+  return line.find_first_not_of(kSeparators, end) == std::string_view::npos ? 4 : 1;
+}
+
+char* strupr(char* s) {
+  if (s != nullptr) {
+    for (char* p = s; *p != '\0'; ++p) *p = AsciiUpper(*p);
+  }
+  return s;
+}
+
+char* strlwr(char* s) {
+  if (s != nullptr) {
+    for (char* p = s; *p != '\0'; ++p) *p = AsciiLower(*p);
+  }
+  return s;
+}
+
+std::string& strupr(std::string& s) {
+  for (char& c : s) c = AsciiUpper(c);
+  return s;
+}
+
+std::string& strlwr(std::string& s) {
+  for (char& c : s) c = AsciiLower(c);
+  return s;
+}
+
+int stricmp(const char* a, const char* b) {
+  if (a == nullptr || b == nullptr) return a == b ? 0 : (a == nullptr ? -1 : 1);
+  return CompareIgnoringCase(a, b, static_cast<std::size_t>(-1));
+}
+
+int strnicmp(const char* a, const char* b, std::size_t n) {
+  if (a == nullptr || b == nullptr) return a == b ? 0 : (a == nullptr ? -1 : 1);
+  return CompareIgnoringCase(std::string_view(a, ::strnlen(a, n)), std::string_view(b, ::strnlen(b, n)), n);
+}
+
+int stricmp(std::string_view a, std::string_view b) {
+  return CompareIgnoringCase(a, b, static_cast<std::size_t>(-1));
+}
+
+int strnicmp(std::string_view a, std::string_view b, std::size_t n) { return CompareIgnoringCase(a, b, n); }
+
+}  // namespace cfgout

@@ -1,0 +1,126 @@
+#pragma once
+// The proxy configuration as a chain of files, each a list of lines.
+//
+// Usage (one request):
+//   std::unique_ptr<ConfigHandle> cfg = HTTPDConfigOpen(ruleFile);
+//   if (!cfg) { ...message 8... }
+//   ... read and edit through the directive operations ...
+//   if (status.success == 1 && HTTPDConfigWrite(*cfg) == -1) { ...message 10... }
+//   HTTPDConfigClose(std::move(cfg), false);
+//
+// Reading follows "configfile" and "rcaconfigfile" include lines breadth
+// first; every file is kept byte for byte (terminators, NUL bytes, invalid
+// UTF-8 and a missing final newline included) so that writing without edits
+// reproduces it exactly. Writing replaces each file atomically (temporary
+// file in the same directory, fsync, rename), never truncating in place.
+
+#include <cstddef>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/line_list.h"
+
+namespace cfgout {
+
+// Lines read from a file hold at most this many bytes; a longer line is
+// kept as several nodes of this size and a rest, rejoined on writing.
+inline constexpr std::size_t kMaxReadLineLength = 1023;
+
+// One file of the configuration. The records of a handle are linked through
+// next/prev in chain order (main file first); the handle owns them.
+struct ConfigFile {
+  std::string path;   // as given: RULE_FILE for the main file, else as written on the include line
+  LineList lines;     // the file's lines; empty only after every line was removed
+  ConfigFile* next = nullptr;
+  ConfigFile* prev = nullptr;
+};
+
+// The open configuration: the chain of file records, main file first, then
+// the included files in the order they were found.
+class ConfigHandle {
+ public:
+  class iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = ConfigFile;
+    using difference_type = std::ptrdiff_t;
+    using pointer = ConfigFile*;
+    using reference = ConfigFile&;
+    iterator() = default;
+    explicit iterator(ConfigFile* file) : file_(file) {}
+    reference operator*() const { return *file_; }
+    pointer operator->() const { return file_; }
+    iterator& operator++() { file_ = file_->next; return *this; }
+    iterator operator++(int) { iterator old = *this; file_ = file_->next; return old; }
+    bool operator==(const iterator&) const = default;
+   private:
+    ConfigFile* file_ = nullptr;
+  };
+
+  ConfigHandle() = default;
+  ConfigHandle(const ConfigHandle&) = delete;
+  ConfigHandle& operator=(const ConfigHandle&) = delete;
+
+  // Appends a file record with no lines and returns it.
+  ConfigFile& AddFile(std::string path);
+
+  ConfigFile* first() const noexcept { return files_.empty() ? nullptr : files_.front().get(); }
+  ConfigFile* last() const noexcept { return files_.empty() ? nullptr : files_.back().get(); }
+  std::size_t file_count() const noexcept { return files_.size(); }
+
+  iterator begin() const { return iterator(first()); }
+  iterator end() const { return iterator(); }
+
+ private:
+  std::vector<std::unique_ptr<ConfigFile>> files_;
+};
+
+// Reads `path` and every file it includes, transitively. A file that cannot
+// be opened for reading is created empty; one that cannot be opened at all is
+// left out. Null when `path` is null or empty or the main file cannot be
+// opened at all.
+std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path);
+std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const std::string& path);
+
+// Writes every file back in chain order. 0 when all were written; -1 at the
+// first file without a path or that could not be replaced, with the files
+// before it written and the files after it untouched. Each file is written to
+// a temporary file in its directory and renamed over the original, keeping
+// permission bits (and owner when allowed); a symbolic link is written
+// through to its target and stays a link. A failing file is left unchanged.
+int HTTPDConfigWrite(const ConfigHandle& handle);
+
+// When `write` is true, first writes every file as HTTPDConfigWrite does and
+// returns -1 on the same failures, else 0. The handle and all its lines are
+// released in every case. A null handle gives -1.
+int HTTPDConfigClose(std::unique_ptr<ConfigHandle> handle, bool write);
+
+// Adds the file named in `text` (the text after an include keyword) to the
+// include list: leading blanks and tabs skipped, cut at the first "#" that
+// is not preceded by "\" (the backslash stays), trailing blanks, tabs, CR
+// and LF removed; nothing when the name is empty or already listed (exact
+// comparison).
+void HTTPDAddNewConfigFile(std::vector<std::string>& includeList, std::string_view text);
+
+// Classifies a line by its words (separated by blanks, tabs and LF):
+// 3 no word; 2 a first word that begins with a double quote, "#", "(", ")",
+// "@", "{" or "}", or that contains "=", "PicsRule-1.0" or "@"; 4 a single
+// word; 1 a word followed by more words.
+int IsWriteLine(std::string_view line);
+
+// ASCII case helpers. strupr/strlwr convert in place and return their
+// argument (a null char* is returned as is); stricmp/strnicmp compare like
+// strcasecmp/strncasecmp (a null pointer sorts before every string).
+char* strupr(char* s);
+char* strlwr(char* s);
+std::string& strupr(std::string& s);
+std::string& strlwr(std::string& s);
+int stricmp(const char* a, const char* b);
+int strnicmp(const char* a, const char* b, std::size_t n);
+int stricmp(std::string_view a, std::string_view b);
+int strnicmp(std::string_view a, std::string_view b, std::size_t n);
+
+}  // namespace cfgout

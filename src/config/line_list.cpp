@@ -1,0 +1,199 @@
+#include "config/line_list.h"
+
+#include <memory>
+#include <utility>
+
+#include "config/config_file.h"
+#include "config/directive_names.h"
+
+namespace cfgout {
+
+namespace {
+
+void FreeChain(LineNode* node) noexcept {
+  while (node != nullptr) {
+    LineNode* next = node->next;
+    delete node;
+    node = next;
+  }
+}
+
+LineNode* LastOf(LineNode* node) noexcept {
+  if (node == nullptr) return nullptr;
+  while (node->next != nullptr) node = node->next;
+  return node;
+}
+
+// Links the chain first..last between `before` (may be null) and `after` (may be null).
+void Splice(LineNode* before, LineNode* first, LineNode* last, LineNode* after) noexcept {
+  first->prev = before;
+  last->next = after;
+  if (before != nullptr) before->next = first;
+  if (after != nullptr) after->prev = last;
+}
+
+}  // namespace
+
+LineList& LineList::operator=(LineList&& other) noexcept {
+  if (this != &other) reset(other.release());
+  return *this;
+}
+
+LineList::~LineList() { FreeChain(head_); }
+
+void LineList::reset(LineNode* adopt) noexcept {
+  LineNode* old = head_;
+  head_ = adopt;
+  FreeChain(old);
+}
+
+LineNode* LineList::last() const noexcept { return LastOf(head_); }
+
+std::size_t LineList::size() const noexcept {
+  std::size_t n = 0;
+  for (const LineNode* l = head_; l != nullptr; l = l->next) ++n;
+  return n;
+}
+
+LineNode& LineList::Append(std::string text) {
+  auto* node = new LineNode{std::move(text), nullptr, nullptr};
+  LineNode* tail = last();
+  if (tail == nullptr) {
+    head_ = node;
+  } else {
+    tail->next = node;
+    node->prev = tail;
+  }
+  return *node;
+}
+
+LineList LineList::FromTexts(std::initializer_list<std::string_view> texts) {
+  LineList list;
+  LineNode* tail = nullptr;
+  for (std::string_view t : texts) {
+    auto* node = new LineNode{std::string(t), nullptr, tail};
+    if (tail == nullptr) list.head_ = node; else tail->next = node;
+    tail = node;
+  }
+  return list;
+}
+
+LineList LinesNew(int n) {
+  LineList list;
+  if (n < 1) return list;
+  LineNode* tail = new LineNode;
+  list.reset(tail);
+  for (int i = 1; i < n; ++i) {
+    auto* node = new LineNode;
+    node->prev = tail;
+    tail->next = node;
+    tail = node;
+  }
+  return list;
+}
+
+void LinesFree(LineList list) { list.reset(); }
+
+void LinesFree(LineList& owner, LineNode* first) {
+  if (first == nullptr) return;
+  if (owner.first() == first) {
+    owner.reset();
+    return;
+  }
+  if (first->prev != nullptr) first->prev->next = nullptr;
+  first->prev = nullptr;
+  FreeChain(first);
+}
+
+LineList LinesAdd(LineNode* after, LineList chain) {
+  if (after == nullptr) return chain;
+  if (chain.empty()) {
+    LineNode* rest = after->next;
+    after->next = nullptr;
+    if (rest != nullptr) rest->prev = nullptr;
+    return LineList(rest);
+  }
+  LineNode* first = chain.release();
+  Splice(after, first, LastOf(first), after->next);
+  return LineList();
+}
+
+void LinesAddTop(ConfigFile& file, LineList chain) {
+  if (chain.empty()) return;
+  LineNode* first = chain.release();
+  LineNode* old = file.lines.release();
+  Splice(nullptr, first, LastOf(first), old);
+  file.lines.reset(first);
+}
+
+LineList LineRemove(LineList& owner, LineNode* node) {
+  if (node == nullptr) return LineList();
+  if (owner.first() == node) owner.set_first(node->next);
+  if (node->prev != nullptr) node->prev->next = node->next;
+  if (node->next != nullptr) node->next->prev = node->prev;
+  node->next = nullptr;
+  node->prev = nullptr;
+  return LineList(node);
+}
+
+void LineCopyData(LineNode& dst, const LineNode& src) {
+  if (&dst == &src) {
+    dst.next = dst.prev = nullptr;
+    return;
+  }
+  dst.text = src.text;
+  dst.next = nullptr;
+  dst.prev = nullptr;
+}
+
+LineList LinesCopy(const LineNode* first) {
+  LineList list;
+  LineNode* tail = nullptr;
+  for (const LineNode* l = first; l != nullptr; l = l->next) {
+    auto* node = new LineNode{l->text, nullptr, tail};
+    if (tail == nullptr) list.reset(node); else tail->next = node;
+    tail = node;
+  }
+  return list;
+}
+
+LineNode* LinesAddStr(const char* match, ConfigHandle& config, std::string_view text, int where) {
+  ConfigFile* mainFile = config.first();
+  if (mainFile == nullptr) return nullptr;
+  auto node = std::make_unique<LineNode>();
+  node->text.assign(text);
+  if (mainFile->lines.empty()) {
+    mainFile->lines.reset(node.release());
+    return mainFile->lines.first();
+  }
+  // Walk the files in chain order; an empty file ends the walk.
+  LineNode* lastWalked = nullptr;
+  for (ConfigFile* file = mainFile; file != nullptr && !file->lines.empty(); file = file->next) {
+    for (LineNode* line = file->lines.first(); line != nullptr; line = line->next) {
+      lastWalked = line;
+      if (match == nullptr || stricmp(line->text.c_str(), match) != 0) continue;
+      LineNode* added = node.release();
+      if (where == 1) {
+        if (line->prev == nullptr) {
+          LineNode* old = file->lines.release();
+          Splice(nullptr, added, added, old);
+          file->lines.reset(added);
+        } else {
+          Splice(line->prev, added, added, line);
+        }
+        return added;
+      }
+      if (where == 2) {
+        Splice(line, added, added, line->next);
+        return added;
+      }
+      delete added;
+      return nullptr;
+    }
+  }
+  LineNode* added = node.release();
+  Splice(lastWalked, added, added, lastWalked->next);
+  return added;
+}
+
+}  // namespace cfgout

@@ -1,0 +1,138 @@
+#pragma once
+// Configuration lines held as doubly linked lists of LineNode.
+//
+// Usage:
+//   LineList fresh = LinesNew(1);                  // one empty line, owned here
+//   fresh.first()->text = "Port       80\n";
+//   HTTPDReplaceRules(cfg, HTTPDRuleToID("port"), std::move(fresh), 0);
+//
+//   LineList found = HTTPDGetRules(cfg, id);       // copies, owned by the caller
+//   for (LineNode& line : found) use(line.text);
+//
+// Ownership is carried by LineList (a move-only owner of a whole chain) and
+// by the file records of a ConfigHandle, whose `lines` member is a LineList.
+// The prev/next links are plain pointers inside one owner's chain; a node is
+// freed exactly once, by the owner of the chain it belongs to. Functions that
+// take a LineList by value take the nodes over; functions that return one
+// hand the nodes to the caller.
+
+#include <cstddef>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+namespace cfgout {
+
+struct ConfigFile;
+class ConfigHandle;
+
+// One configuration line. `text` holds the line exactly as read, including
+// its terminator ("\n", or "\r\n") when it had one; lines built by pages end
+// in "\n". An empty text writes nothing, so emptying a line deletes it from
+// its file on the next write.
+struct LineNode {
+  std::string text;
+  LineNode* next = nullptr;
+  LineNode* prev = nullptr;
+};
+
+// Owner of a chain of LineNodes (first node, linked through next/prev).
+class LineList {
+ public:
+  class iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = LineNode;
+    using difference_type = std::ptrdiff_t;
+    using pointer = LineNode*;
+    using reference = LineNode&;
+    iterator() = default;
+    explicit iterator(LineNode* node) : node_(node) {}
+    reference operator*() const { return *node_; }
+    pointer operator->() const { return node_; }
+    iterator& operator++() { node_ = node_->next; return *this; }
+    iterator operator++(int) { iterator old = *this; node_ = node_->next; return old; }
+    bool operator==(const iterator&) const = default;
+   private:
+    LineNode* node_ = nullptr;
+  };
+
+  LineList() = default;
+  // Adopts a detached chain (its first node must have no predecessor).
+  explicit LineList(LineNode* adopt) noexcept : head_(adopt) {}
+  LineList(const LineList&) = delete;
+  LineList& operator=(const LineList&) = delete;
+  LineList(LineList&& other) noexcept : head_(other.release()) {}
+  LineList& operator=(LineList&& other) noexcept;
+  ~LineList();
+
+  // A list with one node per text, in order.
+  static LineList FromTexts(std::initializer_list<std::string_view> texts);
+
+  LineNode* first() const noexcept { return head_; }
+  LineNode* last() const noexcept;          // walks the chain
+  bool empty() const noexcept { return head_ == nullptr; }
+  explicit operator bool() const noexcept { return head_ != nullptr; }
+  std::size_t size() const noexcept;        // walks the chain
+
+  // Appends a node holding `text` and returns it.
+  LineNode& Append(std::string text);
+
+  // Gives up ownership: the caller is responsible for the chain.
+  LineNode* release() noexcept { LineNode* h = head_; head_ = nullptr; return h; }
+  // Frees the current chain and adopts `adopt` (may be null).
+  void reset(LineNode* adopt = nullptr) noexcept;
+  // Makes `node` (a node of this chain, or null) the new first node without
+  // freeing anything before it; used when the first line has been unlinked.
+  void set_first(LineNode* node) noexcept { head_ = node; }
+
+  iterator begin() const { return iterator(head_); }
+  iterator end() const { return iterator(); }
+
+ private:
+  LineNode* head_ = nullptr;
+};
+
+// A chain of `n` empty nodes linked both ways; an empty list when n < 1.
+LineList LinesNew(int n);
+
+// Frees the whole list.
+void LinesFree(LineList list);
+// Detaches `first` from its predecessor and frees it and every node after it.
+// `first` must belong to `owner`; when it is owner's first node the owner
+// becomes empty. A null `first` does nothing.
+void LinesFree(LineList& owner, LineNode* first);
+
+// Inserts the whole chain right after `after`; the nodes become part of
+// whatever list `after` belongs to. Returns the nodes that were not linked:
+// with an empty chain, the nodes after `after` are cut off and handed back
+// (freed when the result is dropped); with a null `after`, the chain itself.
+LineList LinesAdd(LineNode* after, LineList chain);
+
+// Puts the chain before the file's first line; its first node becomes the
+// file's first line. An empty chain changes nothing.
+void LinesAddTop(ConfigFile& file, LineList chain);
+
+// Unlinks `node` from `owner` (its neighbours are joined, and when it was the
+// first node the owner starts at the next one) and returns it as a list of
+// its own. A null node gives an empty list.
+LineList LineRemove(LineList& owner, LineNode* node);
+
+// Copies the text of `src` into `dst` and clears `dst`'s links. `dst` must
+// not be linked into a list.
+void LineCopyData(LineNode& dst, const LineNode& src);
+
+// A new list holding a copy of every node from `first` to the end.
+LineList LinesCopy(const LineNode* first);
+
+// Creates a line holding `text` and links it into the configuration: before
+// (`where` 1) or after (`where` 2) the first line, walking the files in chain
+// order, whose whole text equals `match` ignoring case; appended after the
+// last line walked when `match` is null or nothing matches. When the main
+// file has no lines the new line becomes its only line. Returns the new node
+// (owned by the configuration), or null when `where` was neither 1 nor 2 at
+// a matching line (nothing is linked then).
+LineNode* LinesAddStr(const char* match, ConfigHandle& config, std::string_view text, int where);
+
+}  // namespace cfgout
