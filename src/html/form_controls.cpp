@@ -1,0 +1,327 @@
+#include "html/form_controls.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "config/directive_access.h"
+#include "config/directive_names.h"
+#include "config/line_list.h"
+#include "html/output.h"
+#include "nls/message_format.h"
+#include "runtime/page_output.h"
+
+namespace cfgout {
+
+namespace {
+
+// Copies of every occurrence of the directive named `keyword`; none for an
+// unknown or null keyword.
+LineList Occurrences(const ConfigHandle& cfg, const char* keyword) {
+  if (keyword == nullptr) return LineList();
+  int id = HTTPDRuleToID(keyword);
+  if (id < 0) return LineList();
+  return HTTPDGetRules(cfg, id);
+}
+
+std::string_view Text(const char* s) { return s != nullptr ? std::string_view(s) : std::string_view(); }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strnicmp(a, b, a.size()) == 0;
+}
+
+// `text` begins with `prefix`, ignoring case, over the length of `prefix`.
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && strnicmp(text, prefix, prefix.size()) == 0;
+}
+
+// The text of `line` from the start of field `field`: PointToNextField
+// applied field - 1 times.
+std::string RestFromField(const std::string& line, int field) {
+  const char* p = line.c_str();
+  for (int i = 1; i < field && p != nullptr; ++i) p = PointToNextField(p);
+  return p != nullptr ? std::string(p) : std::string();
+}
+
+// Field `field` of the line, or its rest from that field.
+std::string FieldOrRest(const std::string& line, int field, int restOfLine) {
+  return restOfLine == 1 ? RestFromField(line, field) : GetField(line, field);
+}
+
+bool IsTrimmed(char c) { return c == ' ' || c == '\t' || c == '"'; }
+
+std::string TrimBlanksAndQuotes(std::string_view value) {
+  while (!value.empty() && IsTrimmed(value.front())) value.remove_prefix(1);
+  while (!value.empty() && IsTrimmed(value.back())) value.remove_suffix(1);
+  return std::string(value);
+}
+
+bool IsOneOf(std::string_view value, std::initializer_list<std::string_view> words) {
+  for (std::string_view word : words) {
+    if (EqualsIgnoringCase(value, word)) return true;
+  }
+  return false;
+}
+
+struct CheckSpec {
+  std::string keyword;
+  std::string second;
+};
+
+CheckSpec ParseCheckSpec(const char* specification) {
+  return CheckSpec{GetField(specification, 1), GetField(specification, 2)};
+}
+
+bool CheckMatches(const LineNode& occurrence, const CheckSpec& spec, std::string_view match, int field) {
+  if (!StartsWithIgnoringCase(GetField(occurrence.text, field), match)) return false;
+  return spec.second.empty() || EqualsIgnoringCase(GetField(occurrence.text, 2), spec.second);
+}
+
+void AppendNumberOption(std::string& out, int number, bool selected) {
+  AppendFormatted(out, selected ? "<OPTION SELECTED>%d" : "<OPTION>%d", {std::int64_t{number}});
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Splits at any of `separators`, leaving out empty pieces.
+std::vector<std::string_view> SplitSkippingEmpty(std::string_view text, std::string_view separators) {
+  std::vector<std::string_view> pieces;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find_first_of(separators, start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) pieces.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return pieces;
+}
+
+}  // namespace
+
+int GenTextField(const char* line, const char* directive, int field, int restOfLine,
+                 const char* defaultValue, const ConfigHandle& cfg) {
+  LineList found = Occurrences(cfg, directive);
+  std::string value;
+  if (found.empty()) {
+    value = Text(defaultValue);
+  } else {
+    value = FieldOrRest(found.last()->text, field, restOfLine);
+    ConvertChars(value, "\r\n", ' ');
+  }
+  return GenHtmlLine(line, HtmlEscape(TrimBlanksAndQuotes(value)));
+}
+
+int GenTextFieldDirectiveWithNFields(const char* line, const char* directive, int /*fieldCount*/,
+                                     int field, int restOfLine, const char* defaultValue,
+                                     const ConfigHandle& cfg) {
+  LineList found;
+  if (directive != nullptr) {
+    int id = HTTPDRuleToID(directive);
+    if (id >= 0) found = HTTPDGetRulesWithNFields(cfg, id, 2);
+  }
+  std::string value;
+  if (found.empty()) {
+    value = Text(defaultValue);
+  } else {
+    value = FieldOrRest(found.last()->text, field, restOfLine);
+    ConvertChars(value, "\r\n", ' ');
+  }
+  return GenHtmlLine(line, HtmlEscape(value));
+}
+
+int GenCheckedSettingOnOff(const char* line, const char* directive, int onSense, int defaultSet,
+                           const ConfigHandle& cfg) {
+  LineList found = Occurrences(cfg, directive);
+  bool set;
+  if (found.empty()) {
+    set = defaultSet != 0;
+  } else {
+    std::string value = GetField(found.last()->text, 2);
+    set = onSense != 0 ? IsOneOf(value, {"ON", "YES", "OK", "ENABLE"})
+                       : IsOneOf(value, {"OFF", "NO", "NONE", "DISABLE"});
+  }
+  return GenHtmlLine(line, set ? "CHECKED" : "");
+}
+
+int GenCheckedSetting(const char* line, const char* specification, const char* match, int defaultSet,
+                      int field, const char* setWord, const ConfigHandle& cfg) {
+  CheckSpec spec = ParseCheckSpec(specification);
+  LineList found = Occurrences(cfg, spec.keyword.c_str());
+  bool set = found.empty() && defaultSet == 1;
+  for (const LineNode& occurrence : found) {
+    if (CheckMatches(occurrence, spec, Text(match), field)) {
+      set = true;
+      break;
+    }
+  }
+  return GenHtmlLine(line, set ? Text(setWord) : std::string_view());
+}
+
+int GenSingleCheckedSetting(const char* line, const char* specification, const char* match,
+                            int defaultSet, int field, const char* setWord, const ConfigHandle& cfg) {
+  CheckSpec spec = ParseCheckSpec(specification);
+  LineList found = Occurrences(cfg, spec.keyword.c_str());
+  bool set = found.empty() ? defaultSet == 1 : CheckMatches(*found.last(), spec, Text(match), field);
+  return GenHtmlLine(line, set ? Text(setWord) : std::string_view());
+}
+
+int GenOptionString(const char* line, int low, int high, int selected) {
+  if (high <= 0 || high < low) return GenHtmlLine(line, "<OPTION>0");
+  std::string options;
+  for (long long n = low; n <= high; ++n) {
+    AppendNumberOption(options, static_cast<int>(n), n == selected);
+  }
+  return GenHtmlLine(line, options);
+}
+
+int GenOptionList(const char* line, const char* directive, const char* optionList,
+                  const char* defaultValue, const ConfigHandle& cfg) {
+  if (line == nullptr) return 0;
+  if (optionList == nullptr) return GenHtmlLine(line, "<OPTION>0");
+
+  std::string_view text(line);
+  std::size_t marker = text.find("%s");
+  if (marker == std::string_view::npos) return GenHtmlLine(line, nullptr);
+
+  LineList found = Occurrences(cfg, directive);
+  std::optional<std::string> current;
+  if (!found.empty()) {
+    current = GetField(found.first()->text, 2);
+  } else if (defaultValue != nullptr) {
+    current = std::string(defaultValue);
+  }
+
+  std::string out;
+  AppendHtmlLine(out, text.substr(0, marker), nullptr);
+  for (std::string_view entry : SplitSkippingEmpty(optionList, ",")) {
+    bool selected = current && EqualsIgnoringCase(entry, *current);
+    out += selected ? "<OPTION SELECTED>" : "<OPTION>";
+    AppendHtmlEscaped(out, entry);
+  }
+  AppendHtmlLine(out, text.substr(marker + 2), nullptr);
+  PageWrite(out);
+  return 0;
+}
+
+int GenSelectListItems(const char* line, const char* directive, int reverse, const ConfigHandle& cfg) {
+  LineList found = Occurrences(cfg, directive);
+  if (found.empty()) return GenHtmlLine(line, "");
+  std::vector<const LineNode*> order;
+  for (const LineNode& occurrence : found) order.push_back(&occurrence);
+  if (reverse == 1) std::reverse(order.begin(), order.end());
+
+  std::string options;
+  bool first = true;
+  for (const LineNode* occurrence : order) {
+    std::string value = GetField(occurrence->text, 2);
+    ConvertChars(value, "\r\n", ' ');
+    options += first ? "<OPTION SELECTED>" : "<OPTION>";
+    AppendHtmlEscaped(options, value);
+    first = false;
+  }
+  return GenHtmlLine(line, options);
+}
+
+int GenCacheTimeoutSetting(const char* line, const char* directive, const char* pattern,
+                           const ConfigHandle& cfg) {
+  if (directive == nullptr || pattern == nullptr) return GenHtmlLine(line, "");
+  std::string value;
+  for (const LineNode& occurrence : Occurrences(cfg, directive)) {
+    if (StartsWithIgnoringCase(RestFromField(occurrence.text, 2), pattern)) {
+      value = GetField(occurrence.text, 3);
+    }
+  }
+  return GenHtmlLine(line, HtmlEscape(value));
+}
+
+int GenMultiDirectiveText(const char* line, const char* directive, int field, const ConfigHandle& cfg) {
+  LineList found = Occurrences(cfg, directive);
+  std::string value;
+  if (!found.empty()) {
+    std::string path = GetField(found.last()->text, field);
+    if (path.find_first_of("/\\") == std::string::npos) value = "/cpicons/";
+    value += path;
+  }
+  return GenHtmlLine(line, HtmlEscape(value));
+}
+
+int SearchForDirective(const char* directive, const char* value, int field, const ConfigHandle& cfg) {
+  for (const LineNode& occurrence : Occurrences(cfg, directive)) {
+    if (EqualsIgnoringCase(GetField(occurrence.text, field), Text(value))) return 1;
+  }
+  return 0;
+}
+
+std::optional<std::string> SearchForHandler(const char* directive, const char* value, int field,
+                                            const ConfigHandle& cfg) {
+  for (const LineNode& occurrence : Occurrences(cfg, directive)) {
+    if (EqualsIgnoringCase(GetField(occurrence.text, field), Text(value))) {
+      return GetField(occurrence.text, field + 1);
+    }
+  }
+  return std::nullopt;
+}
+
+int ParseTimeSpec(const char* text, int& hours, int& minutes, int& seconds) {
+  if (text == nullptr) return 0;
+  const char* p = text;
+  while (*p != '\0' && (IsLetter(*p) || IsSpace(*p))) ++p;
+  while (*p != '\0') {
+    // A number (0 when no digit stands here), saturated rather than overflowing.
+    long long number = 0;
+    while (IsDigit(*p)) {
+      number = number * 10 + (*p - '0');
+      if (number > INT_MAX) number = INT_MAX;
+      ++p;
+    }
+    while (IsSpace(*p)) ++p;
+    if (*p == 'h') hours = static_cast<int>(number);
+    if (*p == 'm') minutes = static_cast<int>(number);
+    if (*p == 's') seconds = static_cast<int>(number);
+    if (*p == '\0' || IsDigit(*p)) continue;
+    while (*p != '\0' && !IsDigit(*p)) ++p;
+  }
+  return 0;
+}
+
+char FindDelimeter(const char* text) {
+  if (text == nullptr) return '|';
+  static constexpr std::array<char, 14> kCandidates = {'"', '\'', '\\', '/', '+', '-', '*',
+                                                       '@', '#', '$', '%', '&', '~', '^'};
+  for (char candidate : kCandidates) {
+    if (std::strchr(text, candidate) == nullptr) return candidate;
+  }
+  return '|';
+}
+
+void AddToBuffer(std::string* buffer, const char* prefix, const char* list) {
+  if (buffer == nullptr || list == nullptr || *list == '\0') return;
+  if (!buffer->empty()) *buffer += ',';
+  if (prefix != nullptr) *buffer += prefix;
+
+  std::string_view text(list);
+  bool grouped = text.find(',') != std::string_view::npos;
+  if (grouped) *buffer += '(';
+  bool first = true;
+  for (std::string_view piece : SplitSkippingEmpty(text, ",\r\t\n")) {
+    std::string entry(piece);
+    ConvertChars(entry, "()\"", ' ');
+    if (!first) *buffer += ',';
+    if (entry.find(' ') != std::string::npos) {
+      *buffer += '"';
+      *buffer += entry;
+      *buffer += '"';
+    } else {
+      *buffer += entry;
+    }
+    first = false;
+  }
+  if (grouped) *buffer += ')';
+}
+
+}  // namespace cfgout

@@ -1,0 +1,65 @@
+#include "html/output.h"
+
+#include <cstring>
+
+#include "nls/message_format.h"
+#include "runtime/page_output.h"
+
+namespace cfgout {
+
+namespace {
+
+// "%%" -> "%"; every other character, "%s" included, as it stands.
+void AppendPercentsCollapsed(std::string& out, std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size()) {
+    std::size_t percent = line.find("%%", i);
+    if (percent == std::string_view::npos) {
+      out.append(line.substr(i));
+      return;
+    }
+    out.append(line.substr(i, percent + 1 - i));
+    i = percent + 2;
+  }
+}
+
+void WriteLine(std::string_view line, const std::string_view* value) {
+  std::string out;
+  AppendHtmlLine(out, line, value);
+  PageWrite(out);
+}
+
+}  // namespace
+
+void AppendHtmlLine(std::string& out, std::string_view line, const std::string_view* value) {
+  if (value != nullptr && line.find("%s") != std::string_view::npos) {
+    AppendFormatted(out, line, {*value});
+  } else {
+    AppendPercentsCollapsed(out, line);
+  }
+}
+
+int GenHtmlLine(const char* line, const char* value) {
+  if (line == nullptr) return 0;
+  if (value == nullptr) {
+    WriteLine(line, nullptr);
+  } else {
+    std::string_view text(value);
+    WriteLine(line, &text);
+  }
+  return 0;
+}
+
+int GenHtmlLine(const char* line, std::string_view value) {
+  if (line == nullptr) return 0;
+  WriteLine(line, &value);
+  return 0;
+}
+
+int GenHtmlLine(const char* line, const std::string& value) {
+  return GenHtmlLine(line, std::string_view(value));
+}
+
+bool IsMarkerLine(const char* line) { return line != nullptr && std::strstr(line, "%s") != nullptr; }
+
+}  // namespace cfgout

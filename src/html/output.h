@@ -1,0 +1,33 @@
+#pragma once
+// Writing one template line to the page.
+//
+// A template line carries at most one kind of conversion, "%s", where a
+// generated value goes; a literal percent sign is written "%%". Lines are
+// never used as printf formats: the substitution is done by our own
+// formatter and the result goes through PageWrite.
+//
+// The value is inserted exactly as given. Anything that comes from the
+// configuration, the form or the environment must be HTML-escaped by the
+// caller before it is handed in here; markup the program builds itself
+// (option lists, "CHECKED") is passed as it is.
+
+#include <string>
+#include <string_view>
+
+namespace cfgout {
+
+// line null: nothing is written. value non-null and the line holds "%s": the
+// line with the value in place of its "%s" (and each "%%" as "%").
+// Otherwise: the line with each "%%" as "%" and nothing else changed.
+// Returns 0.
+int GenHtmlLine(const char* line, const char* value);
+int GenHtmlLine(const char* line, std::string_view value);
+int GenHtmlLine(const char* line, const std::string& value);
+
+// The same rule, appending to `out` instead of writing to the page.
+void AppendHtmlLine(std::string& out, std::string_view line, const std::string_view* value);
+
+// True when the line is a marker line (holds "%s" anywhere).
+bool IsMarkerLine(const char* line);
+
+}  // namespace cfgout
