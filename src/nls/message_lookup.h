@@ -3,7 +3,12 @@
 // Every text the program shows is looked up here by number, with a built-in
 // default for when no catalogue has it.
 
+#include <string>
+#include <string_view>
+
 namespace cfgout {
+
+struct Locale;
 
 // Slot numbers of the bundle slot table.
 inline constexpr int kSlotConfigMessages = 1;  // "config": message sets 1 and 2
@@ -23,5 +28,33 @@ void nlsFreeResources(int slot);
 // Both are nlsGetString(1, 2, id, nullptr).
 const char* get_message(int id);
 const char* get_config_message(int id);
+
+// nlsLoadResources with the name of a locale value (null: ICU's default).
+int nlsLoadResources(int slot, const Locale* locale);
+
+// Number of rows of the slot table (slots 0 to 6).
+inline constexpr int kNlsSlotCount = 7;
+
+// The directory the bundles are opened from. It defaults to the installed
+// message directory fixed at build time; tests and test builds of the
+// program point it elsewhere before the first lookup.
+void nlsSetMessageDirectory(std::string_view directory);
+std::string nlsGetMessageDirectory();
+
+// A read-only view of one slot of the table.
+struct NlsSlotInfo {
+  const char* name;  // bundle name; null for a slot number out of range
+  int prime;         // 1 = the whole bundle is cached when it is loaded
+  bool loaded;       // the slot holds a bundle
+  int refCount;      // loads not yet matched by a free
+  int loadCount;     // load attempts made while the slot had no bundle
+  int openCount;     // times the bundle was actually opened (at most 1)
+  const char* converterName;  // the loaded bundle's converter, else null
+};
+NlsSlotInfo nlsGetSlotInfo(int slot);
+
+// Tests only: destroys every loaded bundle and clears every slot's counts, as
+// at process start. Texts handed out before become invalid.
+void nlsResetForTesting();
 
 }  // namespace cfgout
