@@ -1,0 +1,269 @@
+#include "config/config_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "config/temp_files.h"
+
+namespace cfgout {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::CheckLinks;
+using testing::Exists;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::Texts;
+using testing::WriteFile;
+
+std::vector<std::string> Paths(const ConfigHandle& cfg) {
+  std::vector<std::string> out;
+  for (const ConfigFile& f : cfg) out.push_back(f.path);
+  return out;
+}
+
+// Reads `bytes` as a main file and writes it back; returns what was written.
+std::string RoundTrip(const TempDir& dir, const std::string& bytes) {
+  const std::string path = dir / "rt.conf";
+  WriteFile(path, bytes);
+  auto cfg = HTTPDConfigOpen(path);
+  if (!cfg) return "<open failed>";
+  WriteFile(path, "clobbered");
+  if (HTTPDConfigWrite(*cfg) != 0) return "<write failed>";
+  return ReadFile(path);
+}
+
+TEST(ConfigRead, LinesKeepTheirTerminatorsAndALastNode) {
+  TempDir dir;
+  WriteFile(dir / "a.conf", "Port 80\r\nGc On\n\nlast");
+  auto cfg = HTTPDConfigOpen(dir / "a.conf");
+  ASSERT_TRUE(cfg);
+  EXPECT_EQ(cfg->file_count(), 1u);
+  EXPECT_THAT(Texts(cfg->first()->lines), ElementsAre("Port 80\r\n", "Gc On\n", "\n", "last"));
+
+  WriteFile(dir / "b.conf", "x\n");
+  cfg = HTTPDConfigOpen(dir / "b.conf");
+  EXPECT_THAT(Texts(cfg->first()->lines), ElementsAre("x\n", ""));
+
+  WriteFile(dir / "empty.conf", "");
+  cfg = HTTPDConfigOpen(dir / "empty.conf");
+  EXPECT_THAT(Texts(cfg->first()->lines), ElementsAre(""));
+}
+
+TEST(ConfigRead, LongLinesAreSplitAt1023BytesAndRejoined) {
+  TempDir dir;
+  const std::string longLine = std::string(2000, 'x') + "\n";
+  WriteFile(dir / "long.conf", "a\n" + longLine + std::string(1023, 'y') + "\nz");
+  auto cfg = HTTPDConfigOpen(dir / "long.conf");
+  ASSERT_TRUE(cfg);
+  const auto texts = Texts(cfg->first()->lines);
+  ASSERT_EQ(texts.size(), 6u);
+  EXPECT_EQ(texts[0], "a\n");
+  EXPECT_EQ(texts[1], std::string(1023, 'x'));
+  EXPECT_EQ(texts[2], std::string(977, 'x') + "\n");
+  // Exactly 1023 bytes before the line feed: the line feed starts a node of its own.
+  EXPECT_EQ(texts[3], std::string(1023, 'y'));
+  EXPECT_EQ(texts[4], "\n");
+  EXPECT_EQ(texts[5], "z");
+  EXPECT_EQ(CheckLinks(cfg->first()->lines.first()), 6u);
+
+  // Lines longer than the read buffer, too.
+  const std::string huge = "k " + std::string(200000, 'h') + "\r\n" + std::string(70000, '\n');
+  EXPECT_EQ(RoundTrip(dir, huge), huge);
+}
+
+TEST(ConfigRead, RoundTripIsByteExact) {
+  TempDir dir;
+  const std::string cases[] = {
+      "",
+      "\n",
+      "no final newline",
+      "Port 80\r\nGc On\r\n",
+      std::string("nul\0inside\nand\0\0end", 20),
+      "bad utf8 \xff\xfe\xc3\x28 \x80\n\r\r\n\n",
+      std::string(1023, 'a'),
+      std::string(1024, 'b'),
+      std::string(2046, 'c') + "\n",
+  };
+  for (const std::string& bytes : cases) EXPECT_EQ(RoundTrip(dir, bytes), bytes);
+}
+
+TEST(ConfigRead, IncludesAreReadBreadthFirstOnce) {
+  TempDir dir;
+  const std::string main = dir / "main.conf";
+  WriteFile(main, "Port 80\n"
+                  "ConfigFile " + dir / "a.conf" + "\n"
+                  "configfile " + main + "\n"                 // itself: read once
+                  "RCACONFIGFILE   " + dir / "b.conf" + "   # a comment\n"
+                  " configfile " + dir / "indented.conf" + "\n"  // not in column 1
+                  "#configfile " + dir / "commented.conf" + "\n"
+                  "configfile      \n"                        // names nothing
+                  "configfile # only a comment\n");
+  WriteFile(dir / "a.conf", "configfile " + dir / "c.conf" + "\nconfigfile " + dir / "b.conf" + "\n");
+  WriteFile(dir / "b.conf", "configfile " + dir / "a.conf" + "\n");
+  WriteFile(dir / "c.conf", "Gc On");
+  auto cfg = HTTPDConfigOpen(main);
+  ASSERT_TRUE(cfg);
+  EXPECT_THAT(Paths(*cfg), ElementsAre(main, dir / "a.conf", dir / "b.conf", dir / "c.conf"));
+  EXPECT_FALSE(Exists(dir / "indented.conf"));
+  EXPECT_FALSE(Exists(dir / "commented.conf"));
+  // Include lines stay in the list like any other line.
+  EXPECT_EQ(cfg->first()->lines.size(), 9u);
+  EXPECT_EQ(cfg->first()->next->prev, cfg->first());
+  EXPECT_EQ(cfg->last()->next, nullptr);
+  EXPECT_THAT(Texts(cfg->last()->lines), ElementsAre("Gc On"));
+}
+
+TEST(ConfigRead, IncludeNameRulesAndMissingFiles) {
+  TempDir dir;
+  // Run in the directory so that relative names are created there.
+  char* previous = ::getcwd(nullptr, 0);
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  WriteFile("main.conf",
+            "configfileextra.conf\n"          // letters only are compared: names "extra.conf"
+            "configfile with\\#hash.conf#cut\r\n"
+            "configfile\ttabbed.conf \t\r\n"
+            "rcaconfigfile missing.conf\n");
+  auto cfg = HTTPDConfigOpen(std::string("main.conf"));
+  ASSERT_TRUE(cfg);
+  EXPECT_THAT(Paths(*cfg),
+              ElementsAre("main.conf", "extra.conf", "with\\#hash.conf", "tabbed.conf", "missing.conf"));
+  // Missing included files are created empty and kept.
+  for (const char* name : {"extra.conf", "with\\#hash.conf", "tabbed.conf", "missing.conf"}) {
+    EXPECT_EQ(ReadFile(name), "") << name;
+  }
+  EXPECT_THAT(Texts(cfg->last()->lines), ElementsAre(""));
+  std::remove("missing.conf");
+  EXPECT_EQ(HTTPDConfigWrite(*cfg), 0);
+  EXPECT_EQ(ReadFile("missing.conf"), "");  // written back, empty
+  ASSERT_EQ(::chdir(previous), 0);
+  std::free(previous);
+}
+
+TEST(ConfigRead, IncludeListRules) {
+  std::vector<std::string> list{"main"};
+  HTTPDAddNewConfigFile(list, "  a.conf  # note\n");
+  HTTPDAddNewConfigFile(list, " a.conf\n");              // already listed
+  HTTPDAddNewConfigFile(list, "A.conf\n");               // case-sensitive names
+  HTTPDAddNewConfigFile(list, "\t\r\n");
+  HTTPDAddNewConfigFile(list, "");
+  HTTPDAddNewConfigFile(list, "   #x\n");
+  HTTPDAddNewConfigFile(list, " b\\#1#2\n");
+  HTTPDAddNewConfigFile(list, "main");
+  EXPECT_THAT(list, ElementsAre("main", "a.conf", "A.conf", "b\\#1"));
+}
+
+TEST(ConfigOpen, FailuresGiveNull) {
+  EXPECT_EQ(HTTPDConfigOpen(static_cast<const char*>(nullptr)), nullptr);
+  EXPECT_EQ(HTTPDConfigOpen(std::string()), nullptr);
+  TempDir dir;
+  // A main file in a directory that does not exist cannot even be created.
+  EXPECT_EQ(HTTPDConfigOpen(dir / "no/such/dir.conf"), nullptr);
+  // An include that cannot be opened at all is left out silently.
+  WriteFile(dir / "m.conf", "configfile " + dir / "no/such/inc.conf" + "\n");
+  auto cfg = HTTPDConfigOpen(dir / "m.conf");
+  ASSERT_TRUE(cfg);
+  EXPECT_EQ(cfg->file_count(), 1u);
+}
+
+TEST(ConfigWrite, EditsReachTheFilesAndEmptyTextsVanish) {
+  TempDir dir;
+  WriteFile(dir / "m.conf", "one\ntwo\nconfigfile " + dir / "i.conf" + "\nthree");
+  WriteFile(dir / "i.conf", "inc\n");
+  auto cfg = HTTPDConfigOpen(dir / "m.conf");
+  ASSERT_TRUE(cfg);
+  cfg->first()->lines.first()->next->text.clear();
+  cfg->last()->lines.first()->text = "changed\r\n";
+  EXPECT_EQ(HTTPDConfigWrite(*cfg), 0);
+  EXPECT_EQ(ReadFile(dir / "m.conf"), "one\nconfigfile " + dir / "i.conf" + "\nthree");
+  EXPECT_EQ(ReadFile(dir / "i.conf"), "changed\r\n");
+
+  EXPECT_EQ(HTTPDConfigClose(std::move(cfg), true), 0);
+  EXPECT_EQ(HTTPDConfigClose(nullptr, false), -1);
+  EXPECT_EQ(HTTPDConfigClose(HTTPDConfigOpen(dir / "m.conf"), false), 0);
+}
+
+TEST(ConfigWrite, KeepsModeAndWritesThroughSymbolicLinks) {
+  TempDir dir;
+  WriteFile(dir / "real.conf", "Port 80\n");
+  ASSERT_EQ(::chmod((dir / "real.conf").c_str(), 0640), 0);
+  ASSERT_EQ(::symlink("real.conf", (dir / "link.conf").c_str()), 0);
+  auto cfg = HTTPDConfigOpen(dir / "link.conf");
+  ASSERT_TRUE(cfg);
+  cfg->first()->lines.first()->text = "Port 8080\n";
+  ASSERT_EQ(HTTPDConfigWrite(*cfg), 0);
+
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "link.conf").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadFile(dir / "real.conf"), "Port 8080\n");
+  ASSERT_EQ(::stat((dir / "real.conf").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  // No temporary file is left behind.
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 2);
+
+  // A dangling link: reading creates its target, writing goes through to it.
+  ASSERT_EQ(::symlink((dir / "sub/target.conf").c_str(), (dir / "dangling.conf").c_str()), 0);
+  ASSERT_EQ(::mkdir((dir / "sub").c_str(), 0755), 0);
+  cfg = HTTPDConfigOpen(dir / "dangling.conf");
+  ASSERT_TRUE(cfg);
+  cfg->first()->lines.first()->text = "Gc Off\n";
+  ASSERT_EQ(HTTPDConfigWrite(*cfg), 0);
+  EXPECT_EQ(ReadFile(dir / "sub/target.conf"), "Gc Off\n");
+  ASSERT_EQ(::lstat((dir / "dangling.conf").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+TEST(ConfigWrite, RecordWithoutPathFailsAfterEarlierFiles) {
+  TempDir dir;
+  ConfigHandle cfg;
+  cfg.AddFile(dir / "first.conf").lines.Append("first\n");
+  cfg.AddFile("").lines.Append("lost\n");
+  cfg.AddFile(dir / "third.conf").lines.Append("third\n");
+  EXPECT_EQ(HTTPDConfigWrite(cfg), -1);
+  EXPECT_EQ(ReadFile(dir / "first.conf"), "first\n");
+  EXPECT_FALSE(Exists(dir / "third.conf"));
+  EXPECT_EQ(HTTPDConfigWrite(ConfigHandle()), 0);
+}
+
+TEST(IsWriteLine, Classes) {
+  EXPECT_EQ(IsWriteLine(""), 3);
+  EXPECT_EQ(IsWriteLine(" \t\n"), 3);
+  EXPECT_EQ(IsWriteLine("# comment here\n"), 2);
+  EXPECT_EQ(IsWriteLine("  {\n"), 2);
+  EXPECT_EQ(IsWriteLine("\"quoted\" x\n"), 2);
+  EXPECT_EQ(IsWriteLine("a=b c\n"), 2);
+  EXPECT_EQ(IsWriteLine("user@host\n"), 2);
+  EXPECT_EQ(IsWriteLine("xPicsRule-1.0 y\n"), 2);
+  EXPECT_EQ(IsWriteLine("Caching\n"), 4);
+  EXPECT_EQ(IsWriteLine("Port 80\n"), 1);
+  EXPECT_EQ(IsWriteLine("  Port\t80"), 1);
+}
+
+TEST(CaseHelpers, AsciiOnly) {
+  std::string s = "MiXed-\xc3\x84 1";
+  EXPECT_EQ(strupr(s), "MIXED-\xc3\x84 1");
+  EXPECT_EQ(strlwr(s), "mixed-\xc3\x84 1");
+  char buf[] = "AbC";
+  EXPECT_STREQ(strupr(buf), "ABC");
+  EXPECT_STREQ(strlwr(buf), "abc");
+  EXPECT_EQ(strupr(static_cast<char*>(nullptr)), nullptr);
+  EXPECT_EQ(stricmp("PORT", "port"), 0);
+  EXPECT_LT(stricmp("port", "portx"), 0);
+  EXPECT_GT(stricmp("b", "A"), 0);
+  EXPECT_EQ(strnicmp("PORTX", "porty", 4), 0);
+  EXPECT_NE(strnicmp("PORTX", "porty", 5), 0);
+  EXPECT_EQ(strnicmp("ab", "AB", 10), 0);
+  EXPECT_LT(stricmp(nullptr, "a"), 0);
+  EXPECT_EQ(stricmp(std::string("Gc"), std::string_view("gC")), 0);
+}
+
+}  // namespace
+}  // namespace cfgout
