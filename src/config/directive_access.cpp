@@ -98,6 +98,10 @@ void ReplaceInstances(ConfigHandle& handle, int id, LineList list, int allFiles,
   if (list.empty()) return;
   if (insertAfter != nullptr) {
     LinesAdd(insertAfter, std::move(list));
+  } else if (handle.first()->lines.empty()) {
+    // Every line of the main file was an instance and is gone; adding would
+    // find no main file line to go after and silently drop the new lines.
+    handle.first()->lines = std::move(list);
   } else {
     HTTPDAddRules(handle, id, std::move(list));
   }

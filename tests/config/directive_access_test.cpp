@@ -150,6 +150,12 @@ TEST(ReplaceRules, FirstLineOfAFile) {
   auto only = MakeConfig({"A x\n", "Port 80\n"});
   HTTPDReplaceRules(*only, Id("port"), LineList::FromTexts({"Port 81\n"}), 0);
   EXPECT_THAT(FileImages(*only), ElementsAre("A x\nPort 81\n", ""));
+
+  // A main file made only of instances (a file without a final line feed
+  // has no empty last line) keeps the new lines.
+  auto whole = MakeConfig({"Port 80\nPort 81", "X y\n"});
+  HTTPDReplaceRules(*whole, Id("port"), LineList::FromTexts({"Port 82\n"}), 1);
+  EXPECT_THAT(FileImages(*whole), ElementsAre("Port 82\n", "X y\n"));
 }
 
 TEST(ReplaceRules, AllFilesFlag) {
