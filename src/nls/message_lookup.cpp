@@ -1,6 +1,8 @@
 #include "nls/message_lookup.h"
 
+#include <filesystem>
 #include <mutex>
+#include <system_error>
 
 #include "nls/locale.h"
 #include "nls/res_bundle.h"
@@ -112,9 +114,17 @@ const char* get_message(int id) { return nlsGetString(kSlotConfigMessages, 2, id
 const char* get_config_message(int id) { return nlsGetString(kSlotConfigMessages, 2, id, nullptr); }
 
 void nlsSetMessageDirectory(std::string_view directory) {
+  // ICU takes a bundle path that is neither absolute nor starts with "." for
+  // a name inside its own data, so a relative folder is made absolute here.
+  std::string path(directory);
+  if (!path.empty() && path.front() != '/') {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (!ec) path = absolute.string();
+  }
   SlotTable& table = Table();
   std::lock_guard<std::mutex> guard(table.lock);
-  table.directory.assign(directory);
+  table.directory = std::move(path);
 }
 
 std::string nlsGetMessageDirectory() {
@@ -124,11 +134,12 @@ std::string nlsGetMessageDirectory() {
 }
 
 NlsSlotInfo nlsGetSlotInfo(int slot) {
-  if (!ValidSlot(slot)) return NlsSlotInfo{nullptr, 0, false, 0, 0, 0, nullptr};
+  if (!ValidSlot(slot)) return NlsSlotInfo{nullptr, 0, false, 0, 0, 0, false, nullptr};
   SlotTable& table = Table();
   std::lock_guard<std::mutex> guard(table.lock);
   const ResBundleSlot& row = table.ResBundleData[slot];
   return NlsSlotInfo{row.name, row.prime, row.bundle != nullptr, row.refCount, row.loadCount, row.openCount,
+                     row.bundle != nullptr && row.bundle->primed.load() != 0,
                      row.bundle != nullptr ? row.bundle->converterName.c_str() : nullptr};
 }
 

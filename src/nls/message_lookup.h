@@ -37,7 +37,8 @@ inline constexpr int kNlsSlotCount = 7;
 
 // The directory the bundles are opened from. It defaults to the installed
 // message directory fixed at build time; tests and test builds of the
-// program point it elsewhere before the first lookup.
+// program point it elsewhere before the first lookup. A relative folder is
+// taken relative to the current directory at the time of the call.
 void nlsSetMessageDirectory(std::string_view directory);
 std::string nlsGetMessageDirectory();
 
@@ -49,6 +50,7 @@ struct NlsSlotInfo {
   int refCount;      // loads not yet matched by a free
   int loadCount;     // load attempts made while the slot had no bundle
   int openCount;     // times the bundle was actually opened (at most 1)
+  bool primed;                // the loaded bundle is wholly in its cache
   const char* converterName;  // the loaded bundle's converter, else null
 };
 NlsSlotInfo nlsGetSlotInfo(int slot);

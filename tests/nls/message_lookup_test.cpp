@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace cfgout {
 namespace {
 
@@ -70,6 +72,8 @@ TEST_F(MessageLookupWithoutBundles, SlotsOutsideTheTableGiveTheDefaultWithoutALo
 TEST_F(MessageLookupWithoutBundles, TheDirectoryCanBeSetAndRead) {
   nlsSetMessageDirectory("/some/where");
   EXPECT_EQ(nlsGetMessageDirectory(), "/some/where");
+  nlsSetMessageDirectory("relative/msg");
+  EXPECT_EQ(nlsGetMessageDirectory(), (std::filesystem::current_path() / "relative/msg").string());
 }
 
 }  // namespace
