@@ -11,9 +11,11 @@ constexpr std::size_t kFlushThreshold = 64 * 1024;
 
 PageCapture* g_capture = nullptr;
 
+// Never destroyed: the flush registered with atexit runs after static
+// destructors registered later, and must still find the buffer alive.
 std::string& Pending() {
-  static std::string pending;
-  return pending;
+  static std::string* pending = new std::string;
+  return *pending;
 }
 
 void WritePending() {
