@@ -1,0 +1,75 @@
+#pragma once
+// The field walk and directive writing that the output handlers share.
+//
+// Usage in an output handler:
+//   BeginOutputHandler(status);
+//   bool ok = WalkFormFields(args, status, [&](const FormArg& field, int code) {
+//     switch (code) {
+//       case kFieldFoo: ...; break;
+//       default: ApplyDirectiveField(cfg, field); break;
+//     }
+//   });
+//   if (!ok) return 0;   // a field was rejected; status says which
+
+#include <string>
+#include <string_view>
+
+#include "config/config_file.h"
+#include "html/page_status.h"
+#include "validate/form_variables.h"
+#include "validate/validators.h"
+
+namespace cfgout {
+
+// ASCII upper-case copy (the form-variable table's spelling of a name).
+std::string UpperCaseName(std::string_view name);
+
+// True when a and b are equal ignoring ASCII case.
+bool SameFieldName(std::string_view a, std::string_view b);
+
+// The field's value, or "" for a field sent without "=".
+inline std::string_view FieldValue(const FormArg& field) {
+  return field.value ? std::string_view(*field.value) : std::string_view();
+}
+
+// A value as it may stand in a directive line: every CR and LF becomes a
+// blank, so no form value can end its line early and add lines of its own.
+// Values without line breaks come back unchanged.
+std::string DirectiveValue(std::string_view value);
+
+// Walks the fields in form order. A field followed by a field of the same
+// name (ignoring case) is skipped, so a hidden default followed by a check
+// box of that name yields the check box's value. Each other field is
+// validated (ValidateField); the first rejected one is recorded with
+// RejectField and ends the walk. Accepted fields go to
+// apply(field, HashValue(name)). The walk also ends as soon as `apply`
+// records a field error. Returns false when the walk ended on an error.
+template <typename Apply>
+bool WalkFormFields(const FormArgList& args, PageStatus& status, Apply&& apply) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (HasFieldError(status)) return false;
+    if (i + 1 < args.size() && SameFieldName(args[i].name, args[i + 1].name)) continue;
+    const FormArg& field = args[i];
+    if (std::optional<std::string> message = ValidateField(field)) {
+      RejectField(status, std::move(*message));
+      return false;
+    }
+    apply(field, HashValue(UpperCaseName(field.name)));
+  }
+  return !HasFieldError(status);
+}
+
+// A field whose name is itself a directive keyword: an empty value removes
+// every instance of the directive; any other value replaces all instances by
+// the one line "<name>       <value>\n", the name spelled as the form sends
+// it. Only the last file holding the directive is edited.
+void ApplyDirectiveField(ConfigHandle& cfg, const FormArg& field);
+
+// Replaces every instance of `keyword` by the single line `line` (which ends
+// in "\n"); only the last file holding the directive is edited.
+void ReplaceDirective(ConfigHandle& cfg, std::string_view keyword, std::string line);
+
+// Removes every instance of `keyword` from every file.
+void RemoveDirective(ConfigHandle& cfg, std::string_view keyword);
+
+}  // namespace cfgout
