@@ -1,0 +1,139 @@
+#include "cgi/request.h"
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+#include "cgi/dispatch.h"
+#include "cgi/form_decoding.h"
+#include "cgi/messages.h"
+#include "cgi/request_lock.h"
+#include "cgi/request_limits.h"
+#include "config/config_file.h"
+#include "html/output.h"
+#include "html/page_status.h"
+#include "html/templates.h"
+#include "pages/server_package.h"
+
+namespace cfgout {
+
+namespace {
+
+constexpr const char* kCgiHeader = "Content-type: text/html\nPragma: no-cache\n\n";
+
+// An environment failure: the introduction page with the message, and the
+// end of the request.
+void ShowEnvironmentError(PageStatus& status, int id, const char* defaultText, bool clearSuccess) {
+  status.messageType = kStatusError;
+  status.messageText = ConfigMessage(id, defaultText);
+  status.helpPage.reset();
+  if (clearSuccess) status.success = 0;
+  Cfg_IntroDisplayHandler(status);
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string PageNameFromPathInfo(std::string_view pathInfo) {
+  std::size_t cut = pathInfo.rfind('/');
+  if (cut == std::string_view::npos) cut = pathInfo.rfind('\\');
+  if (cut == std::string_view::npos) return "QTX_INTRO";
+  return std::string(pathInfo.substr(cut + 1));
+}
+
+int RunCgiRequest(std::FILE* body) {
+  PageStatus status = MakeInitialPageStatus();
+  GenHtmlLine(kCgiHeader, nullptr);
+
+  const char* packageType = std::getenv("PACKAGE_TYPE");
+  if (packageType == nullptr) {
+    ShowEnvironmentError(status, 4, "Environment variable PACKAGE_TYPE is not set", false);
+    return 0;
+  }
+  const ServerPackage& package = SelectServerPackage(packageType);
+
+  const char* serverRootEnv = std::getenv("SERVER_ROOT");
+  if (serverRootEnv == nullptr) {
+    ShowEnvironmentError(status, 3, "Environment variable SERVER_ROOT is not set", false);
+    return 0;
+  }
+  const std::string serverRoot = serverRootEnv;
+
+  const char* method = std::getenv("REQUEST_METHOD");
+  const bool isPost = method != nullptr && EqualsIgnoringCase(method, "POST");
+  FormArgList args;
+  std::optional<std::string> queryString;
+  if (isPost) {
+    const char* contentLength = std::getenv("CONTENT_LENGTH");
+    if (contentLength == nullptr) {
+      ShowEnvironmentError(status, 5, "Environment variable CONTENT_LENGTH not set", false);
+      return 1;
+    }
+    // A body above the limit, or a length that is no number, is refused
+    // before a byte of it is read; nothing is opened or written.
+    const std::optional<long> length = ParseContentLength(contentLength);
+    if (!length) {
+      ShowEnvironmentError(status, 187,
+                           "The posted form is too large or its length is not a number; "
+                           "nothing was changed.",
+                           true);
+      return 0;
+    }
+    if (*length > 0) args = ReadArguments(*length, body);
+  } else if (method != nullptr) {
+    if (const char* query = std::getenv("QUERY_STRING")) queryString = query;
+  }
+
+  const char* pathInfo = std::getenv("PATH_INFO");
+  if (pathInfo == nullptr || *pathInfo == '\0') {
+    ShowEnvironmentError(status, 6, "Environment variable PATH_INFO is not set", false);
+    return 0;
+  }
+  std::string pageName = PageNameFromPathInfo(pathInfo);
+  const int pageIndex = IndexFromHtmlName(pageName);
+
+  const char* ruleFile = std::getenv("RULE_FILE");
+  if (ruleFile == nullptr) {
+    ShowEnvironmentError(status, 7, "RULE_FILE environment variable not set", true);
+    return 0;
+  }
+
+  // A POST changes the configuration: it holds the exclusive lock from
+  // before the files are read until they have been written back.
+  ConfigLock lock;
+  if (isPost && *ruleFile != '\0') lock = ConfigLock::AcquireExclusive(ruleFile);
+
+  std::unique_ptr<ConfigHandle> cfg = HTTPDConfigOpen(ruleFile);
+  if (!cfg) {
+    ShowEnvironmentError(status, 8, "Unable to open configuration file", true);
+    return 0;
+  }
+
+  // GetHtmlPage upper-cases the name, so the messages below name the page in
+  // upper case.
+  std::unique_ptr<TemplatePage> page = GetHtmlPage(pageName);
+  if (!page) {
+    status.helpPage.reset();
+    FailStatus(status, PageNotFoundMessage(pageName));
+    Cfg_IntroDisplayHandler(status);
+  } else {
+    PageRequest request{args, status, *cfg, *page, package, serverRoot, queryString, isPost, &lock};
+    DispatchPage(pageIndex, pageName, request);
+  }
+
+  HTTPDConfigClose(std::move(cfg), false);
+  return 0;
+}
+
+}  // namespace cfgout
