@@ -1,0 +1,142 @@
+// The front end's own pieces in process: the CONTENT_LENGTH rule, page names
+// from PATH_INFO, the request lock, the package table and the dispatch table.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "cgi/dispatch.h"
+#include "cgi/request.h"
+#include "cgi/request_limits.h"
+#include "cgi/request_lock.h"
+#include "pages/server_package.h"
+
+namespace cfgout {
+namespace {
+
+TEST(ContentLengthTest, NumbersUpToTheLimitAreAccepted) {
+  EXPECT_EQ(ParseContentLength("0"), 0);
+  EXPECT_EQ(ParseContentLength("17"), 17);
+  EXPECT_EQ(ParseContentLength(" 17\t"), 17);
+  EXPECT_EQ(ParseContentLength("+17"), 17);
+  EXPECT_EQ(ParseContentLength("-5"), -5);
+  EXPECT_EQ(ParseContentLength("1048576"), 1048576);
+  EXPECT_EQ(ParseContentLength("0001048576"), 1048576);
+  EXPECT_EQ(ParseContentLength("10", 10), 10);
+}
+
+TEST(ContentLengthTest, AboveTheLimitOrNoNumberIsRefused) {
+  for (const char* text : {"1048577", "99999999999999999999999999", "-99999999999999999999", "", " ", "+",
+                           "abc", "12abc", "1 2", "0x10", "1e3", "1.5", "--1"}) {
+    EXPECT_FALSE(ParseContentLength(text).has_value()) << '"' << text << '"';
+  }
+  EXPECT_FALSE(ParseContentLength("11", 10).has_value());
+}
+
+TEST(PageNameTest, LastSlashThenLastBackslashThenTheDefaultPage) {
+  EXPECT_EQ(PageNameFromPathInfo("/BASIC"), "BASIC");
+  EXPECT_EQ(PageNameFromPathInfo("/a/b/basic"), "basic");
+  EXPECT_EQ(PageNameFromPathInfo("/BASIC/"), "");
+  EXPECT_EQ(PageNameFromPathInfo("\\x\\Basic"), "Basic");
+  EXPECT_EQ(PageNameFromPathInfo("\\x/y\\z"), "y\\z");
+  EXPECT_EQ(PageNameFromPathInfo("BASIC"), "QTX_INTRO");
+  EXPECT_EQ(PageNameFromPathInfo(""), "QTX_INTRO");
+}
+
+TEST(ServerPackageTest, RowsByPackageTypeAndRowZeroOutsideTheTable) {
+  EXPECT_STREQ(SelectServerPackage("3").packageId, "KZO-PROXY-QTX");
+  EXPECT_STREQ(SelectServerPackage("1").defaultCacheAlgorithm, "responsetime");
+  EXPECT_EQ(SelectServerPackage("2").maxActiveThreadsLimit, 100);
+  EXPECT_EQ(SelectServerPackage("0").limitActiveThreads, 1);
+  EXPECT_EQ(SelectServerPackage("4").ignoreNoCacheSupported, 1);
+  EXPECT_STREQ(SelectServerPackage(" 4x").packageId, "KZO-PROXY-DQTX");
+  for (const char* outside : {"5", "-1", "abc", "", "99999999999999999999"}) {
+    EXPECT_EQ(&SelectServerPackage(outside), &paramTable[0]) << outside;
+  }
+}
+
+TEST(DispatchTableTest, BasicHasARowAndPagesWithoutHandlersTakeTheDefault) {
+  const DispatchRow* basic = FindDispatchRow(8);
+  ASSERT_NE(basic, nullptr);
+  EXPECT_STREQ(basic->helpPage, "HLPBASIC");
+  EXPECT_TRUE(basic->writeBack);
+  EXPECT_NE(basic->output, nullptr);
+  EXPECT_NE(basic->display, nullptr);
+  for (int index : {-1, 0, 9, 15, 17, 24, 75, 84, 87, 89}) EXPECT_EQ(FindDispatchRow(index), nullptr) << index;
+}
+
+class ConfigLockTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "cfgout-lock-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    rule_ = (dir_ / "proxy.conf").string();
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  // True when another open file description can take the lock right now.
+  bool Free() const {
+    const int fd = ::open(ConfigLock::LockPathFor(rule_).c_str(), O_RDONLY);
+    if (fd < 0) return true;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+  }
+
+  std::filesystem::path dir_;
+  std::string rule_;
+};
+
+TEST_F(ConfigLockTest, HeldUntilReleasedOrDestroyed) {
+  EXPECT_EQ(ConfigLock::LockPathFor(rule_), rule_ + ".lock");
+  {
+    ConfigLock lock = ConfigLock::AcquireExclusive(rule_);
+    EXPECT_TRUE(lock.held());
+    EXPECT_FALSE(Free());
+    ConfigLock moved = std::move(lock);
+    EXPECT_FALSE(lock.held());
+    EXPECT_TRUE(moved.held());
+    EXPECT_FALSE(Free());
+    moved.Release();
+    EXPECT_FALSE(moved.held());
+    EXPECT_TRUE(Free());
+    ConfigLock again = ConfigLock::AcquireExclusive(rule_);
+    EXPECT_FALSE(Free());
+  }
+  EXPECT_TRUE(Free());
+  // The lock file stays for the next request.
+  EXPECT_TRUE(std::filesystem::exists(rule_ + ".lock"));
+}
+
+TEST_F(ConfigLockTest, SecondRequestWaitsForTheFirst) {
+  ConfigLock first = ConfigLock::AcquireExclusive(rule_);
+  std::atomic<bool> acquired{false};
+  std::thread second([&] {
+    ConfigLock lock = ConfigLock::AcquireExclusive(rule_);
+    acquired = lock.held();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(acquired.load());
+  first.Release();
+  second.join();
+  EXPECT_TRUE(acquired.load());
+}
+
+TEST_F(ConfigLockTest, NoLockWhereTheLockFileCannotBeMade) {
+  ConfigLock lock = ConfigLock::AcquireExclusive((dir_ / "missing" / "proxy.conf").string());
+  EXPECT_FALSE(lock.held());
+}
+
+}  // namespace
+}  // namespace cfgout
