@@ -1,6 +1,7 @@
 // ValidateField and its messages: the part of validation that needs the
 // message catalogue.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,19 +26,19 @@ constexpr std::string_view kFallbackUnknown = "The form field %s is not known.";
 
 // The message for a rejected value or an unknown field. The field name is
 // HTML-escaped where it enters the text and is only ever an argument, never
-// part of a format.
+// part of a format. An empty catalogue text (a gap in the set) counts as
+// missing, so that a rejection is never shown without words.
 std::string RejectionMessage(int messageId, std::string_view fieldName, bool unknownField) {
   const std::string escapedName = HtmlEscape(fieldName);
-  if (std::optional<std::string> wrapped = get_validation_msg(messageId)) {
-    if (!unknownField) return *std::move(wrapped);
-    return FormatText(*wrapped, {std::string_view(escapedName)});
+  const char* text = nlsGetString(kSlotConfigMessages, kMessageSetValidation, messageId, nullptr);
+  if (text == nullptr || *text == '\0') {
+    return FormatText(unknownField ? kFallbackUnknown : kFallbackRejected,
+                      {std::string_view(escapedName)});
   }
-  if (const char* text = nlsGetString(kSlotConfigMessages, kMessageSetValidation, messageId, nullptr)) {
-    if (!unknownField) return text;
-    return FormatText(text, {std::string_view(escapedName)});
-  }
-  return FormatText(unknownField ? kFallbackUnknown : kFallbackRejected,
-                    {std::string_view(escapedName)});
+  std::optional<std::string> message = get_validation_msg(messageId);
+  if (!message || message->empty()) message = text;  // no wrapper: the text alone
+  if (!unknownField) return *std::move(message);
+  return FormatText(*message, {std::string_view(escapedName)});
 }
 
 std::optional<std::string> Validate(std::string_view name, const char* value, bool hasNul) {
