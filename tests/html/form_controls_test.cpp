@@ -234,6 +234,27 @@ TEST_F(FormControlsTest, SearchForDirectiveAndHandler) {
   EXPECT_EQ(SearchForHandler("Enable", "DELETE", 2, cfg), std::nullopt);
 }
 
+TEST_F(FormControlsTest, EveryValueFromTheConfigurationIsEscaped) {
+  const ConfigHandle& cfg = Open(
+      "HostName x\"><script>%s%n\n"
+      "http_proxy x\"><script>%s%n\n"
+      "Welcome x\"><script>%s%n\n"
+      "CacheMaxExpiry http://* x\"><script>%s%n\n"
+      "AddIcon x\"><script>%s%n TXT\n");
+  const std::string escaped = "x&quot;&gt;&lt;script&gt;%s%n";
+  EXPECT_EQ(Captured([&] { GenTextField("V=\"%s\"", "HostName", 2, 0, nullptr, cfg); }),
+            "V=\"" + escaped + "\"");
+  EXPECT_EQ(Captured([&] { GenTextField("V=\"%s\"", "HostName", 2, 1, nullptr, cfg); }),
+            "V=\"" + escaped + "\"");
+  EXPECT_EQ(Captured([&] { GenTextFieldDirectiveWithNFields("V=\"%s\"", "http_proxy", 2, 2, 0, nullptr, cfg); }),
+            "V=\"" + escaped + "\"");
+  EXPECT_EQ(Captured([&] { GenSelectListItems("%s", "Welcome", 0, cfg); }), "<OPTION SELECTED>" + escaped);
+  EXPECT_EQ(Captured([&] { GenCacheTimeoutSetting("%s", "CacheMaxExpiry", "http", cfg); }), escaped);
+  EXPECT_EQ(Captured([&] { GenMultiDirectiveText("%s", "AddIcon", 2, cfg); }), "/cpicons/" + escaped);
+  // The value is compared raw and handed back raw: the caller escapes.
+  EXPECT_EQ(SearchForHandler("AddIcon", "x\"><script>%s%n", 2, cfg), std::optional<std::string>("TXT"));
+}
+
 TEST(ParseTimeSpecTest, ReadsUnitsByTheirFirstLetter) {
   int h = -1, m = -1, s = -1;
   EXPECT_EQ(ParseTimeSpec("1 hour 30 minutes", h, m, s), 0);
