@@ -25,7 +25,9 @@ void InitPageStatus(PageStatus& status) {
   status.success = 1;
   status.fieldError.reset();
   status.messageText = StatusMessage(kMsgStatusReady, "Ready");
-  status.messageType = kStatusReady;
+  // Through a temporary: assigning the string_view itself trips GCC 12's
+  // -Wrestrict false positive at -O3 (release builds).
+  status.messageType = std::string(kStatusReady);
   status.helpPage.reset();
   status.helpTopic.reset();
   status.appletFlag = 0;
@@ -34,21 +36,21 @@ void InitPageStatus(PageStatus& status) {
 
 void BeginOutputHandler(PageStatus& status) {
   status.fieldError.reset();
-  status.messageType = kStatusDone;
+  status.messageType = std::string(kStatusDone);
   status.messageText = StatusMessage(
       kMsgStatusChangesDone, "The requested configuration changes have been completed successfully.");
   status.success = 1;
 }
 
 void RejectField(PageStatus& status, std::string message) {
-  status.messageType = kStatusError;
+  status.messageType = std::string(kStatusError);
   status.messageText = message;
   status.fieldError = std::move(message);
   status.success = 0;
 }
 
 void SetStatusMessage(PageStatus& status, std::string_view type, std::string message) {
-  status.messageType = type;
+  status.messageType = std::string(type);
   status.messageText = std::move(message);
 }
 
