@@ -15,6 +15,9 @@ std::string StatusMessage(int id, const char* defaultText) {
 
 }  // namespace
 
+// messageType is set with assign(data, size): assigning a string_view
+// directly trips a false -Wrestrict warning of GCC 12 at -O3.
+
 PageStatus MakeInitialPageStatus() {
   PageStatus status;
   InitPageStatus(status);
