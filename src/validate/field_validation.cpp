@@ -25,20 +25,19 @@ constexpr std::string_view kFallbackRejected = "The value of field %s is not val
 constexpr std::string_view kFallbackUnknown = "The form field %s is not known.";
 
 // The message for a rejected value or an unknown field. The field name is
-// HTML-escaped where it enters the text and is only ever an argument, never
-// part of a format. An empty catalogue text (a gap in the set) counts as
+// only ever an argument, never part of a format; the message is plain text,
+// escaped once where the status block prints it into the page. An empty catalogue text (a gap in the set) counts as
 // missing, so that a rejection is never shown without words.
 std::string RejectionMessage(int messageId, std::string_view fieldName, bool unknownField) {
-  const std::string escapedName = HtmlEscape(fieldName);
   const char* text = nlsGetString(kSlotConfigMessages, kMessageSetValidation, messageId, nullptr);
   if (text == nullptr || *text == '\0') {
     return FormatText(unknownField ? kFallbackUnknown : kFallbackRejected,
-                      {std::string_view(escapedName)});
+                      {fieldName});
   }
   std::optional<std::string> message = get_validation_msg(messageId);
   if (!message || message->empty()) message = text;  // no wrapper: the text alone
   if (!unknownField) return *std::move(message);
-  return FormatText(*message, {std::string_view(escapedName)});
+  return FormatText(*message, {fieldName});
 }
 
 std::optional<std::string> Validate(std::string_view name, const char* value, bool hasNul) {
