@@ -24,8 +24,7 @@ constexpr const char* kCgiHeader = "Content-type: text/html\nPragma: no-cache\n\
 // An environment failure: the introduction page with the message, and the
 // end of the request.
 void ShowEnvironmentError(PageStatus& status, int id, const char* defaultText, bool clearSuccess) {
-  status.messageType = kStatusError;
-  status.messageText = ConfigMessage(id, defaultText);
+  SetStatusMessage(status, kStatusError, ConfigMessage(id, defaultText));
   status.helpPage.reset();
   if (clearSuccess) status.success = 0;
   Cfg_IntroDisplayHandler(status);
