@@ -61,6 +61,8 @@ TEST(LocaleCodeset, TableRowsByLocaleOrSystemNameElseTheSystemCodeset) {
   ASSERT_FALSE(system.empty());
   EXPECT_EQ(Codeset("xx_YY"), system);
   EXPECT_EQ(Codeset("root"), system);
+  // Null stands for ICU's default locale.
+  EXPECT_EQ(Codeset(nullptr), Codeset(uloc_getDefault()));
 }
 
 TEST(LocaleCodeset, EveryTableConverterOpens) {
