@@ -169,7 +169,8 @@ bool ReplaceFile(const std::string& path, const LineList& lines) {
   const std::string directory = DirectoryOf(target);
   const std::size_t slash = target.rfind('/');
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temp = directory + "/." + base + ".cfgout-XXXXXX";
+  // The temporary name stays within NAME_MAX whatever the target's length.
+  std::string temp = directory + "/." + base.substr(0, 200) + ".cfgout-XXXXXX";
 
   if (Injected(ConfigWriteStep::kCreateTemp, target)) return false;
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);

@@ -149,13 +149,17 @@ LineList HTTPDGetKRTRules(const ConfigHandle& handle, int id, std::string_view t
 
 const LineNode* HTTPDRemoveRules(ConfigHandle& handle, int id, const LineNode* list) {
   if (list == nullptr || !HasLines(handle)) return list;
+  // Work on copies of the texts, so that a caller who passes lines of the
+  // configuration itself cannot make the walk read a freed line.
+  std::vector<std::string> wanted;
+  for (const LineNode* l = list; l != nullptr; l = l->next) wanted.push_back(l->text);
   for (ConfigFile& file : handle) {
     LineNode* line = file.lines.first();
     while (line != nullptr) {
       LineNode* next = line->next;
       if (HTTPDRuleMatch(line->text, id) != 0) {
-        for (const LineNode* wanted = list; wanted != nullptr; wanted = wanted->next) {
-          if (RuleSame(line->text.c_str(), wanted->text.c_str()) != 0) {
+        for (const std::string& text : wanted) {
+          if (RuleSame(line->text.c_str(), text.c_str()) != 0) {
             LineRemove(file.lines, line);  // freed when the returned list is dropped
             break;
           }

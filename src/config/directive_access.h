@@ -49,7 +49,8 @@ LineList HTTPDGetKRTRules(const ConfigHandle& handle, int id, std::string_view t
 
 // Removes, in every file, each instance of `id` that has the same tokens as
 // some line of the chain starting at `list`. The list is left unchanged and
-// returned; it must not be part of the configuration.
+// returned (when its lines are themselves configuration lines, the returned
+// pointer may have been freed by the removal and must not be used).
 const LineNode* HTTPDRemoveRules(ConfigHandle& handle, int id, const LineNode* list);
 void HTTPDRemoveRules(ConfigHandle& handle, int id, const LineList& list);
 

@@ -221,6 +221,17 @@ TEST(ConfigWrite, KeepsModeAndWritesThroughSymbolicLinks) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
+TEST(ConfigWrite, LongestFileNameStillGetsATemporaryBesideIt) {
+  TempDir dir;
+  const std::string name = dir / (std::string(250, 'n') + ".conf");
+  WriteFile(name, "Port 80\n");
+  auto cfg = HTTPDConfigOpen(name);
+  ASSERT_TRUE(cfg);
+  cfg->first()->lines.first()->text = "Port 81\n";
+  EXPECT_EQ(HTTPDConfigWrite(*cfg), 0);
+  EXPECT_EQ(ReadFile(name), "Port 81\n");
+}
+
 TEST(ConfigWrite, RecordWithoutPathFailsAfterEarlierFiles) {
   TempDir dir;
   ConfigHandle cfg;

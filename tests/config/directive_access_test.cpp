@@ -79,6 +79,11 @@ TEST(RemoveRules, OnlyInstancesWithTheSameTokens) {
   HTTPDRemoveRules(*cfg, Id("port"), LineList());
   EXPECT_THAT(FileImages(*cfg), ElementsAre("#Port 80\nGc On\n", "Port 81\n"));
 
+  // The list may even be lines of the configuration itself.
+  auto self = MakeConfig({"Port 80\nGc On\nPort 80 # again\n"});
+  HTTPDRemoveRules(*self, Id("port"), self->first()->lines.first());
+  EXPECT_THAT(FileImages(*self), ElementsAre("Gc On\n"));
+
   // Removing every instance, including a file's only line.
   HTTPDRemoveRules(*cfg, Id("port"), HTTPDGetRules(*cfg, Id("port")));
   EXPECT_THAT(FileImages(*cfg), ElementsAre("#Port 80\nGc On\n", ""));

@@ -1,0 +1,258 @@
+// Configuration store benchmark: prints ratios, never asserts timings.
+//
+//   config_bench [work-directory]
+//
+// A generated configuration of 20,000 lines (a main file and three
+// included files) is
+//   1. opened and written back, against reading and writing the same bytes
+//      with plain buffered stdio (with and without the same fsync+rename);
+//   2. searched with HTTPDGetRules over all files, at 10,000 and 20,000
+//      lines, to show the cost is linear in the number of lines;
+//   3. measured for peak heap use while open, against the file bytes.
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "config/config.h"
+
+// ---- heap accounting (live and peak bytes as the allocator hands them out) ----
+
+// The replaced global operators pair new with malloc and delete with free,
+// which the compiler's new/delete pairing check cannot see through.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+namespace {
+std::atomic<long long> g_live{0};
+std::atomic<long long> g_peak{0};
+
+void Account(void* p, bool add) {
+  if (p == nullptr) return;
+  const long long size = static_cast<long long>(::malloc_usable_size(p));
+  if (add) {
+    const long long now = g_live += size;
+    long long peak = g_peak.load();
+    while (now > peak && !g_peak.compare_exchange_weak(peak, now)) {
+    }
+  } else {
+    g_live -= size;
+  }
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p == nullptr) throw std::bad_alloc();
+  Account(p, true);
+  return p;
+}
+void operator delete(void* p) noexcept {
+  Account(p, false);
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  Account(p, false);
+  std::free(p);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// ---- a realistic configuration ----
+
+std::string DirectiveLine(std::mt19937& rng, int n) {
+  static const char* kShapes[] = {
+      "Pass      /docs%d/*     /var/www/docs%d/*\n",
+      "Map       /old%d/*      /new%d/*\n",
+      "AddType   .ext%d        application/x-type%d   binary  1.0\n",
+      "Proxy     http://site%d.example.com/*   http://backend%d.example.com/*\n",
+      "Protect   /private%d/*  Setup%d\n",
+      "Enable    METHOD%d\n",
+      "CacheQueries  PUBLIC http://query%d.example.com/*\n",
+      "Exec      /cgi-bin%d/*  /opt/server/cgi-bin%d/*\n",
+      "AddIcon   /icons/type%d.gif  TYP  .t%d\n",
+  };
+  char buf[256];
+  const char* shape = kShapes[rng() % std::size(kShapes)];
+  std::snprintf(buf, sizeof buf, shape, n, n);
+  return buf;
+}
+
+std::string GenerateFile(std::mt19937& rng, int lines, int& counter) {
+  std::string out;
+  for (int i = 0; i < lines; ++i) {
+    const unsigned kind = rng() % 100;
+    if (kind < 25) {
+      out += "# " + std::string(20 + rng() % 50, 'c') + " comment about the next directives\n";
+    } else if (kind < 35) {
+      out += "\n";
+    } else if (kind < 37) {
+      out += "Port      " + std::to_string(8000 + counter++ % 1000) + "\n";
+    } else {
+      out += DirectiveLine(rng, counter++);
+    }
+  }
+  return out;
+}
+
+struct Files {
+  std::vector<std::string> paths;
+  std::size_t bytes = 0;
+  int lines = 0;
+};
+
+// A main file and three includes, `total` lines in all.
+Files WriteConfiguration(const std::string& dir, int total, unsigned seed) {
+  std::mt19937 rng(seed);
+  int counter = 0;
+  Files files;
+  files.paths = {dir + "/main.conf", dir + "/inc1.conf", dir + "/inc2.conf", dir + "/inc3.conf"};
+  std::vector<std::string> images(4);
+  images[0] = GenerateFile(rng, total * 4 / 10 - 3, counter);
+  for (int i = 1; i < 4; ++i) {
+    images[0] += "ConfigFile " + files.paths[i] + "\n";
+    images[i] = GenerateFile(rng, total * 2 / 10, counter);
+  }
+  for (int i = 0; i < 4; ++i) {
+    std::FILE* f = std::fopen(files.paths[i].c_str(), "wb");
+    std::fwrite(images[i].data(), 1, images[i].size(), f);
+    std::fclose(f);
+    files.bytes += images[i].size();
+    files.lines += static_cast<int>(std::count(images[i].begin(), images[i].end(), '\n'));
+  }
+  return files;
+}
+
+// ---- measurements ----
+
+template <typename F>
+double MedianSeconds(int runs, F f) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    f();
+    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// The floor: every file read with buffered stdio into memory and written back.
+void PlainCopy(const Files& files, bool durable) {
+  for (const std::string& path : files.paths) {
+    std::string bytes;
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.append(buf, n);
+    std::fclose(in);
+    const std::string target = durable ? path + ".tmp" : path;
+    std::FILE* out = std::fopen(target.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fflush(out);
+    if (durable) ::fsync(::fileno(out));
+    std::fclose(out);
+    if (durable) std::rename(target.c_str(), path.c_str());
+  }
+}
+
+std::size_t PlainRead(const Files& files) {
+  std::size_t total = 0;
+  for (const std::string& path : files.paths) {
+    std::string bytes;
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.append(buf, n);
+    std::fclose(in);
+    total += bytes.size();
+  }
+  return total;
+}
+
+void OpenAndWrite(const Files& files) {
+  auto cfg = cfgout::HTTPDConfigOpen(files.paths[0]);
+  if (!cfg || cfgout::HTTPDConfigWrite(*cfg) != 0) {
+    std::fprintf(stderr, "open/write failed\n");
+    std::exit(1);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dir;
+  if (argc > 1) {
+    dir = argv[1];
+  } else {
+    char pattern[] = "/tmp/cfgout-bench-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return 1;
+    dir = pattern;
+  }
+  const std::string small = dir + "/small";
+  const std::string large = dir + "/large";
+  std::system(("mkdir -p '" + small + "' '" + large + "'").c_str());
+  const Files big = WriteConfiguration(large, 20000, 1);
+  const Files half = WriteConfiguration(small, 10000, 1);
+  std::printf("configuration: %d lines, %zu bytes in 4 files\n", big.lines, big.bytes);
+
+  // 1. Open + write against plain buffered I/O.
+  const int runs = 15;
+  OpenAndWrite(big);  // warm the page cache
+  const double ours = MedianSeconds(runs, [&] { OpenAndWrite(big); });
+  const double plain = MedianSeconds(runs, [&] { PlainCopy(big, false); });
+  const double plainDurable = MedianSeconds(runs, [&] { PlainCopy(big, true); });
+  std::printf("open+write: %.2f ms; plain stdio read+write: %.2f ms; plain with fsync+rename: %.2f ms\n",
+              ours * 1e3, plain * 1e3, plainDurable * 1e3);
+  std::printf("RATIO open+write / plain stdio (same durability): %.2f (goal <= 2)\n", ours / plainDurable);
+  std::printf("RATIO open+write / plain stdio (no fsync): %.2f\n", ours / plain);
+  const double openOnly = MedianSeconds(runs, [&] { cfgout::HTTPDConfigOpen(big.paths[0]); });
+  const double readOnly = MedianSeconds(runs, [&] { PlainRead(big); });
+  std::printf("open (read and split into lines, then release): %.2f ms; plain stdio read: %.2f ms\n",
+              openOnly * 1e3, readOnly * 1e3);
+  std::printf("RATIO open / plain stdio read: %.2f\n", openOnly / readOnly);
+
+  // 2. HTTPDGetRules over all files, 10k against 20k lines.
+  auto cfgBig = cfgout::HTTPDConfigOpen(big.paths[0]);
+  auto cfgHalf = cfgout::HTTPDConfigOpen(half.paths[0]);
+  const int pass = cfgout::HTTPDRuleToID("pass");
+  const int port = cfgout::HTTPDRuleToID("port");
+  std::size_t found = 0;
+  auto scan = [&](const cfgout::ConfigHandle& cfg) {
+    for (int i = 0; i < 20; ++i) {
+      found += cfgout::HTTPDGetRules(cfg, pass).size();
+      found += cfgout::HTTPDGetRules(cfg, port).size();
+    }
+  };
+  const double scanBig = MedianSeconds(runs, [&] { scan(*cfgBig); });
+  const double scanHalf = MedianSeconds(runs, [&] { scan(*cfgHalf); });
+  std::printf("HTTPDGetRules (pass+port, x20): %.2f ms at %d lines, %.2f ms at %d lines (%zu copies)\n",
+              scanHalf * 1e3, half.lines, scanBig * 1e3, big.lines, found);
+  std::printf("RATIO GetRules 20k / 10k lines: %.2f (linear = 2.0)\n", scanBig / scanHalf);
+  cfgBig.reset();
+  cfgHalf.reset();
+
+  // 3. Peak heap while opening and holding the configuration.
+  const long long base = g_live.load();
+  g_peak = base;
+  {
+    auto cfg = cfgout::HTTPDConfigOpen(big.paths[0]);
+    const long long held = g_live.load() - base;
+    const long long peak = g_peak.load() - base;
+    std::printf("heap: %lld bytes held, %lld bytes peak for %zu file bytes\n", held, peak, big.bytes);
+    std::printf("RATIO peak heap / file bytes: %.2f (goal < 4 plus a small constant)\n",
+                static_cast<double>(peak) / static_cast<double>(big.bytes));
+  }
+  if (argc <= 1) std::system(("rm -rf '" + dir + "'").c_str());
+  return 0;
+}
