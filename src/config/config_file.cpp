@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -42,6 +43,8 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view keyword) {
 // A completed line: if it is an include line, note the file it names. The
 // line is looked at as a C string, so a NUL byte ends it here.
 void NoteInclude(const std::string& text, std::vector<std::string>& includeList) {
+  const char first = AsciiLower(text.empty() ? '\0' : text.front());
+  if (first != 'c' && first != 'r') return;  // cheap test first: most lines are no include lines
   std::string_view line(text.c_str());
   if (StartsWithIgnoringCase(line, kIncludeKeyword)) {
     HTTPDAddNewConfigFile(includeList, line.substr(kIncludeKeyword.size()));
@@ -56,12 +59,14 @@ void NoteInclude(const std::string& text, std::vector<std::string>& includeList)
 // terminator, so it is empty when the file ends with "\n" or is empty.
 void ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList) {
   LineNode* current = &lines.Append(std::string());
-  std::string buffer(kIoBufferSize, '\0');
+  // On the stack: a heap block of this size would make every read of a file
+  // end with a costly consolidation of the allocator's small-block lists.
+  char buffer[kIoBufferSize];
   for (;;) {
-    ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
-    const char* pos = buffer.data();
+    const char* pos = buffer;
     const char* end = pos + got;
     while (pos < end) {
       const std::size_t room = kMaxReadLineLength - current->text.size();
@@ -153,7 +158,8 @@ bool WriteAll(int fd, const char* data, std::size_t size, const std::string& tar
 
 // Writes the lines to a temporary file beside the target and renames it over
 // the target. On failure the target is untouched and the temporary removed.
-bool ReplaceFile(const std::string& path, const LineList& lines) {
+// The directory of a replaced file is noted in `renamedIn` (once).
+bool ReplaceFile(const std::string& path, const LineList& lines, std::vector<std::string>& renamedIn) {
   const std::string target = ResolveWriteTarget(path);
   if (target.empty()) return false;
 
@@ -190,20 +196,22 @@ bool ReplaceFile(const std::string& path, const LineList& lines) {
   }
 
   if (ok) {
-    std::string buffer;
-    buffer.reserve(kIoBufferSize);
+    char buffer[kIoBufferSize];  // on the stack, as in ReadLines
+    std::size_t used = 0;
     for (const LineNode* line = lines.first(); ok && line != nullptr; line = line->next) {
-      if (buffer.size() + line->text.size() > kIoBufferSize && !buffer.empty()) {
-        ok = WriteAll(fd, buffer.data(), buffer.size(), target);
-        buffer.clear();
+      const std::string& text = line->text;
+      if (used + text.size() > sizeof buffer && used > 0) {
+        ok = WriteAll(fd, buffer, used, target);
+        used = 0;
       }
-      if (line->text.size() >= kIoBufferSize) {
-        ok = ok && WriteAll(fd, line->text.data(), line->text.size(), target);
+      if (text.size() >= sizeof buffer) {
+        ok = ok && WriteAll(fd, text.data(), text.size(), target);
       } else {
-        buffer += line->text;
+        std::memcpy(buffer + used, text.data(), text.size());
+        used += text.size();
       }
     }
-    if (ok && !buffer.empty()) ok = WriteAll(fd, buffer.data(), buffer.size(), target);
+    if (ok && used > 0) ok = WriteAll(fd, buffer, used, target);
   }
   if (ok) ok = !Injected(ConfigWriteStep::kSyncData, target) && ::fsync(fd) == 0;
 
@@ -227,15 +235,30 @@ bool ReplaceFile(const std::string& path, const LineList& lines) {
     errno = saved;
     return false;
   }
+  renamedIn.push_back(directory);
+  return true;
+}
 
-  // Make the rename itself durable. Some file systems refuse fsync on a
-  // directory; the file is replaced by then, so that is not a failure.
-  const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
+// Makes the renames durable, once per directory (however it was spelled).
+// Some file systems refuse fsync on a directory; the files are replaced by
+// then, so that is no failure.
+void SyncDirectories(const std::vector<std::string>& directories) {
+  std::vector<std::pair<dev_t, ino_t>> done;
+  for (const std::string& directory : directories) {
+    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) continue;
+    struct stat st {};
+    if (::fstat(dirFd, &st) == 0) {
+      const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
+      if (std::find(done.begin(), done.end(), id) != done.end()) {
+        ::close(dirFd);
+        continue;
+      }
+      done.push_back(id);
+    }
     (void)::fsync(dirFd);
     ::close(dirFd);
   }
-  return true;
 }
 
 }  // namespace
@@ -278,11 +301,16 @@ std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const std::string& path) {
 int HTTPDConfigWrite(const ConfigHandle& handle) {
   // Every line would pass the classification of IsWriteLine (all of its
   // results allow writing), so lines are written without asking it.
+  std::vector<std::string> renamedIn;
+  int result = 0;
   for (const ConfigFile& file : handle) {
-    if (file.path.empty()) return -1;
-    if (!ReplaceFile(file.path, file.lines)) return -1;
+    if (file.path.empty() || !ReplaceFile(file.path, file.lines, renamedIn)) {
+      result = -1;
+      break;
+    }
   }
-  return 0;
+  SyncDirectories(renamedIn);
+  return result;
 }
 
 int HTTPDConfigClose(std::unique_ptr<ConfigHandle> handle, bool write) {
