@@ -209,6 +209,17 @@ TEST(ConfigWrite, KeepsModeAndWritesThroughSymbolicLinks) {
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 2);
 
+  // The owner is kept when the process may set it (tests usually run as root).
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown((dir / "real.conf").c_str(), 4321, 8765), 0);
+    cfg->first()->lines.first()->text = "Port 8081\n";
+    ASSERT_EQ(HTTPDConfigWrite(*cfg), 0);
+    ASSERT_EQ(::stat((dir / "real.conf").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 8765u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+  }
+
   // A dangling link: reading creates its target, writing goes through to it.
   ASSERT_EQ(::symlink((dir / "sub/target.conf").c_str(), (dir / "dangling.conf").c_str()), 0);
   ASSERT_EQ(::mkdir((dir / "sub").c_str(), 0755), 0);
