@@ -110,8 +110,12 @@ int HTTPDRuleToID(const char* name) {
 int HTTPDRuleMatch(const char* line, int id) {
   const char* keyword = HTTPDIDToRule(id);
   if (keyword == nullptr || line == nullptr) return 0;
-  const std::size_t len = std::strlen(keyword);
   const char* start = SkipBlanks(line);
+  // Keywords are lower case: a line whose first character differs cannot
+  // match, and most lines of a large configuration stop here.
+  const char first = (*start >= 'A' && *start <= 'Z') ? static_cast<char>(*start + 32) : *start;
+  if (first != keyword[0]) return 0;
+  const std::size_t len = std::strlen(keyword);
   const char* end = start;
   while (*end != '\0' && !IsBlank(*end)) ++end;
   if (IsTwoWordKeyword(keyword) && *end != '\0') {
