@@ -10,6 +10,7 @@
 #include "html/output.h"
 #include "nls/message_format.h"
 #include "nls/message_lookup.h"
+#include "pages/directive_excerpt.h"
 #include "pages/form_fields.h"
 
 namespace cfgout {
@@ -41,7 +42,7 @@ std::string SetTwoMessage(int id, const char* defaultText) {
 
 // "CHECKED" when an imbeds directive scans all HTML files: its scope word
 // (field 3) is "html", ".htm" or ".html".
-const char* HtmlScopeChecked(ConfigHandle& cfg) {
+const char* HtmlScopeChecked(const ConfigHandle& cfg) {
   for (const char* scope : {"html", ".htm", ".html"}) {
     if (SearchForDirective("imbeds", scope, 3, cfg) == 1) return "CHECKED";
   }
@@ -67,9 +68,14 @@ std::string BasicPortList(const ConfigHandle& cfg) {
   return first ? std::string("80") : list;
 }
 
-int BasicDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigHandle& cfg) {
+int BasicDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigHandle& config) {
   const char* envHost = std::getenv("HOSTNAME");
   const std::string hostDefault = envHost != nullptr ? envHost : "";
+  // One walk over the configuration instead of one per control.
+  const std::unique_ptr<ConfigHandle> shown =
+      DirectiveExcerpt(config, {"hostname", "bindspecific", "port", "adminport", "serverroot", "dns-lookup",
+                                "userid", "groupid", "pidfile", "imbeds", "inheritenv", "disinheritenv"});
+  const ConfigHandle& cfg = *shown;
   WalkTemplate(page, [&](int marker, const char* line) {
     switch (marker) {
       case 0: GenTextField(line, "HostName", 2, 0, hostDefault.c_str(), cfg); break;
