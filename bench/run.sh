@@ -15,7 +15,13 @@ section_config() {
   "$build/bench/config_bench"
 }
 
-sections=(config)
+section_cgi() {
+  cmake --build "$build" -j 2 --target cgi_bench >"$build/cgi_bench.build.log" ||
+    { cat "$build/cgi_bench.build.log"; return 1; }
+  "$build/bench/cgi_bench"
+}
+
+sections=(config cgi)
 
 for s in "${sections[@]}"; do
   echo "=== $s"
