@@ -63,7 +63,15 @@ std::string BasicPage(const std::vector<std::string>& values, std::string_view s
                       std::string_view statusType) {
   std::string out(kHeader);
   out += Lines({"<basic>"});
-  for (std::size_t k = 0; k < values.size(); ++k) out += Lines({"m" + std::to_string(k) + "=" + values[k]});
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    // Appended piece by piece: "m" + std::to_string(k) trips GCC 12's
+    // -Wrestrict false positive at -O3.
+    std::string item("m");
+    item += std::to_string(k);
+    item += '=';
+    item += values[k];
+    out += Lines({item});
+  }
   out += "status[";
   out += Status(statusText, statusType, "HLPBASIC");
   out += "]";
