@@ -25,8 +25,8 @@ namespace {
 constexpr std::string_view kHeader = "Content-type: text/html\nPragma: no-cache\n\n";
 
 // Template lines are printed as they stand in the bundle, one after the
-// other; kEol is what ends each printed template line.
-constexpr std::string_view kEol = TEMPLATE_EOL;
+// other; each carries the line feed that ends it in its source file.
+constexpr std::string_view kEol = "\n";
 
 std::string Lines(std::initializer_list<std::string_view> lines) {
   std::string out;
@@ -442,6 +442,9 @@ TEST(CgiRealTemplatesTest, BasicPageWithTheShippedTemplates) {
   EXPECT_NE(get.out.find(R"(<p class="status-kind status-0"></p>)"), std::string::npos);
   EXPECT_NE(get.out.find(R"(data-name="help-page" value="HLPBASIC")"), std::string::npos);
   EXPECT_EQ(get.out.find("%s"), std::string::npos);
+  // Printed line by line, as the template files are written.
+  EXPECT_EQ(get.out.substr(kHeader.size(), 16), "<!DOCTYPE html>\n");
+  EXPECT_TRUE(get.out.ends_with("</html>\n"));
 
   env["REQUEST_METHOD"] = "POST";
   const std::string body = "HostName=www.example.org&PORT=80&ADMINPORT=9090&PUSHBUTTON=Apply";

@@ -57,8 +57,8 @@ TEST_F(TemplatesTest, GetHtmlPageReadsLinesUpToTheEndMarkAndUpperCasesTheName) {
   std::unique_ptr<TemplatePage> page = GetHtmlPage(name);
   EXPECT_EQ(name, "BASIC");
   ASSERT_NE(page, nullptr);
-  EXPECT_EQ(Lines(*page), (std::vector<std::string>{"<HTML>", "<INPUT NAME=\"HostName\" VALUE=\"%s\">",
-                                                    "<P>100%% sure</P>", "<DIV>%s</DIV>", "</HTML>"}));
+  EXPECT_EQ(Lines(*page), (std::vector<std::string>{"<HTML>\n", "<INPUT NAME=\"HostName\" VALUE=\"%s\">\n",
+                                                    "<P>100%% sure</P>\n", "<DIV>%s</DIV>\n", "</HTML>\n"}));
 
   // The view overload works on a copy.
   std::string kept = "cfg_intro";
@@ -68,7 +68,7 @@ TEST_F(TemplatesTest, GetHtmlPageReadsLinesUpToTheEndMarkAndUpperCasesTheName) {
   // A page of slot 3.
   std::unique_ptr<TemplatePage> proxy = GetHtmlPage(std::string_view("qtx_intro"));
   ASSERT_NE(proxy, nullptr);
-  EXPECT_EQ(Lines(*proxy), (std::vector<std::string>{"<P>proxy intro %s</P>"}));
+  EXPECT_EQ(Lines(*proxy), (std::vector<std::string>{"<P>proxy intro %s</P>\n"}));
 }
 
 TEST_F(TemplatesTest, GetHtmlPageRefusesMissingAndUnterminatedPages) {
@@ -93,8 +93,8 @@ TEST_F(TemplatesTest, APageHoldsAtMost499Lines) {
   std::unique_ptr<TemplatePage> page = GetHtmlPage(std::string_view("PERFORMA"));
   ASSERT_NE(page, nullptr);
   ASSERT_EQ(page->lines.size(), 499u);
-  EXPECT_STREQ(page->lines.front(), "line 1");
-  EXPECT_STREQ(page->lines.back(), "line 499");
+  EXPECT_STREQ(page->lines.front(), "line 1\n");
+  EXPECT_STREQ(page->lines.back(), "line 499\n");
 }
 
 TEST_F(TemplatesTest, NothingLoadsWithoutBundles) {
@@ -141,10 +141,10 @@ TEST_F(TemplatesTest, IntroPageShowsTheStatusAtItsFirstMarkerOnly) {
   int result = 0;
   std::string page = Captured([&] { result = Cfg_IntroDisplayHandler(status); });
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(page, "<HTML><BODY><DIV class=\"status\">" +
+  EXPECT_EQ(page, "<HTML><BODY>\n<DIV class=\"status\">" +
                       StatusParameters("HTML form information not found", "3", nullptr, nullptr, nullptr,
                                        "false") +
-                      "</DIV><P>Second  marker</P><P>Third: </P></BODY></HTML>");
+                      "</DIV>\n<P>Second  marker</P>\n<P>Third: </P>\n</BODY></HTML>\n");
 }
 
 TEST_F(TemplatesTest, TextOnlyDisplayHandler) {
@@ -155,9 +155,9 @@ TEST_F(TemplatesTest, TextOnlyDisplayHandler) {
   int result = -1;
   std::string out = Captured([&] { result = TextOnlyDisplayHandler(*page, status); });
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(out, "<HTML><INPUT NAME=\"HostName\" VALUE=\"" +
+  EXPECT_EQ(out, "<HTML>\n<INPUT NAME=\"HostName\" VALUE=\"" +
                      StatusParameters("Ready (test catalogue)", "0", nullptr, nullptr, nullptr, "true") +
-                     "\"><P>100% sure</P><DIV></DIV></HTML>");
+                     "\">\n<P>100% sure</P>\n<DIV></DIV>\n</HTML>\n");
 }
 
 TEST_F(TemplatesTest, StatusConventionsUseTheCatalogue) {

@@ -82,16 +82,27 @@ TEST(ParseCatalogue, RejectsDuplicatesAndMalformedNumbers) {
   EXPECT_EQ(CatalogueError("100001\thuge\n"), "t.msg:1: message number must be 1 to 100000");
 }
 
-TEST_F(SourceFolder, TemplateLinesGetTheEndMarkAndKeepTheirText) {
+TEST_F(SourceFolder, TemplateLinesKeepTheirTextAndALineFeedThenTheEndMark) {
   Write("page.html", "<p>100%% \"done\"</p>  \r\n\t<b>x</b>\n");
   Lines lines;
   std::string error;
   ASSERT_TRUE(Template("page.html", lines, error)) << error;
-  EXPECT_EQ(lines, (Lines{"<p>100%% \"done\"</p>  ", "\t<b>x</b>", ""}));
+  EXPECT_EQ(lines, (Lines{"<p>100%% \"done\"</p>  \n", "\t<b>x</b>\n", ""}));
 
+  // The last line gets its line feed with or without one in the file; a
+  // carriage return at the end of the file is a line end too.
   Write("noeol.html", "a\nb");
   ASSERT_TRUE(Template("noeol.html", lines, error));
-  EXPECT_EQ(lines, (Lines{"a", "b", ""}));
+  EXPECT_EQ(lines, (Lines{"a\n", "b\n", ""}));
+  Write("cr.html", "a\r\nb\r");
+  ASSERT_TRUE(Template("cr.html", lines, error));
+  EXPECT_EQ(lines, (Lines{"a\n", "b\n", ""}));
+
+  // Whitespace inside a line stays, including a carriage return that does not
+  // end the line.
+  Write("pre.html", "<pre>\n  two  spaces\ta\rb\n</pre>\n");
+  ASSERT_TRUE(Template("pre.html", lines, error));
+  EXPECT_EQ(lines, (Lines{"<pre>\n", "  two  spaces\ta\rb\n", "</pre>\n", ""}));
 
   Write("empty.html", "");
   ASSERT_TRUE(Template("empty.html", lines, error));
@@ -107,14 +118,22 @@ TEST_F(SourceFolder, IncludeLinesAreReplacedRecursively) {
   Lines lines;
   std::string error;
   ASSERT_TRUE(Template("page.html", lines, error)) << error;
-  EXPECT_EQ(lines, (Lines{"top", "head 1", "inner", "head 2", "bottom", ""}));
+  EXPECT_EQ(lines, (Lines{"top\n", "head 1\n", "inner\n", "head 2\n", "bottom\n", ""}));
   ASSERT_TRUE(Template("other.html", lines, error)) << error;
-  EXPECT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines, (Lines{"x <!--#include file=\"head.html\"-->\n",
+                          "<!--#include virtual=\"head.html\"-->\n", ""}));
 
   // The same file may be included twice, one after the other.
   Write("twice.html", "<!--#include file=\"inner.html\"-->\n<!--#include file=\"inner.html\"-->\n");
   ASSERT_TRUE(Template("twice.html", lines, error)) << error;
-  EXPECT_EQ(lines, (Lines{"inner", "inner", ""}));
+  EXPECT_EQ(lines, (Lines{"inner\n", "inner\n", ""}));
+
+  // An included file's last line gets its line feed even when the file
+  // lacks one, and its blank lines stay.
+  Write("bare.html", "one\n\ntwo");
+  Write("outer.html", "<!--#include file=\"bare.html\"-->\r\nafter");
+  ASSERT_TRUE(Template("outer.html", lines, error)) << error;
+  EXPECT_EQ(lines, (Lines{"one\n", "\n", "two\n", "after\n", ""}));
 }
 
 TEST_F(SourceFolder, IncludeCyclesMissingFilesAndEscapesAreErrors) {
@@ -135,12 +154,13 @@ TEST_F(SourceFolder, IncludeCyclesMissingFilesAndEscapesAreErrors) {
   EXPECT_NE(error.find("must name a file beside the template"), std::string::npos) << error;
 }
 
-TEST_F(SourceFolder, EmptyLinesAndOverlongPagesAreErrors) {
-  Write("gap.html", "a\n\nb\n");
+TEST_F(SourceFolder, BlankLinesAreLineFeedsAndOverlongPagesAreErrors) {
+  // A blank line is a line feed, not the end of the page.
+  Write("gap.html", "a\n\n\r\nb\n\n");
   Lines lines;
   std::string error;
-  EXPECT_FALSE(Template("gap.html", lines, error));
-  EXPECT_NE(error.find("line 2 (after includes) is empty"), std::string::npos) << error;
+  ASSERT_TRUE(Template("gap.html", lines, error)) << error;
+  EXPECT_EQ(lines, (Lines{"a\n", "\n", "\n", "b\n", "\n", ""}));
 
   std::string longest, tooLong;
   for (int i = 0; i < 499; ++i) longest += "x\n";
@@ -148,7 +168,9 @@ TEST_F(SourceFolder, EmptyLinesAndOverlongPagesAreErrors) {
   Write("longest.html", longest);
   Write("toolong.html", tooLong);
   EXPECT_TRUE(Template("longest.html", lines, error)) << error;
-  EXPECT_EQ(lines.size(), 500u);
+  ASSERT_EQ(lines.size(), 500u);
+  EXPECT_EQ(lines[498], "x\n");
+  EXPECT_EQ(lines[499], "");
   EXPECT_FALSE(Template("toolong.html", lines, error));
   EXPECT_NE(error.find("500 lines"), std::string::npos) << error;
 }
@@ -164,7 +186,7 @@ TEST_F(SourceFolder, ABundleCollectsCataloguesAndPages) {
   ASSERT_EQ(bundle.sets.size(), 3u);
   EXPECT_EQ(bundle.sets.at(2).messages, Lines{"two-one"});
   EXPECT_EQ(bundle.sets.at(10).messages, Lines{"ten-one"});
-  EXPECT_EQ(bundle.sets.at(75).messages, (Lines{"<p>%s</p>", ""}));
+  EXPECT_EQ(bundle.sets.at(75).messages, (Lines{"<p>%s</p>\n", ""}));
 
   std::string text;
   ASSERT_TRUE(WriteIcuText(bundle, "root", text, error)) << error;
@@ -179,7 +201,7 @@ TEST_F(SourceFolder, ABundleCollectsCataloguesAndPages) {
             "        \"ten-one\",\n"
             "    }\n"
             "    \"75\":array {\n"
-            "        \"<p>%s</p>\",\n"
+            "        \"<p>%s</p>\\u000A\",\n"
             "        \"\",\n"
             "    }\n"
             "}\n");

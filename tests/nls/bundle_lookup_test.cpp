@@ -71,9 +71,10 @@ TEST_F(BundleLookup, LoadsCountReferencesAndTheLastFreeUnloadsForGood) {
 
 TEST_F(BundleLookup, TemplatesComeFromTheirSlot) {
   EXPECT_EQ(nlsLoadResources(2, "en_US"), 1);
-  EXPECT_STREQ(nlsGetString(2, 8, 4, nullptr), "<form>%s</form>");
-  EXPECT_STREQ(nlsGetString(2, 8, 6, nullptr), "");
-  EXPECT_EQ(nlsGetString(2, 8, 7, nullptr), nullptr);
+  EXPECT_STREQ(nlsGetString(2, 8, 4, nullptr), "<form>%s</form>\n");
+  EXPECT_STREQ(nlsGetString(2, 8, 5, nullptr), "\n");
+  EXPECT_STREQ(nlsGetString(2, 8, 7, nullptr), "");
+  EXPECT_EQ(nlsGetString(2, 8, 8, nullptr), nullptr);
   // The other slots are untouched.
   EXPECT_EQ(nlsGetSlotInfo(1).loadCount, 0);
   EXPECT_EQ(nlsGetSlotInfo(3).loadCount, 0);

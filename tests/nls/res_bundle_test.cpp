@@ -143,18 +143,19 @@ TEST_F(ResBundleTest, TemplateLinesEndWithAnEmptyMessageAndIncludesAreExpanded) 
   BundlePtr bundle = Load("en_US", "HTMLForm");
   ASSERT_NE(bundle, nullptr);
   const std::vector<std::string> expected = {
-      "<html><head><title>Basic 100%%</title></head>",
-      "<h1>Header \"quoted\" \\ back</h1>",
-      "<h2>Sub</h2>",
-      "<form>%s</form>",
-      "</html>",
+      "<html><head><title>Basic 100%%</title></head>\n",
+      "<h1>Header \"quoted\" \\ back</h1>\n",
+      "<h2>Sub</h2>\n",
+      "<form>%s</form>\n",
+      "\n",  // a blank source line
+      "</html>\n",
       "",
   };
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(Text(bundle.get(), 8, static_cast<int>(i + 1)), expected[i]) << "line " << i + 1;
   }
   EXPECT_EQ(ResBundle_Extract(bundle.get(), 8, static_cast<int>(expected.size() + 1)), nullptr);
-  EXPECT_EQ(Text(bundle.get(), 17, 1), "<param name=\"message\" value=\"%s\">");
+  EXPECT_EQ(Text(bundle.get(), 17, 1), "<param name=\"message\" value=\"%s\">\n");
   EXPECT_EQ(Text(bundle.get(), 17, 2), "");
 }
 

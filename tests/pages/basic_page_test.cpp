@@ -51,8 +51,9 @@ std::string ExpectedPage(const std::vector<std::string>& values, std::string_vie
   return out;
 }
 
-// The front-end tests' HAPARMS template prints its lines without line ends.
-constexpr std::string_view kReadyBlock = "{text=T11 readytype=0help=HLPBASICflag=false}";
+// The front-end tests' HAPARMS template: each line ends in a line feed, the
+// lines of absent fields (topic, extra) are left out.
+constexpr std::string_view kReadyBlock = "{\ntext=T11 ready\ntype=0\nhelp=HLPBASIC\nflag=false\n}\n";
 
 class BasicPageTest : public ::testing::Test {
  protected:

@@ -41,9 +41,10 @@ class ShippedTemplatesTest : public ::testing::Test {
     return markers;
   }
 
+  // The page as printed: every line carries its own line end.
   static std::string Joined(const std::vector<std::string>& lines) {
     std::string all;
-    for (const std::string& line : lines) all += line + "\n";
+    for (const std::string& line : lines) all += line;
     return all;
   }
 };
@@ -64,6 +65,18 @@ TEST_F(ShippedTemplatesTest, EveryPercentSignIsAMarkerOrDoubled) {
   }
 }
 
+TEST_F(ShippedTemplatesTest, EveryLineEndsInItsOwnLineFeed) {
+  for (const char* name : {"BASIC", "CFG_INTRO", "HAPARMS"}) {
+    const std::vector<std::string> lines = Lines(name);
+    ASSERT_FALSE(lines.empty()) << name;
+    for (const std::string& line : lines) {
+      ASSERT_FALSE(line.empty()) << name;
+      EXPECT_EQ(line.find('\n'), line.size() - 1) << name << ": " << line;
+      EXPECT_EQ(line.find('\r'), std::string::npos) << name << ": " << line;
+    }
+  }
+}
+
 TEST_F(ShippedTemplatesTest, StatusBlockMarkersComeInTheirOrder) {
   const std::vector<std::string> markers = Markers(Lines("HAPARMS"));
   ASSERT_EQ(markers.size(), 6u);
@@ -79,9 +92,9 @@ TEST_F(ShippedTemplatesTest, IntroductionPageHasOnlyTheStatusMarker) {
   const std::vector<std::string> lines = Lines("CFG_INTRO");
   const std::vector<std::string> markers = Markers(lines);
   ASSERT_EQ(markers.size(), 1u);
-  EXPECT_EQ(markers[0], "%s");
-  EXPECT_EQ(lines.front(), "<!DOCTYPE html>");
-  EXPECT_EQ(lines.back(), "</html>");
+  EXPECT_EQ(markers[0], "%s\n");
+  EXPECT_EQ(lines.front(), "<!DOCTYPE html>\n");
+  EXPECT_EQ(lines.back(), "</html>\n");
 }
 
 TEST_F(ShippedTemplatesTest, BasicMarkersAreTheControlsInTheHandlersOrder) {
@@ -112,8 +125,8 @@ TEST_F(ShippedTemplatesTest, BasicMarkersAreTheControlsInTheHandlersOrder) {
   for (std::size_t k = 0; k < expected.size(); ++k) {
     EXPECT_NE(markers[k].find(expected[k]), std::string::npos) << "marker " << k << ": " << markers[k];
   }
-  EXPECT_EQ(markers[19], "%s");
-  EXPECT_EQ(lines.back(), "</html>");
+  EXPECT_EQ(markers[19], "%s\n");
+  EXPECT_EQ(lines.back(), "</html>\n");
 }
 
 TEST_F(ShippedTemplatesTest, BasicFormPostsToItselfWithKnownFieldsAndLabels) {

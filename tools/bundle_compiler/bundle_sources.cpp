@@ -111,7 +111,11 @@ bool ExpandTemplate(const fs::path& file, std::vector<fs::path>& open, std::vect
     ++number;
     std::string included = IncludedName(line);
     if (included.empty()) {
-      lines.emplace_back(line);
+      // The line keeps its end, as a line feed whatever the source used, so
+      // the page prints line by line and whitespace-sensitive content (<pre>,
+      // <textarea>, a // comment in a script) survives.
+      std::string& kept = lines.emplace_back(line);
+      kept += '\n';
       continue;
     }
     fs::path name(included);
@@ -287,13 +291,8 @@ bool ReadTemplate(const fs::path& file, std::vector<std::string>& lines, std::st
   lines.clear();
   std::vector<fs::path> open;
   if (!ExpandTemplate(file, open, lines, error)) return false;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].empty()) {
-      error = file.string() + ": line " + std::to_string(i + 1) +
-              " (after includes) is empty, which would end the page there";
-      return false;
-    }
-  }
+  // Every line ends in a line feed, so a blank source line ("\n") cannot be
+  // taken for the end mark.
   if (lines.size() > kMaxTemplateLines) {
     error = file.string() + ": " + std::to_string(lines.size()) + " lines (after includes); a page holds at most " +
             std::to_string(kMaxTemplateLines);

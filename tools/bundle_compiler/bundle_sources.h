@@ -5,8 +5,8 @@
 // A bundle's source folder holds:
 //   <set>.msg   a catalogue: message set <set>, one "<number> <text>" per line
 //   pages.list  templates: "<set> <PAGE_NAME> <file.html>" per line; each HTML
-//               file is message set <set>, one message per line, ended by an
-//               empty message
+//               file is message set <set>, one message per line holding the
+//               line's text and a line feed, ended by an empty message
 // Every bundle also gets the string resource "force_encoding".
 
 #include <filesystem>
@@ -41,7 +41,9 @@ bool ParseCatalogue(std::string_view text, const std::string& origin, MessageSet
                     std::string& error);
 
 // Reads a template file into lines, expanding include lines (relative to the
-// including file's folder) and appending the empty end mark.
+// including file's folder) and appending the empty end mark. Each line is its
+// text followed by "\n" (a CRLF or a missing final line end gives "\n" too),
+// so no line but the end mark is empty.
 bool ReadTemplate(const std::filesystem::path& file, std::vector<std::string>& lines,
                   std::string& error);
 
