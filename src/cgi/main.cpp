@@ -4,8 +4,11 @@
 
 #include "cgi/request.h"
 #include "runtime/page_output.h"
+#include "runtime/process_heap.h"
 
 int main() {
+  // Room for a large configuration, so that reading it touches few pages.
+  cfgout::PrepareRequestHeap(std::size_t{16} << 20);
   const int status = cfgout::RunCgiRequest(stdin);
   cfgout::PageFlush();
   return status;

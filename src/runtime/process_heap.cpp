@@ -1,0 +1,32 @@
+#include "runtime/process_heap.h"
+
+#include <malloc.h>
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace cfgout {
+
+void PrepareRequestHeap(std::size_t bytes) {
+  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+  // Keep blocks of every size on the main heap, and never give its top back
+  // to the system: the region advised below must stay the heap's.
+  if (mallopt(M_MMAP_THRESHOLD, 64 << 20) == 0) return;
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+
+  void* block = std::malloc(bytes);
+  if (block == nullptr) return;
+  const auto start = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (start + bytes) & ~(kHugePage - 1);
+  if (last > first) {
+    // Advice only: a kernel without huge pages refuses it, and the heap then
+    // works with ordinary pages.
+    (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+  // Back to the heap's top, where the following small blocks are carved.
+  std::free(block);
+}
+
+}  // namespace cfgout
