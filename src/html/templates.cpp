@@ -1,12 +1,10 @@
 #include "html/templates.h"
 
-#include <cctype>
-#include <cstring>
-
 #include "html/output.h"
 #include "nls/message_format.h"
 #include "nls/message_lookup.h"
 #include "nls/locale.h"
+#include "runtime/sorted_name_table.h"
 
 namespace cfgout {
 
@@ -160,30 +158,7 @@ constexpr bool FormListIsSorted() {
   return true;
 }
 
-void UpperCaseInPlace(std::string& name) {
-  for (char& c : name) {
-    if (std::islower(static_cast<unsigned char>(c))) c = static_cast<char>(c - 32);
-  }
-}
-
-// Binary search over the table with an upper-cased copy of the name.
-int FindRow(std::string_view name) {
-  std::string key(name);
-  UpperCaseInPlace(key);
-  int low = 0;
-  int high = static_cast<int>(kFormListSize) - 1;
-  while (low <= high) {
-    int middle = low + (high - low) / 2;
-    int order = std::strcmp(key.c_str(), formList[static_cast<std::size_t>(middle)].name);
-    if (order == 0) return middle;
-    if (order > 0) {
-      low = middle + 1;
-    } else {
-      high = middle - 1;
-    }
-  }
-  return -1;
-}
+int FindRow(std::string_view name) { return FindRowByUpperCaseName(std::span<const FormPage>(formList), name); }
 
 // The status applet's parameter lines, written through the "HAPARMS" walk.
 void WriteStatusParameters(const TemplatePage& parms, const PageStatus& status) {

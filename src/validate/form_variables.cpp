@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "runtime/sorted_name_table.h"
 #include "validate/validators.h"
 
 namespace cfgout {
@@ -503,34 +504,7 @@ const FormVar varList[kFormVarCount] = {
 
 namespace {
 
-std::string UpperCopy(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
-// Binary search over the rows in strcmp order. The comparison is bytewise
-// over the whole name (unsigned, shorter prefix first, as strcmp orders the
-// table); a name with an embedded NUL therefore matches no row.
-int FindRow(std::string_view name) {
-  const std::string upper = UpperCopy(name);
-  const std::string_view key(upper);
-  int low = 0;
-  int high = kFormVarCount - 1;
-  while (low <= high) {
-    const int middle = low + (high - low) / 2;
-    const int cmp = key.compare(varList[middle].name);
-    if (cmp == 0) return middle;
-    if (cmp > 0) {
-      low = middle + 1;
-    } else {
-      high = middle - 1;
-    }
-  }
-  return -1;
-}
+int FindRow(std::string_view name) { return FindRowByUpperCaseName(std::span<const FormVar>(varList), name); }
 
 }  // namespace
 
