@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/ascii_case.h"
+
 namespace cfgout {
 
 namespace {
@@ -48,18 +50,6 @@ std::string DecodeValue(std::string_view raw) {
     }
   }
   return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // atoi without its undefined overflow: leading white space, an optional
@@ -131,7 +121,7 @@ int CheckEnvironment(long* length_out, const char* method) {
   if (length_out != nullptr) *length_out = 0;
   if (method != nullptr) {
     const char* requestMethod = std::getenv("REQUEST_METHOD");
-    if (requestMethod == nullptr || !EqualsNoCase(requestMethod, method)) return 1;
+    if (requestMethod == nullptr || !EqualsIgnoringCase(requestMethod, method)) return 1;
   }
   const char* contentLength = std::getenv("CONTENT_LENGTH");
   if (contentLength == nullptr) return 2;

@@ -14,6 +14,7 @@
 #include "html/page_status.h"
 #include "html/templates.h"
 #include "pages/server_package.h"
+#include "runtime/ascii_case.h"
 
 namespace cfgout {
 
@@ -28,18 +29,6 @@ void ShowEnvironmentError(PageStatus& status, int id, const char* defaultText, b
   status.helpPage.reset();
   if (clearSuccess) status.success = 0;
   Cfg_IntroDisplayHandler(status);
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 }  // namespace

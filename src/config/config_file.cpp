@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "config/config_write_hooks.h"
+#include "runtime/ascii_case.h"
 
 namespace cfgout {
 
@@ -21,9 +22,6 @@ constexpr std::size_t kIoBufferSize = 64 * 1024;
 
 ConfigWriteHook g_writeHook = nullptr;
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
 // Compares like strncasecmp: the end of a view counts as a terminating NUL.
 int CompareIgnoringCase(std::string_view a, std::string_view b, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
@@ -33,11 +31,6 @@ int CompareIgnoringCase(std::string_view a, std::string_view b, std::size_t n) {
     if (ca == '\0') return 0;
   }
   return 0;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view keyword) {
-  return text.size() >= keyword.size() &&
-         CompareIgnoringCase(text.substr(0, keyword.size()), keyword, keyword.size()) == 0;
 }
 
 // A completed line: if it is an include line, note the file it names. The
@@ -375,15 +368,9 @@ char* strlwr(char* s) {
   return s;
 }
 
-std::string& strupr(std::string& s) {
-  for (char& c : s) c = AsciiUpper(c);
-  return s;
-}
+std::string& strupr(std::string& s) { return UpperCaseInPlace(s); }
 
-std::string& strlwr(std::string& s) {
-  for (char& c : s) c = AsciiLower(c);
-  return s;
-}
+std::string& strlwr(std::string& s) { return LowerCaseInPlace(s); }
 
 int stricmp(const char* a, const char* b) {
   if (a == nullptr || b == nullptr) return a == b ? 0 : (a == nullptr ? -1 : 1);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "config/config_file.h"
+#include "runtime/ascii_case.h"
 
 namespace cfgout {
 
@@ -97,7 +98,7 @@ const char* HTTPDIDToRule(int id) {
 int HTTPDRuleToID(std::string_view name) {
   for (int id = 0; RULESTR[id] != nullptr; ++id) {
     std::string_view keyword(RULESTR[id]);
-    if (keyword.size() == name.size() && strnicmp(keyword, name, name.size()) == 0) return id;
+    if (EqualsIgnoringCase(keyword, name)) return id;
   }
   return -1;
 }
@@ -113,7 +114,7 @@ int HTTPDRuleMatch(const char* line, int id) {
   const char* start = SkipBlanks(line);
   // Keywords are lower case: a line whose first character differs cannot
   // match, and most lines of a large configuration stop here.
-  const char first = (*start >= 'A' && *start <= 'Z') ? static_cast<char>(*start + 32) : *start;
+  const char first = AsciiLower(*start);
   if (first != keyword[0]) return 0;
   const std::size_t len = std::strlen(keyword);
   const char* end = start;

@@ -12,6 +12,7 @@
 #include "config/line_list.h"
 #include "html/output.h"
 #include "nls/message_format.h"
+#include "runtime/ascii_case.h"
 #include "runtime/page_output.h"
 
 namespace cfgout {
@@ -28,15 +29,6 @@ LineList Occurrences(const ConfigHandle& cfg, const char* keyword) {
 }
 
 std::string_view Text(const char* s) { return s != nullptr ? std::string_view(s) : std::string_view(); }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strnicmp(a, b, a.size()) == 0;
-}
-
-// `text` begins with `prefix`, ignoring case, over the length of `prefix`.
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && strnicmp(text, prefix, prefix.size()) == 0;
-}
 
 // The text of `line` from the start of field `field`: PointToNextField
 // applied field - 1 times.

@@ -5,26 +5,6 @@
 
 namespace cfgout {
 
-namespace {
-
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-}  // namespace
-
-std::string UpperCaseName(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) c = Upper(c);
-  return upper;
-}
-
-bool SameFieldName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return true;
-}
-
 std::string DirectiveValue(std::string_view value) {
   std::string out(value);
   for (char& c : out) {

@@ -16,16 +16,11 @@
 
 #include "config/config_file.h"
 #include "html/page_status.h"
+#include "runtime/ascii_case.h"
 #include "validate/form_variables.h"
 #include "validate/validators.h"
 
 namespace cfgout {
-
-// ASCII upper-case copy (the form-variable table's spelling of a name).
-std::string UpperCaseName(std::string_view name);
-
-// True when a and b are equal ignoring ASCII case.
-bool SameFieldName(std::string_view a, std::string_view b);
 
 // The field's value, or "" for a field sent without "=".
 inline std::string_view FieldValue(const FormArg& field) {
@@ -48,13 +43,13 @@ template <typename Apply>
 bool WalkFormFields(const FormArgList& args, PageStatus& status, Apply&& apply) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (HasFieldError(status)) return false;
-    if (i + 1 < args.size() && SameFieldName(args[i].name, args[i + 1].name)) continue;
+    if (i + 1 < args.size() && EqualsIgnoringCase(args[i].name, args[i + 1].name)) continue;
     const FormArg& field = args[i];
     if (std::optional<std::string> message = ValidateField(field)) {
       RejectField(status, std::move(*message));
       return false;
     }
-    apply(field, HashValue(UpperCaseName(field.name)));
+    apply(field, HashValue(field.name));
   }
   return !HasFieldError(status);
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/ascii_case.h"
 #include "runtime/page_output.h"
 
 namespace cfgout {
@@ -29,7 +30,6 @@ bool IsPrintableAscii(char c) {
   const auto u = static_cast<unsigned char>(c);
   return u >= 0x20 && u < 0x7F;
 }
-char ToUpper(char c) { return IsLower(c) ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The value without leading and trailing white space.
 std::string_view Trim(const char* value) {
@@ -42,15 +42,6 @@ std::string_view Trim(const char* value) {
 bool AllDigits(std::string_view s) {
   for (char c : s) {
     if (!IsDigit(c)) return false;
-  }
-  return true;
-}
-
-// True when `s` begins with `prefix`, ignoring ASCII case.
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (ToUpper(s[i]) != ToUpper(prefix[i])) return false;
   }
   return true;
 }
@@ -117,7 +108,7 @@ bool ValidUrlText(std::string_view v, int wildcards, int schemeFree) {
   // Only the letters actually present are compared, so a short run such as
   // "ht" counts as the scheme it begins.
   const auto names = [&](std::string_view known) {
-    return scheme.size() <= known.size() && StartsWithNoCase(known, scheme);
+    return scheme.size() <= known.size() && StartsWithIgnoringCase(known, scheme);
   };
   std::string_view separator;
   if (names("HTTP") || names("GOPHER") || names("FTP")) {
@@ -300,13 +291,13 @@ int IsValidEngTime(const char* value, int, int) {
   const std::string_view v = Trim(value);
   if (v.empty()) return 1;
   const std::vector<std::string_view> words = SplitBlanks(v);
-  if (StartsWithNoCase(words.front(), "forever")) return words.size() == 1 ? 1 : 0;
+  if (StartsWithIgnoringCase(words.front(), "forever")) return words.size() == 1 ? 1 : 0;
   if (words.size() % 2 != 0) return 0;  // a number without its unit
   static constexpr std::string_view kUnits[] = {"sec", "min", "hour", "day", "week", "month", "year"};
   for (std::size_t i = 0; i < words.size(); i += 2) {
     if (!AllDigits(words[i])) return 0;
     bool known = false;
-    for (std::string_view unit : kUnits) known = known || StartsWithNoCase(words[i + 1], unit);
+    for (std::string_view unit : kUnits) known = known || StartsWithIgnoringCase(words[i + 1], unit);
     if (!known) return 0;
   }
   return 1;
