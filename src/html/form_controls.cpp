@@ -43,6 +43,16 @@ std::string FieldOrRest(const std::string& line, int field, int restOfLine) {
   return restOfLine == 1 ? RestFromField(line, field) : GetField(line, field);
 }
 
+// A text field's value: field `field` of the last occurrence (the rest of its
+// line from there when `restOfLine` is 1), CR and LF turned into blanks; the
+// default (null = empty) when there is no occurrence.
+std::string LastValueOrDefault(const LineList& found, int field, int restOfLine, const char* defaultValue) {
+  if (found.empty()) return std::string(Text(defaultValue));
+  std::string value = FieldOrRest(found.last()->text, field, restOfLine);
+  ConvertChars(value, "\r\n", ' ');
+  return value;
+}
+
 bool IsTrimmed(char c) { return c == ' ' || c == '\t' || c == '"'; }
 
 std::string TrimBlanksAndQuotes(std::string_view value) {
@@ -97,14 +107,7 @@ std::vector<std::string_view> SplitSkippingEmpty(std::string_view text, std::str
 
 int GenTextField(const char* line, const char* directive, int field, int restOfLine,
                  const char* defaultValue, const ConfigHandle& cfg) {
-  LineList found = Occurrences(cfg, directive);
-  std::string value;
-  if (found.empty()) {
-    value = Text(defaultValue);
-  } else {
-    value = FieldOrRest(found.last()->text, field, restOfLine);
-    ConvertChars(value, "\r\n", ' ');
-  }
+  std::string value = LastValueOrDefault(Occurrences(cfg, directive), field, restOfLine, defaultValue);
   return GenHtmlLine(line, HtmlEscape(TrimBlanksAndQuotes(value)));
 }
 
@@ -116,14 +119,7 @@ int GenTextFieldDirectiveWithNFields(const char* line, const char* directive, in
     int id = HTTPDRuleToID(directive);
     if (id >= 0) found = HTTPDGetRulesWithNFields(cfg, id, 2);
   }
-  std::string value;
-  if (found.empty()) {
-    value = Text(defaultValue);
-  } else {
-    value = FieldOrRest(found.last()->text, field, restOfLine);
-    ConvertChars(value, "\r\n", ' ');
-  }
-  return GenHtmlLine(line, HtmlEscape(value));
+  return GenHtmlLine(line, HtmlEscape(LastValueOrDefault(found, field, restOfLine, defaultValue)));
 }
 
 int GenCheckedSettingOnOff(const char* line, const char* directive, int onSense, int defaultSet,
