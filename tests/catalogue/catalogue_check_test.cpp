@@ -2,9 +2,11 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <fstream>
+#include <filesystem>
+#include <string>
+
+#include "support/temp_dir.h"
 
 namespace cfgout::catalogue {
 namespace {
@@ -340,20 +342,9 @@ TEST(CheckUses, ReportsMissingMessagesOnceAndBuiltinTextsThatDiffer) {
 
 class ScanSourceTreeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("catalogue_check_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-  }
-  void TearDown() override { std::filesystem::remove_all(root_); }
-  void Write(const std::string& relative, const std::string& text) {
-    std::filesystem::create_directories((root_ / relative).parent_path());
-    std::ofstream out(root_ / relative, std::ios::binary);
-    out << text;
-    ASSERT_TRUE(out.good()) << relative;
-  }
-  std::filesystem::path root_;
+  void Write(const std::string& relative, const std::string& text) { temp_.Write(relative, text); }
+  cfgout::testing::TempDir temp_{"cfgout-catalogue"};
+  const std::filesystem::path root_{temp_.path()};
 };
 
 TEST_F(ScanSourceTreeTest, UsesConstantsFromOtherFilesAndLabelsRelativePaths) {

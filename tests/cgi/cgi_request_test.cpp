@@ -10,14 +10,13 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "cgi/cgi_runner.h"
+#include "support/temp_dir.h"
 
 namespace cfgout::testing {
 namespace {
@@ -80,13 +79,6 @@ std::string BasicPage(const std::vector<std::string>& values, std::string_view s
   return out;
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 ino_t Inode(const std::filesystem::path& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
@@ -110,28 +102,16 @@ std::vector<std::string> SampleValues() {
 
 class CgiRequestTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cfgout-cgi-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    config_ = dir_ / "proxy.conf";
-    Write(config_, kSampleConfig);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  void SetUp() override { Write(config_, kSampleConfig); }
 
-  static void Write(const std::filesystem::path& path, std::string_view text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
+  static void Write(const std::string& path, std::string_view text) { WriteFile(path, text); }
 
   CgiEnvironment Env(std::string_view method, std::string_view pathInfo) const {
     return {{"PACKAGE_TYPE", "3"},
-            {"SERVER_ROOT", dir_.string()},
+            {"SERVER_ROOT", dir_.path()},
             {"REQUEST_METHOD", std::string(method)},
             {"PATH_INFO", std::string(pathInfo)},
-            {"RULE_FILE", config_.string()},
+            {"RULE_FILE", config_},
             {"HOSTNAME", "env-host"}};
   }
 
@@ -149,8 +129,8 @@ class CgiRequestTest : public ::testing::Test {
 
   std::string Config() const { return ReadFile(config_); }
 
-  std::filesystem::path dir_;
-  std::filesystem::path config_;
+  TempDir dir_{"cfgout-cgi"};
+  std::string config_ = dir_ / "proxy.conf";
 };
 
 // ---- Environment checks ------------------------------------------------------
@@ -204,7 +184,7 @@ TEST_F(CgiRequestTest, PostWithoutContentLengthExitsWithStatusOne) {
 
 TEST_F(CgiRequestTest, UnreadableConfigurationIsMessageEight) {
   CgiEnvironment env = Env("GET", "/BASIC");
-  env["RULE_FILE"] = (dir_ / "no-such-dir" / "proxy.conf").string();
+  env["RULE_FILE"] = dir_ / "no-such-dir/proxy.conf";
   EXPECT_EQ(Run(env).out, IntroPage("T8 cannot open"));
   env["RULE_FILE"] = "";
   EXPECT_EQ(Run(env).out, IntroPage("T8 cannot open"));
@@ -424,13 +404,11 @@ TEST_F(CgiRequestTest, ConcurrentPostsChangingDifferentDirectivesBothLand) {
 // ---- The real templates ----------------------------------------------------------
 
 TEST(CgiRealTemplatesTest, BasicPageWithTheShippedTemplates) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "cfgout-real-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const std::filesystem::path dir = pattern;
-  const std::filesystem::path config = dir / "proxy.conf";
-  std::ofstream(config, std::ios::binary) << "# real\nHostName a\"b.example\nPort 80\nPort 81\nAdminPort 8008\n";
-  CgiEnvironment env{{"PACKAGE_TYPE", "3"}, {"SERVER_ROOT", dir.string()}, {"REQUEST_METHOD", "GET"},
-                     {"PATH_INFO", "/BASIC"}, {"RULE_FILE", config.string()}};
+  const TempDir dir("cfgout-real");
+  const std::string config =
+      dir.Write("proxy.conf", "# real\nHostName a\"b.example\nPort 80\nPort 81\nAdminPort 8008\n");
+  CgiEnvironment env{{"PACKAGE_TYPE", "3"}, {"SERVER_ROOT", dir.path()}, {"REQUEST_METHOD", "GET"},
+                     {"PATH_INFO", "/BASIC"}, {"RULE_FILE", config}};
   const CgiResult get = RunCgi(CFGOUT_BINARY, env);
   EXPECT_EQ(get.exitStatus, 0);
   EXPECT_EQ(get.out.rfind(kHeader, 0), 0u);
@@ -463,8 +441,6 @@ TEST(CgiRealTemplatesTest, BasicPageWithTheShippedTemplates) {
   EXPECT_NE(intro.out.find(R"(<p class="status-message">HTML form information not found</p>)"), std::string::npos);
   EXPECT_NE(intro.out.find(R"(<p class="status-kind status-3"></p>)"), std::string::npos);
   EXPECT_EQ(intro.out.find("help-page"), std::string::npos);
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "cgi/request_limits.h"
 #include "cgi/request_lock.h"
 #include "pages/server_package.h"
+#include "support/temp_dir.h"
 
 namespace cfgout {
 namespace {
@@ -74,17 +75,6 @@ TEST(DispatchTableTest, BasicHasARowAndPagesWithoutHandlersTakeTheDefault) {
 
 class ConfigLockTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cfgout-lock-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    rule_ = (dir_ / "proxy.conf").string();
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
   // True when another open file description can take the lock right now.
   bool Free() const {
     const int fd = ::open(ConfigLock::LockPathFor(rule_).c_str(), O_RDONLY);
@@ -94,8 +84,8 @@ class ConfigLockTest : public ::testing::Test {
     return free;
   }
 
-  std::filesystem::path dir_;
-  std::string rule_;
+  testing::TempDir dir_{"cfgout-lock"};
+  std::string rule_ = dir_ / "proxy.conf";
 };
 
 TEST_F(ConfigLockTest, HeldUntilReleasedOrDestroyed) {
@@ -134,7 +124,7 @@ TEST_F(ConfigLockTest, SecondRequestWaitsForTheFirst) {
 }
 
 TEST_F(ConfigLockTest, NoLockWhereTheLockFileCannotBeMade) {
-  ConfigLock lock = ConfigLock::AcquireExclusive((dir_ / "missing" / "proxy.conf").string());
+  ConfigLock lock = ConfigLock::AcquireExclusive(dir_ / "missing/proxy.conf");
   EXPECT_FALSE(lock.held());
 }
 

@@ -1,59 +1,18 @@
 #pragma once
-// Scratch directories and whole-file helpers for the configuration tests.
+// File and line-list helpers for the configuration tests; scratch
+// directories and whole-file reads and writes come from support/temp_dir.h.
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "config/config.h"
+#include "support/temp_dir.h"
 
 namespace cfgout::testing {
-
-// A fresh directory under TMPDIR (or /tmp), removed with its contents.
-class TempDir {
- public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/cfgout-config-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    // Restore permissions first so that everything can be removed.
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 inline bool Exists(const std::string& path) {
   struct stat st {};

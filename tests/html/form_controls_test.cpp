@@ -39,7 +39,7 @@ TEST_F(FormControlsTest, TextFieldDefaultsAndPlainLines) {
 }
 
 TEST_F(FormControlsTest, TextFieldTakesTheLastOccurrenceAcrossFiles) {
-  std::string included = WriteFile("more.conf", "Port 8080\nServerRoot  \"/opt/proxy\"  \r\n");
+  std::string included = dir_.Write("more.conf", "Port 8080\nServerRoot  \"/opt/proxy\"  \r\n");
   const ConfigHandle& cfg = Open("Port 80\nconfigfile " + included + "\nPort 81\n");
   // Files are read main first, then the included ones: 8080 is the last.
   EXPECT_EQ(Captured([&] { GenTextField("[%s]", "port", 2, 0, nullptr, cfg); }), "[8080]");

@@ -7,7 +7,7 @@
 
 #include "html/output.h"
 #include "html/templates.h"
-#include "html/config_fixture.h"
+#include "support/page_capture.h"
 
 namespace cfgout {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "html/config_fixture.h"
 #include "html/output.h"
 #include "html/page_status.h"
 #include "nls/message_lookup.h"
+#include "support/page_capture.h"
 
 namespace cfgout {
 namespace {

@@ -1,14 +1,12 @@
 #include "bundle_sources.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace cfgout::bundles {
 namespace {
@@ -34,26 +32,13 @@ std::string CatalogueError(std::string_view text) {
 // A scratch folder for source files, removed at the end of each test.
 class SourceFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static int counter = 0;
-    dir_ = fs::temp_directory_path() /
-           ("cfgout-bundle-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  void Write(const std::string& name, const std::string& content) {
-    std::ofstream out(dir_ / name, std::ios::binary);
-    out << content;
-  }
+  void Write(const std::string& name, const std::string& content) { temp_.Write(name, content); }
   bool Template(const std::string& name, Lines& lines, std::string& error) {
     return ReadTemplate(dir_ / name, lines, error);
   }
 
-  fs::path dir_;
+  cfgout::testing::TempDir temp_{"cfgout-bundle"};
+  const fs::path dir_{temp_.path()};
 };
 
 TEST(ParseCatalogue, NumbersTextsGapsAndEscapes) {

@@ -6,10 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +14,8 @@
 #include "config/config.h"
 #include "html/page_status.h"
 #include "nls/message_lookup.h"
-#include "runtime/page_output.h"
+#include "support/page_capture.h"
+#include "support/temp_dir.h"
 #include "validate/validators.h"
 
 namespace cfgout {
@@ -60,27 +58,14 @@ class BasicPageTest : public ::testing::Test {
   static void SetUpTestSuite() { nlsSetMessageDirectory(CFGOUT_PAGES_TEST_MSG_DIR); }
 
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cfgout-pages-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     ::unsetenv("HOSTNAME");
     status_ = MakeInitialPageStatus();
     status_.helpPage = "HLPBASIC";
   }
-  void TearDown() override {
-    cfg_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  std::string Write(const std::string& name, std::string_view text) {
-    std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-  }
+  void TearDown() override { cfg_.reset(); }
 
   ConfigHandle& Open(std::string_view text) {
-    cfg_ = HTTPDConfigOpen(Write("main.conf", text));
+    cfg_ = HTTPDConfigOpen(dir_.Write("main.conf", text));
     EXPECT_NE(cfg_, nullptr);
     return *cfg_;
   }
@@ -95,16 +80,14 @@ class BasicPageTest : public ::testing::Test {
   }
 
   std::string Display() {
-    PageCapture capture;
-    EXPECT_EQ(BasicDisplayHandler(MarkerTemplate(), status_, *cfg_), 0);
-    return capture.Take();
+    return testing::Captured([&] { EXPECT_EQ(BasicDisplayHandler(MarkerTemplate(), status_, *cfg_), 0); });
   }
 
   int Apply(const FormArgList& args) { return BasicOutputHandler(args, status_, *cfg_); }
 
   static FormArg Field(std::string name, std::string value) { return FormArg{std::move(name), std::move(value)}; }
 
-  std::filesystem::path dir_;
+  testing::TempDir dir_{"cfgout-pages"};
   std::unique_ptr<ConfigHandle> cfg_;
   PageStatus status_;
 };
@@ -175,8 +158,8 @@ TEST_F(BasicPageTest, DisplayEscapesConfigurationValues) {
 
 TEST_F(BasicPageTest, PortListJoinsEveryPortInConfigurationOrder) {
   EXPECT_EQ((Open("Port 80\n"), BasicPortList(*cfg_)), "80");
-  Write("more.conf", "Port 9000\n");
-  Open("Port 80\nconfigfile " + (dir_ / "more.conf").string() + "\nPort 8080\n");
+  const std::string more = dir_.Write("more.conf", "Port 9000\n");
+  Open("Port 80\nconfigfile " + more + "\nPort 8080\n");
   EXPECT_EQ(BasicPortList(*cfg_), "80,8080,9000");
   EXPECT_EQ((Open("#Port 81\n"), BasicPortList(*cfg_)), "80");
 }
