@@ -25,40 +25,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
+
+#include "config_generator.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string DirectiveLine(std::mt19937& rng, int n) {
-  static const char* kShapes[] = {
-      "Pass      /docs%d/*     /var/www/docs%d/*\n",
-      "Map       /old%d/*      /new%d/*\n",
-      "AddType   .ext%d        application/x-type%d   binary  1.0\n",
-      "Proxy     http://site%d.example.com/*   http://backend%d.example.com/*\n",
-      "Protect   /private%d/*  Setup%d\n",
-      "CacheLastModifiedFactor http://host%d.example.com/* 0.%d\n",
-      "# comment line %d explaining the rule below (%d)\n",
-      "\n",
-  };
-  char line[256];
-  const char* shape = kShapes[rng() % (sizeof kShapes / sizeof kShapes[0])];
-  std::snprintf(line, sizeof line, shape, n, n % 97);
-  return line;
-}
-
-// Main file: the Basic page's directives, a block of rules and three
-// configfile lines; each included file: rules. 20,000 lines in all.
-void WriteConfiguration(const std::filesystem::path& dir, int totalLines) {
-  std::mt19937 rng(20240601);
+// Main file: the Basic page's directives, three configfile lines and rules;
+// each included file: rules. `totalLines` lines in all, a quarter per file.
+// Port stays the Basic page's one line, as on a real server.
+bool WriteConfiguration(const std::filesystem::path& dir, int totalLines) {
+  cfgout::bench::RuleGenerator rules(20240601, false);
   const int perFile = totalLines / 4;
-  std::vector<std::string> includes;
-  for (int f = 1; f <= 3; ++f) includes.push_back((dir / ("part" + std::to_string(f) + ".conf")).string());
-  std::string main =
+  cfgout::bench::ConfigFiles files;
+  files.paths.push_back((dir / "proxy.conf").string());
+  for (int f = 1; f <= 3; ++f) files.paths.push_back((dir / ("part" + std::to_string(f) + ".conf")).string());
+  std::vector<std::string> images(files.paths.size());
+  images[0] =
       "# Proxy configuration (benchmark)\n"
       "HostName        proxy.example.com\n"
       "BindSpecific    off\n"
@@ -72,17 +58,10 @@ void WriteConfiguration(const std::filesystem::path& dir, int totalLines) {
       "Imbeds          Files SSIonly\n"
       "InheritEnv      PATH LANG\n";
   int lines = 12;
-  for (const std::string& inc : includes) {
-    main += "configfile " + inc + "\n";
-    ++lines;
-  }
-  for (int n = 0; lines < perFile; ++n, ++lines) main += DirectiveLine(rng, n);
-  std::ofstream(dir / "proxy.conf", std::ios::binary) << main;
-  for (std::size_t f = 0; f < includes.size(); ++f) {
-    std::string text;
-    for (int n = 0; n < perFile; ++n) text += DirectiveLine(rng, static_cast<int>(f) * 100000 + n);
-    std::ofstream(includes[f], std::ios::binary) << text;
-  }
+  for (std::size_t f = 1; f < files.paths.size(); ++f, ++lines) images[0] += "configfile " + files.paths[f] + "\n";
+  images[0] += rules.Lines(perFile - lines);
+  for (std::size_t f = 1; f < images.size(); ++f) images[f] = rules.Lines(perFile);
+  return cfgout::bench::WriteConfigFiles(files, images);
 }
 
 // Runs one request; returns its wall time in microseconds (-1 on failure).
@@ -149,7 +128,10 @@ int main(int argc, char** argv) {
   const int rounds = argc > 2 ? std::max(3, std::atoi(argv[2])) : 60;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
-  WriteConfiguration(dir, 20000);
+  if (!WriteConfiguration(dir, 20000)) {
+    std::fprintf(stderr, "cgi_bench: cannot write the configuration in %s\n", dir.c_str());
+    return 1;
+  }
 
   const std::string program = CFGOUT_BINARY;
   const std::string floor = CFGOUT_FLOOR_BINARY;

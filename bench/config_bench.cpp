@@ -20,11 +20,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "config/config.h"
+#include "config_generator.h"
 
 // ---- heap accounting (live and peak bytes as the allocator hands them out) ----
 
@@ -71,65 +71,23 @@ using Clock = std::chrono::steady_clock;
 
 // ---- a realistic configuration ----
 
-std::string DirectiveLine(std::mt19937& rng, int n) {
-  static const char* kShapes[] = {
-      "Pass      /docs%d/*     /var/www/docs%d/*\n",
-      "Map       /old%d/*      /new%d/*\n",
-      "AddType   .ext%d        application/x-type%d   binary  1.0\n",
-      "Proxy     http://site%d.example.com/*   http://backend%d.example.com/*\n",
-      "Protect   /private%d/*  Setup%d\n",
-      "Enable    METHOD%d\n",
-      "CacheQueries  PUBLIC http://query%d.example.com/*\n",
-      "Exec      /cgi-bin%d/*  /opt/server/cgi-bin%d/*\n",
-      "AddIcon   /icons/type%d.gif  TYP  .t%d\n",
-  };
-  char buf[256];
-  const char* shape = kShapes[rng() % std::size(kShapes)];
-  std::snprintf(buf, sizeof buf, shape, n, n);
-  return buf;
-}
+using Files = cfgout::bench::ConfigFiles;
 
-std::string GenerateFile(std::mt19937& rng, int lines, int& counter) {
-  std::string out;
-  for (int i = 0; i < lines; ++i) {
-    const unsigned kind = rng() % 100;
-    if (kind < 25) {
-      out += "# " + std::string(20 + rng() % 50, 'c') + " comment about the next directives\n";
-    } else if (kind < 35) {
-      out += "\n";
-    } else if (kind < 37) {
-      out += "Port      " + std::to_string(8000 + counter++ % 1000) + "\n";
-    } else {
-      out += DirectiveLine(rng, counter++);
-    }
-  }
-  return out;
-}
-
-struct Files {
-  std::vector<std::string> paths;
-  std::size_t bytes = 0;
-  int lines = 0;
-};
-
-// A main file and three includes, `total` lines in all.
+// A main file (40 % of the lines, its include lines last) and three included
+// files (20 % each), `total` lines in all.
 Files WriteConfiguration(const std::string& dir, int total, unsigned seed) {
-  std::mt19937 rng(seed);
-  int counter = 0;
+  cfgout::bench::RuleGenerator rules(seed, true);
   Files files;
   files.paths = {dir + "/main.conf", dir + "/inc1.conf", dir + "/inc2.conf", dir + "/inc3.conf"};
   std::vector<std::string> images(4);
-  images[0] = GenerateFile(rng, total * 4 / 10 - 3, counter);
+  images[0] = rules.Lines(total * 4 / 10 - 3);
   for (int i = 1; i < 4; ++i) {
     images[0] += "ConfigFile " + files.paths[i] + "\n";
-    images[i] = GenerateFile(rng, total * 2 / 10, counter);
+    images[i] = rules.Lines(total * 2 / 10);
   }
-  for (int i = 0; i < 4; ++i) {
-    std::FILE* f = std::fopen(files.paths[i].c_str(), "wb");
-    std::fwrite(images[i].data(), 1, images[i].size(), f);
-    std::fclose(f);
-    files.bytes += images[i].size();
-    files.lines += static_cast<int>(std::count(images[i].begin(), images[i].end(), '\n'));
+  if (!cfgout::bench::WriteConfigFiles(files, images)) {
+    std::fprintf(stderr, "config_bench: cannot write the configuration in %s\n", dir.c_str());
+    std::exit(1);
   }
   return files;
 }
