@@ -222,11 +222,13 @@ std::optional<std::string> StringLiteralValue(std::string_view expr) {
   return out;
 }
 
-// Splits the argument list that starts after the '(' at `open` into its
-// top-level arguments; `close` receives the position of the matching ')'.
-std::optional<std::vector<std::string_view>> SplitArguments(std::string_view s, std::size_t open,
-                                                            std::size_t* close) {
-  std::vector<std::string_view> args;
+// Splits the bracketed group whose opening bracket stands at `open` at its
+// top-level commas (string and character literals and nested brackets are
+// skipped); `close` receives the position of the bracket that ends it, which
+// must be `closer`. Every part is kept, the last one too when it is empty.
+std::optional<std::vector<std::string_view>> SplitGroup(std::string_view s, std::size_t open, char closer,
+                                                        std::size_t* close) {
+  std::vector<std::string_view> parts;
   int depth = 0;
   std::size_t start = open + 1;
   for (std::size_t i = open + 1; i < s.size();) {
@@ -239,20 +241,29 @@ std::optional<std::vector<std::string_view>> SplitArguments(std::string_view s, 
       ++depth;
     } else if (c == ')' || c == ']' || c == '}') {
       if (depth == 0) {
-        if (c != ')') return std::nullopt;
-        const std::string_view last = Trim(s.substr(start, i - start));
-        if (!last.empty() || !args.empty()) args.push_back(s.substr(start, i - start));
+        if (c != closer) return std::nullopt;
+        parts.push_back(s.substr(start, i - start));
         *close = i;
-        return args;
+        return parts;
       }
       --depth;
     } else if (c == ',' && depth == 0) {
-      args.push_back(s.substr(start, i - start));
+      parts.push_back(s.substr(start, i - start));
       start = i + 1;
     }
     ++i;
   }
   return std::nullopt;
+}
+
+// Splits the argument list that starts after the '(' at `open` into its
+// top-level arguments; `close` receives the position of the matching ')'.
+// "()" has no arguments.
+std::optional<std::vector<std::string_view>> SplitArguments(std::string_view s, std::size_t open,
+                                                            std::size_t* close) {
+  std::optional<std::vector<std::string_view>> args = SplitGroup(s, open, ')', close);
+  if (args && args->size() == 1 && Trim(args->front()).empty()) args->clear();
+  return args;
 }
 
 // The last component of a possibly qualified name ("cfgout::kX" -> "kX").
@@ -639,35 +650,10 @@ std::vector<FieldRow> FindFieldRows(std::string_view s) {
     if (first >= s.size() || s[first] != '"') continue;
 
     // Split the brace group at its top-level commas.
-    std::vector<std::string_view> parts;
-    int depth = 0;
-    std::size_t start = i + 1;
-    std::size_t k = i + 1;
-    bool closed = false;
-    while (k < s.size()) {
-      const char c = s[k];
-      if (const std::size_t end = LiteralEnd(s, k); end != std::string_view::npos) {
-        k = end;
-        continue;
-      }
-      if (c == '{' || c == '(' || c == '[') {
-        ++depth;
-      } else if (c == '}' || c == ')' || c == ']') {
-        if (depth == 0) {
-          if (c == '}') {
-            parts.push_back(s.substr(start, k - start));
-            closed = true;
-          }
-          break;
-        }
-        --depth;
-      } else if (c == ',' && depth == 0) {
-        parts.push_back(s.substr(start, k - start));
-        start = k + 1;
-      }
-      ++k;
-    }
-    if (!closed) continue;
+    std::size_t k = i;
+    std::optional<std::vector<std::string_view>> group = SplitGroup(s, i, '}', &k);
+    if (!group) continue;
+    std::vector<std::string_view>& parts = *group;
     if (!parts.empty() && Trim(parts.back()).empty()) parts.pop_back();  // trailing comma
     if (parts.size() != 6) continue;
     const auto name = StringLiteralValue(parts[0]);
