@@ -106,17 +106,23 @@ double MedianSeconds(int runs, F f) {
   return times[times.size() / 2];
 }
 
+// The whole file, read with buffered stdio.
+std::string ReadWithStdio(const std::string& path) {
+  std::string bytes;
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  char buf[65536];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.append(buf, n);
+  std::fclose(in);
+  return bytes;
+}
+
 // The floor: every file read with buffered stdio into memory and written
 // back; `durable` adds the same protocol HTTPDConfigWrite follows (write a
 // temporary, fsync it, rename it over the file, fsync the directory once).
 void PlainCopy(const Files& files, bool durable) {
   for (const std::string& path : files.paths) {
-    std::string bytes;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.append(buf, n);
-    std::fclose(in);
+    const std::string bytes = ReadWithStdio(path);
     const std::string target = durable ? path + ".tmp" : path;
     std::FILE* out = std::fopen(target.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), out);
@@ -135,15 +141,7 @@ void PlainCopy(const Files& files, bool durable) {
 
 std::size_t PlainRead(const Files& files) {
   std::size_t total = 0;
-  for (const std::string& path : files.paths) {
-    std::string bytes;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.append(buf, n);
-    std::fclose(in);
-    total += bytes.size();
-  }
+  for (const std::string& path : files.paths) total += ReadWithStdio(path).size();
   return total;
 }
 
