@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/ascii_case.h"
+#include "runtime/ascii.h"
 
 namespace cfgout {
 
@@ -56,14 +56,14 @@ std::string DecodeValue(std::string_view raw) {
 // sign, digits; the value saturates at the int range.
 long ParseLength(const char* text) {
   const char* p = text;
-  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  while (IsAsciiSpace(*p)) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') {
     negative = *p == '-';
     ++p;
   }
   long long v = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
+  for (; IsAsciiDigit(*p); ++p) {
     v = v * 10 + (*p - '0');
     if (v > static_cast<long long>(INT_MAX) + 1) break;
   }

@@ -14,7 +14,7 @@
 #include "html/page_status.h"
 #include "html/templates.h"
 #include "pages/server_package.h"
-#include "runtime/ascii_case.h"
+#include "runtime/ascii.h"
 
 namespace cfgout {
 

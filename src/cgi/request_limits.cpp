@@ -1,5 +1,7 @@
 #include "cgi/request_limits.h"
 
+#include "runtime/ascii.h"
+
 namespace cfgout {
 
 std::optional<long> ParseContentLength(std::string_view text, long limit) {
@@ -14,7 +16,7 @@ std::optional<long> ParseContentLength(std::string_view text, long limit) {
   const std::size_t digitsStart = pos;
   long value = 0;
   bool tooLarge = false;
-  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+  for (; pos < text.size() && IsAsciiDigit(text[pos]); ++pos) {
     // Saturate once past the limit: the exact size of an oversized body does
     // not matter, and the sum never overflows.
     if (!tooLarge) {

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "config/config_write_hooks.h"
-#include "runtime/ascii_case.h"
+#include "runtime/ascii.h"
 
 namespace cfgout {
 

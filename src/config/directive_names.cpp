@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "config/config_file.h"
-#include "runtime/ascii_case.h"
+#include "runtime/ascii.h"
 
 namespace cfgout {
 

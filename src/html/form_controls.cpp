@@ -12,7 +12,7 @@
 #include "config/line_list.h"
 #include "html/output.h"
 #include "nls/message_format.h"
-#include "runtime/ascii_case.h"
+#include "runtime/ascii.h"
 #include "runtime/page_output.h"
 
 namespace cfgout {
@@ -85,10 +85,6 @@ bool CheckMatches(const LineNode& occurrence, const CheckSpec& spec, std::string
 void AppendNumberOption(std::string& out, int number, bool selected) {
   AppendFormatted(out, selected ? "<OPTION SELECTED>%d" : "<OPTION>%d", {std::int64_t{number}});
 }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // Splits at any of `separators`, leaving out empty pieces.
 std::vector<std::string_view> SplitSkippingEmpty(std::string_view text, std::string_view separators) {
@@ -258,21 +254,21 @@ std::optional<std::string> SearchForHandler(const char* directive, const char* v
 int ParseTimeSpec(const char* text, int& hours, int& minutes, int& seconds) {
   if (text == nullptr) return 0;
   const char* p = text;
-  while (*p != '\0' && (IsLetter(*p) || IsSpace(*p))) ++p;
+  while (*p != '\0' && (IsAsciiLetter(*p) || IsAsciiSpace(*p))) ++p;
   while (*p != '\0') {
     // A number (0 when no digit stands here), saturated rather than overflowing.
     long long number = 0;
-    while (IsDigit(*p)) {
+    while (IsAsciiDigit(*p)) {
       number = number * 10 + (*p - '0');
       if (number > INT_MAX) number = INT_MAX;
       ++p;
     }
-    while (IsSpace(*p)) ++p;
+    while (IsAsciiSpace(*p)) ++p;
     if (*p == 'h') hours = static_cast<int>(number);
     if (*p == 'm') minutes = static_cast<int>(number);
     if (*p == 's') seconds = static_cast<int>(number);
-    if (*p == '\0' || IsDigit(*p)) continue;
-    while (*p != '\0' && !IsDigit(*p)) ++p;
+    if (*p == '\0' || IsAsciiDigit(*p)) continue;
+    while (*p != '\0' && !IsAsciiDigit(*p)) ++p;
   }
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "nls/message_lookup.h"
 #include "pages/directive_excerpt.h"
 #include "pages/form_fields.h"
+#include "runtime/ascii.h"
 
 namespace cfgout {
 
@@ -24,16 +25,6 @@ constexpr int kFieldImbedOpt = 2080;
 constexpr int kFieldPort = 2850;
 constexpr int kFieldPushButton = 3060;
 constexpr int kFieldAdminPort = 5000;
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 std::string SetTwoMessage(int id, const char* defaultText) {
   const char* text = nlsGetString(kSlotConfigMessages, 2, id, defaultText);
@@ -59,8 +50,8 @@ std::string BasicPortList(const ConfigHandle& cfg) {
     // The keyword and the blanks after it, then the value up to the
     // trailing white space (the line end included).
     std::string_view value = line.text;
-    while (!value.empty() && (IsLetter(value.front()) || IsBlank(value.front()))) value.remove_prefix(1);
-    while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
+    while (!value.empty() && (IsAsciiLetter(value.front()) || IsAsciiSpace(value.front()))) value.remove_prefix(1);
+    while (!value.empty() && IsAsciiSpace(value.back())) value.remove_suffix(1);
     if (!first) list += ',';
     list += value;
     first = false;
@@ -132,10 +123,10 @@ int BasicOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle
     ReplaceDirective(cfg, "imbeds", FormatText("Imbeds   %s   %s\n", {imbedMode, imbedScope}));
   }
 
-  const std::string admin(Trim(adminPort));
+  const std::string admin(TrimAsciiSpace(adminPort));
   bool conflict = false;
   if (ports && !ports->empty()) {
-    const std::string_view list = Trim(*ports);
+    const std::string_view list = TrimAsciiSpace(*ports);
     if (list.empty()) {
       FailStatus(status, SetTwoMessage(2, "Required fields are missing - please reenter"));
       return 1;
@@ -146,7 +137,7 @@ int BasicOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle
     std::size_t pos = 0;
     while (pos < list.size()) {
       const std::size_t start = pos;
-      while (pos < list.size() && IsDigit(list[pos])) ++pos;
+      while (pos < list.size() && IsAsciiDigit(list[pos])) ++pos;
       const std::string_view port = list.substr(start, pos - start);
       lines.Append(FormatText("Port     %s\n", {port}));
       if (!admin.empty() && port == admin) conflict = true;

@@ -16,7 +16,7 @@
 
 #include "config/config_file.h"
 #include "html/page_status.h"
-#include "runtime/ascii_case.h"
+#include "runtime/ascii.h"
 #include "validate/form_variables.h"
 #include "validate/validators.h"
 

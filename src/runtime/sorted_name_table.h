@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/ascii_case.h"
+#include "runtime/ascii.h"
 
 namespace cfgout {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/ascii_case.h"
+#include "runtime/ascii.h"
 #include "runtime/page_output.h"
 
 namespace cfgout {
@@ -14,14 +14,7 @@ namespace cfgout {
 namespace {
 
 // Character classes of the POSIX locale; bytes above 127 belong to none.
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
-bool IsAlpha(char c) { return IsUpper(c) || IsLower(c); }
-bool IsAlnum(char c) { return IsAlpha(c) || IsDigit(c); }
+bool IsAlnum(char c) { return IsAsciiLetter(c) || IsAsciiDigit(c); }
 bool IsPunct(char c) {
   const auto u = static_cast<unsigned char>(c);
   return u > 0x20 && u < 0x7F && !IsAlnum(c);
@@ -31,17 +24,9 @@ bool IsPrintableAscii(char c) {
   return u >= 0x20 && u < 0x7F;
 }
 
-// The value without leading and trailing white space.
-std::string_view Trim(const char* value) {
-  std::string_view v(value);
-  while (!v.empty() && IsSpace(v.front())) v.remove_prefix(1);
-  while (!v.empty() && IsSpace(v.back())) v.remove_suffix(1);
-  return v;
-}
-
 bool AllDigits(std::string_view s) {
   for (char c : s) {
-    if (!IsDigit(c)) return false;
+    if (!IsAsciiDigit(c)) return false;
   }
   return true;
 }
@@ -103,7 +88,7 @@ bool ValidDirText(std::string_view v, int wildcards) {
 
 bool ValidUrlText(std::string_view v, int wildcards, int schemeFree) {
   std::size_t letters = 0;
-  while (letters < v.size() && IsAlpha(v[letters])) ++letters;
+  while (letters < v.size() && IsAsciiLetter(v[letters])) ++letters;
   const std::string_view scheme = v.substr(0, letters);
   // Only the letters actually present are compared, so a short run such as
   // "ht" counts as the scheme it begins.
@@ -151,7 +136,7 @@ bool ValidDottedNumber(std::string_view v) {
   std::size_t i = 0;
   const auto digits = [&] {
     const std::size_t start = i;
-    while (i < v.size() && IsDigit(v[i])) ++i;
+    while (i < v.size() && IsAsciiDigit(v[i])) ++i;
     return i > start;
   };
   if (!digits()) return false;
@@ -180,7 +165,7 @@ int NoValidation(const char*, int, int) { return 1; }
 
 int IsValidNumeric(const char* value, int min, int max) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   std::string_view digits = v;
   if (digits.front() == '+' || digits.front() == '-') digits.remove_prefix(1);
@@ -192,8 +177,8 @@ int IsValidNumeric(const char* value, int min, int max) {
 
 int IsValidPort(const char* value, int list, int) {
   if (value == nullptr) return 0;
-  for (char c : Trim(value)) {
-    if (IsDigit(c)) continue;
+  for (char c : TrimAsciiSpace(value)) {
+    if (IsAsciiDigit(c)) continue;
     if (list != 0 && c == ',') continue;
     return 0;
   }
@@ -202,14 +187,14 @@ int IsValidPort(const char* value, int list, int) {
 
 int IsValidFloat(const char* value, int min, int max) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   std::size_t i = 0;
   if (v[i] == '+' || v[i] == '-') ++i;
-  while (i < v.size() && IsDigit(v[i])) ++i;
+  while (i < v.size() && IsAsciiDigit(v[i])) ++i;
   if (i == v.size() || v[i] != '.') return 0;
   ++i;
-  while (i < v.size() && IsDigit(v[i])) ++i;
+  while (i < v.size() && IsAsciiDigit(v[i])) ++i;
   if (i != v.size()) return 0;
   if (min == 0 && max == 0) return 1;
   const std::string text(v);
@@ -219,12 +204,12 @@ int IsValidFloat(const char* value, int min, int max) {
 
 int IsValidDir(const char* value, int wildcards, int) {
   if (value == nullptr) return 0;
-  return ValidDirText(Trim(value), wildcards) ? 1 : 0;
+  return ValidDirText(TrimAsciiSpace(value), wildcards) ? 1 : 0;
 }
 
 int IsValidFilename(const char* value, int wildcards, int pathRequired) {
   if (value == nullptr) return 0;
-  std::string_view v = Trim(value);
+  std::string_view v = TrimAsciiSpace(value);
   if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
   if (v.empty()) return 1;
   if (v.find(':') != std::string_view::npos) return 0;
@@ -253,7 +238,7 @@ int IsValidFilename(const char* value, int wildcards, int pathRequired) {
 
 int IsValidURL(const char* value, int wildcards, int schemeFree) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   return ValidUrlText(v, wildcards, schemeFree) ? 1 : 0;
 }
@@ -265,7 +250,7 @@ int IsValidDirURL(const char* value, int param1, int param2) {
 int IsValidHost(const char* value, int wildcards, int) {
   if (value == nullptr) return 0;
   if (wildcards == 0 && IsWildcardPresent(value)) return 0;
-  std::string_view v = Trim(value);
+  std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   for (char c : v) {
     if (IsBadHostChar(c)) return 0;
@@ -276,19 +261,19 @@ int IsValidHost(const char* value, int wildcards, int) {
     v.remove_prefix(2);
   }
   if (v.empty()) return 1;
-  if (IsAlpha(v.front())) {
+  if (IsAsciiLetter(v.front())) {
     for (char c : v.substr(1)) {
       if (!IsAlnum(c) && !IsPunct(c)) return 0;
     }
     return 1;
   }
-  if (IsDigit(v.front())) return ValidDottedNumber(v) ? 1 : 0;
+  if (IsAsciiDigit(v.front())) return ValidDottedNumber(v) ? 1 : 0;
   return 0;
 }
 
 int IsValidEngTime(const char* value, int, int) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   const std::vector<std::string_view> words = SplitBlanks(v);
   if (StartsWithIgnoringCase(words.front(), "forever")) return words.size() == 1 ? 1 : 0;
@@ -305,10 +290,10 @@ int IsValidEngTime(const char* value, int, int) {
 
 int IsValidMilTime(const char* value, int, int) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   if (v.size() != 5 || v[2] != ':') return 0;
-  if (!IsDigit(v[0]) || !IsDigit(v[1]) || !IsDigit(v[3]) || !IsDigit(v[4])) return 0;
+  if (!IsAsciiDigit(v[0]) || !IsAsciiDigit(v[1]) || !IsAsciiDigit(v[3]) || !IsAsciiDigit(v[4])) return 0;
   const int minutes = (v[3] - '0') * 10 + (v[4] - '0');
   const int hhmm = (v[0] - '0') * 1000 + (v[1] - '0') * 100 + minutes;
   return minutes <= 59 && hhmm <= 2400 ? 1 : 0;
@@ -316,16 +301,16 @@ int IsValidMilTime(const char* value, int, int) {
 
 int IsValidSuffix(const char* value, int, int) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   return v.empty() || v.front() == '.' ? 1 : 0;
 }
 
 int IsValidAlpha(const char* value, int minLength, int) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   for (char c : v) {
-    if (!IsAlpha(c) && c != ' ' && c != '.') return 0;
+    if (!IsAsciiLetter(c) && c != ' ' && c != '.') return 0;
   }
   if (minLength != 0 && v.size() < static_cast<std::size_t>(minLength < 0 ? 0 : minLength)) return 0;
   return 1;
@@ -333,7 +318,7 @@ int IsValidAlpha(const char* value, int minLength, int) {
 
 int IsValidAlphaNum(const char* value, int mail, int punctuation) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   static constexpr std::string_view kMailChars = "@.^_~";
   static constexpr std::string_view kPunctuationChars = " '()+,-./:=?\"_";
@@ -354,18 +339,18 @@ int IsValidAlphaNum(const char* value, int mail, int punctuation) {
 
 int IsValidPhone(const char* value, int, int) {
   if (value == nullptr) return 0;
-  for (char c : Trim(value)) {
-    if (!IsDigit(c) && c != '-' && c != '(' && c != ')' && c != ' ') return 0;
+  for (char c : TrimAsciiSpace(value)) {
+    if (!IsAsciiDigit(c) && c != '-' && c != '(' && c != ')' && c != ' ') return 0;
   }
   return 1;
 }
 
 int IsValidName(const char* value, int, int) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   if (v == "%%CLIENT%%" || v == "%%SERVER%%") return 1;
-  if (v.size() > 8 || !IsAlpha(v.front())) return 0;
+  if (v.size() > 8 || !IsAsciiLetter(v.front())) return 0;
   for (char c : v) {
     if (!IsAlnum(c)) return 0;
   }
@@ -374,7 +359,7 @@ int IsValidName(const char* value, int, int) {
 
 int IsValidMemSize(const char* value, int, int) {
   if (value == nullptr) return 0;
-  const std::string_view v = Trim(value);
+  const std::string_view v = TrimAsciiSpace(value);
   if (v.empty()) return 1;
   const std::vector<std::string_view> words = SplitBlanks(v);
   if (words.size() % 2 != 0) return 0;
@@ -388,7 +373,7 @@ int IsValidMemSize(const char* value, int, int) {
 int IsValidExceptionCodes(const char* value, int, int) {
   if (value == nullptr) return 0;
   for (const char* p = value; *p != '\0'; ++p) {
-    if (!IsDigit(*p) && *p != ' ' && *p != '\t' && *p != ',') return 0;
+    if (!IsAsciiDigit(*p) && *p != ' ' && *p != '\t' && *p != ',') return 0;
   }
   return 1;
 }

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/ascii_case.h"
 #include "runtime/sorted_name_table.h"
 
 namespace cfgout {
@@ -51,28 +50,6 @@ TEST(SortedNameTable, ANameHoldingANulMatchesNoRow) {
 
 TEST(SortedNameTable, AnEmptyTableHasNoRows) {
   EXPECT_EQ(FindRowByUpperCaseName(std::span<const Row>(), "AB"), -1);
-}
-
-TEST(AsciiCase, ConvertsAsciiLettersOnly) {
-  EXPECT_EQ(UpperCaseCopy(std::string("a-z{`@[\xE9\0q", 10)), std::string("A-Z{`@[\xE9\0Q", 10));
-  std::string text = "MiXeD \xC9";
-  EXPECT_EQ(LowerCaseInPlace(text), "mixed \xC9");
-  EXPECT_EQ(UpperCaseInPlace(text), "MIXED \xC9");
-}
-
-TEST(AsciiCase, ComparesEveryByteIgnoringAsciiCase) {
-  EXPECT_TRUE(EqualsIgnoringCase("Post", "POST"));
-  EXPECT_TRUE(EqualsIgnoringCase("", ""));
-  EXPECT_FALSE(EqualsIgnoringCase("POST", "POSTS"));
-  EXPECT_FALSE(EqualsIgnoringCase("\xE9", "\xC9"));
-  EXPECT_FALSE(EqualsIgnoringCase("@", "`"));  // 0x40 and 0x60 differ by the case bit but are no letters
-  EXPECT_TRUE(EqualsIgnoringCase(std::string_view("a\0b", 3), std::string_view("A\0B", 3)));
-  EXPECT_FALSE(EqualsIgnoringCase(std::string_view("a\0b", 3), std::string_view("a\0c", 3)));
-
-  EXPECT_TRUE(StartsWithIgnoringCase("Forever", "FOR"));
-  EXPECT_TRUE(StartsWithIgnoringCase("x", ""));
-  EXPECT_FALSE(StartsWithIgnoringCase("fo", "for"));
-  EXPECT_FALSE(StartsWithIgnoringCase("fur", "for"));
 }
 
 }  // namespace

@@ -1,14 +1,30 @@
 #pragma once
-// ASCII case helpers. Page names, form field names, directive keywords and
-// request methods are compared ignoring case in ASCII only: bytes outside
-// 'a'-'z' and 'A'-'Z' stay as they are whatever the process locale says.
-// Every byte of a view counts, NUL bytes included.
+// ASCII character helpers. Page names, form field names, directive keywords
+// and request methods are compared ignoring case in ASCII only, and values
+// are classified and trimmed as in the POSIX locale: bytes above 127 are
+// neither letters, digits nor white space, and no case conversion touches
+// them, whatever the process locale says. Every byte of a view counts, NUL
+// bytes included.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace cfgout {
+
+constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+// isspace in the POSIX locale: blank, tab, line feed, vertical tab, form feed, carriage return.
+constexpr bool IsAsciiSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// `text` without leading and trailing white space (IsAsciiSpace).
+constexpr std::string_view TrimAsciiSpace(std::string_view text) {
+  while (!text.empty() && IsAsciiSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsAsciiSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
 
 constexpr char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 constexpr char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
