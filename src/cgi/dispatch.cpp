@@ -43,13 +43,17 @@ const DispatchRow* FindDispatchRow(int index) {
   return it != kDispatchTable.end() && it->index == index ? &*it : nullptr;
 }
 
+void ShowPageNotFound(PageStatus& status, const std::string& pageName) {
+  status.helpPage.reset();
+  FailStatus(status, PageNotFoundMessage(pageName));
+  Cfg_IntroDisplayHandler(status);
+}
+
 void DispatchPage(int index, const std::string& pageName, PageRequest& request) {
   PageStatus& status = request.status;
   const DispatchRow* row = FindDispatchRow(index);
   if (row == nullptr) {
-    status.helpPage.reset();
-    FailStatus(status, PageNotFoundMessage(pageName));
-    Cfg_IntroDisplayHandler(status);
+    ShowPageNotFound(status, pageName);
     return;
   }
 

@@ -48,6 +48,10 @@ struct DispatchRow {
 // The row for a page index, or null (the default branch).
 const DispatchRow* FindDispatchRow(int index);
 
+// The answer for a page that cannot be shown: message 9 with `pageName` on
+// the introduction page, without a help page.
+void ShowPageNotFound(PageStatus& status, const std::string& pageName);
+
 // Runs a page: the default branch (message 9 with `pageName` on the
 // introduction page) when no row exists, else the row's sequence. Returns
 // nothing; every outcome is in the status block and on the page.

@@ -112,9 +112,7 @@ int RunCgiRequest(std::FILE* body) {
   // upper case.
   std::unique_ptr<TemplatePage> page = GetHtmlPage(pageName);
   if (!page) {
-    status.helpPage.reset();
-    FailStatus(status, PageNotFoundMessage(pageName));
-    Cfg_IntroDisplayHandler(status);
+    ShowPageNotFound(status, pageName);
   } else {
     PageRequest request{args, status, *cfg, *page, package, serverRoot, queryString, isPost, &lock};
     DispatchPage(pageIndex, pageName, request);
