@@ -68,18 +68,18 @@ bool IsOneOf(std::string_view value, std::initializer_list<std::string_view> wor
   return false;
 }
 
-struct CheckSpec {
+struct CheckedDirective {
   std::string keyword;
   std::string second;
 };
 
-CheckSpec ParseCheckSpec(const char* specification) {
-  return CheckSpec{GetField(specification, 1), GetField(specification, 2)};
+CheckedDirective ParseCheckedDirective(const char* directiveAndValue) {
+  return CheckedDirective{GetField(directiveAndValue, 1), GetField(directiveAndValue, 2)};
 }
 
-bool CheckMatches(const LineNode& occurrence, const CheckSpec& spec, std::string_view match, int field) {
+bool CheckMatches(const LineNode& occurrence, const CheckedDirective& wanted, std::string_view match, int field) {
   if (!StartsWithIgnoringCase(GetField(occurrence.text, field), match)) return false;
-  return spec.second.empty() || EqualsIgnoringCase(GetField(occurrence.text, 2), spec.second);
+  return wanted.second.empty() || EqualsIgnoringCase(GetField(occurrence.text, 2), wanted.second);
 }
 
 void AppendNumberOption(std::string& out, int number, bool selected) {
@@ -132,13 +132,13 @@ int GenCheckedSettingOnOff(const char* line, const char* directive, int onSense,
   return GenHtmlLine(line, set ? "CHECKED" : "");
 }
 
-int GenCheckedSetting(const char* line, const char* specification, const char* match, int defaultSet,
+int GenCheckedSetting(const char* line, const char* directiveAndValue, const char* match, int defaultSet,
                       int field, const char* setWord, const ConfigHandle& cfg) {
-  CheckSpec spec = ParseCheckSpec(specification);
-  LineList found = Occurrences(cfg, spec.keyword.c_str());
+  CheckedDirective wanted = ParseCheckedDirective(directiveAndValue);
+  LineList found = Occurrences(cfg, wanted.keyword.c_str());
   bool set = found.empty() && defaultSet == 1;
   for (const LineNode& occurrence : found) {
-    if (CheckMatches(occurrence, spec, Text(match), field)) {
+    if (CheckMatches(occurrence, wanted, Text(match), field)) {
       set = true;
       break;
     }
@@ -146,11 +146,11 @@ int GenCheckedSetting(const char* line, const char* specification, const char* m
   return GenHtmlLine(line, set ? Text(setWord) : std::string_view());
 }
 
-int GenSingleCheckedSetting(const char* line, const char* specification, const char* match,
+int GenSingleCheckedSetting(const char* line, const char* directiveAndValue, const char* match,
                             int defaultSet, int field, const char* setWord, const ConfigHandle& cfg) {
-  CheckSpec spec = ParseCheckSpec(specification);
-  LineList found = Occurrences(cfg, spec.keyword.c_str());
-  bool set = found.empty() ? defaultSet == 1 : CheckMatches(*found.last(), spec, Text(match), field);
+  CheckedDirective wanted = ParseCheckedDirective(directiveAndValue);
+  LineList found = Occurrences(cfg, wanted.keyword.c_str());
+  bool set = found.empty() ? defaultSet == 1 : CheckMatches(*found.last(), wanted, Text(match), field);
   return GenHtmlLine(line, set ? Text(setWord) : std::string_view());
 }
 

@@ -43,16 +43,16 @@ int GenTextFieldDirectiveWithNFields(const char* line, const char* directive, in
 int GenCheckedSettingOnOff(const char* line, const char* directive, int onSense, int defaultSet,
                            const ConfigHandle& cfg);
 
-// `specification` is "<keyword> [<second value>]". An occurrence matches when
+// `directiveAndValue` is "<keyword> [<second value>]". An occurrence matches when
 // its field `field` starts with `match` (ignoring case, over the length of
 // `match`) and, when a second value is given, its field 2 equals it ignoring
 // case. `setWord` ("CHECKED", "SELECTED") when some occurrence matches, or
 // when there is none and `defaultSet` is 1; else "".
-int GenCheckedSetting(const char* line, const char* specification, const char* match, int defaultSet,
+int GenCheckedSetting(const char* line, const char* directiveAndValue, const char* match, int defaultSet,
                       int field, const char* setWord, const ConfigHandle& cfg);
 
 // As GenCheckedSetting, testing only the last occurrence.
-int GenSingleCheckedSetting(const char* line, const char* specification, const char* match,
+int GenSingleCheckedSetting(const char* line, const char* directiveAndValue, const char* match,
                             int defaultSet, int field, const char* setWord, const ConfigHandle& cfg);
 
 // "<OPTION>low" ... "<OPTION>high" with "<OPTION SELECTED>n" for n ==

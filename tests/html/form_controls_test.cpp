@@ -122,15 +122,15 @@ TEST_F(FormControlsTest, CheckedSettingMatchesAnyOccurrence) {
       "Imbeds CGI html\n"
       "Enable GET /cgi-bin/get\n"
       "Enable POST /cgi-bin/post\n");
-  auto checked = [&](const char* spec, const char* match, int defaultSet, int field) {
-    return Captured([&] { GenCheckedSetting("<OPTION %s>", spec, match, defaultSet, field, "SELECTED", cfg); });
+  auto checked = [&](const char* directiveAndValue, const char* match, int defaultSet, int field) {
+    return Captured([&] { GenCheckedSetting("<OPTION %s>", directiveAndValue, match, defaultSet, field, "SELECTED", cfg); });
   };
   EXPECT_EQ(checked("imbeds", "files", 0, 2), "<OPTION SELECTED>");
   EXPECT_EQ(checked("imbeds", "CGI", 0, 2), "<OPTION SELECTED>");
   EXPECT_EQ(checked("imbeds", "Fil", 0, 2), "<OPTION SELECTED>");  // a prefix match
   EXPECT_EQ(checked("imbeds", "On", 1, 2), "<OPTION >");         // occurrences exist: no default
   EXPECT_EQ(checked("imbeds", "ssionly", 0, 3), "<OPTION SELECTED>");
-  // The second word of the specification must equal field 2.
+  // The second word of the directive-and-value argument must equal field 2.
   EXPECT_EQ(checked("Enable POST", "/cgi-bin/p", 0, 3), "<OPTION SELECTED>");
   EXPECT_EQ(checked("Enable GET", "/cgi-bin/p", 0, 3), "<OPTION >");
   EXPECT_EQ(checked("Enable PO", "/cgi-bin/p", 0, 3), "<OPTION >");
