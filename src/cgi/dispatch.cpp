@@ -4,6 +4,7 @@
 #include <array>
 
 #include "cgi/messages.h"
+#include "nls/message_lookup.h"
 #include "nls/message_format.h"
 #include "pages/basic_page.h"
 

@@ -5,11 +5,6 @@
 
 namespace cfgout {
 
-std::string ConfigMessage(int id, const char* defaultText) {
-  const char* text = nlsGetString(kSlotConfigMessages, 2, id, defaultText);
-  return text != nullptr ? std::string(text) : std::string(defaultText);
-}
-
 std::string PageNotFoundMessage(std::string_view pageName) {
   // The catalogue text is the format; the name is an argument, never part
   // of a format.

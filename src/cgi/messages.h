@@ -6,9 +6,6 @@
 
 namespace cfgout {
 
-// Message `id` of set 2, or `defaultText` when no catalogue has it.
-std::string ConfigMessage(int id, const char* defaultText);
-
 // Message 9 ("HTML form information not found") formatted with the page
 // name. The name goes in raw: the status block is HTML-escaped where it is
 // printed.

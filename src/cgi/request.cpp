@@ -7,6 +7,7 @@
 #include "cgi/dispatch.h"
 #include "cgi/form_decoding.h"
 #include "cgi/messages.h"
+#include "nls/message_lookup.h"
 #include "cgi/request_lock.h"
 #include "cgi/request_limits.h"
 #include "config/config_file.h"

@@ -6,15 +6,6 @@
 
 namespace cfgout {
 
-namespace {
-
-std::string StatusMessage(int id, const char* defaultText) {
-  const char* text = nlsGetString(kSlotConfigMessages, 2, id, defaultText);
-  return text != nullptr ? std::string(text) : std::string(defaultText);
-}
-
-}  // namespace
-
 // messageType is set with assign(data, size): assigning a string_view
 // directly trips a false -Wrestrict warning of GCC 12 at -O3.
 
@@ -27,7 +18,7 @@ PageStatus MakeInitialPageStatus() {
 void InitPageStatus(PageStatus& status) {
   status.success = 1;
   status.fieldError.reset();
-  status.messageText = StatusMessage(kMsgStatusReady, "Ready");
+  status.messageText = ConfigMessage(kMsgStatusReady, "Ready");
   // Through a temporary: assigning the string_view itself trips GCC 12's
   // -Wrestrict false positive at -O3 (release builds).
   status.messageType = std::string(kStatusReady);
@@ -40,7 +31,7 @@ void InitPageStatus(PageStatus& status) {
 void BeginOutputHandler(PageStatus& status) {
   status.fieldError.reset();
   status.messageType = std::string(kStatusDone);
-  status.messageText = StatusMessage(
+  status.messageText = ConfigMessage(
       kMsgStatusChangesDone, "The requested configuration changes have been completed successfully.");
   status.success = 1;
 }

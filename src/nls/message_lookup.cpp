@@ -109,6 +109,11 @@ void nlsFreeResources(int slot) {
   }
 }
 
+std::string ConfigMessage(int id, const char* defaultText) {
+  const char* text = nlsGetString(kSlotConfigMessages, 2, id, defaultText);
+  return text != nullptr ? std::string(text) : std::string();
+}
+
 const char* get_message(int id) { return nlsGetString(kSlotConfigMessages, 2, id, nullptr); }
 
 const char* get_config_message(int id) { return nlsGetString(kSlotConfigMessages, 2, id, nullptr); }

@@ -25,6 +25,11 @@ const char* nlsGetString(int slot, int set, int id, const char* defaultText);
 
 void nlsFreeResources(int slot);
 
+// Message `id` of set 2 of the configuration messages as an owned string:
+// the catalogue text, or `defaultText` when no catalogue has it ("" for a
+// null default).
+std::string ConfigMessage(int id, const char* defaultText);
+
 // Both are nlsGetString(1, 2, id, nullptr).
 const char* get_message(int id);
 const char* get_config_message(int id);

@@ -26,11 +26,6 @@ constexpr int kFieldPort = 2850;
 constexpr int kFieldPushButton = 3060;
 constexpr int kFieldAdminPort = 5000;
 
-std::string SetTwoMessage(int id, const char* defaultText) {
-  const char* text = nlsGetString(kSlotConfigMessages, 2, id, defaultText);
-  return text != nullptr ? std::string(text) : std::string(defaultText);
-}
-
 // "CHECKED" when an imbeds directive scans all HTML files: its scope word
 // (field 3) is "html", ".htm" or ".html".
 const char* HtmlScopeChecked(const ConfigHandle& cfg) {
@@ -128,7 +123,7 @@ int BasicOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle
   if (ports && !ports->empty()) {
     const std::string_view list = TrimAsciiSpace(*ports);
     if (list.empty()) {
-      FailStatus(status, SetTwoMessage(2, "Required fields are missing - please reenter"));
+      FailStatus(status, ConfigMessage(2, "Required fields are missing - please reenter"));
       return 1;
     }
     // A port is the run of digits at the current position; the one
@@ -149,7 +144,7 @@ int BasicOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle
   if (conflict) {
     // The port lines are already replaced in memory; success 0 keeps them
     // from being written.
-    FailStatus(status, SetTwoMessage(56, "Aministrator Port cannot be same as Port"));
+    FailStatus(status, ConfigMessage(56, "Aministrator Port cannot be same as Port"));
     return 1;
   }
   if (!admin.empty()) {
