@@ -2,7 +2,7 @@
 #
 # cfgout_message_bundle(<bundle> SOURCE_DIR <dir> OUTPUT_DIR <dir>
 #                       [LOCALE <name>] [FORCE_ENCODING <name> | NO_FORCE_ENCODING]
-#                       [TEST_ONLY])
+#                       [TEST_ONLY] [TARGET <name>])
 #
 # Builds <OUTPUT_DIR>/<bundle>/<LOCALE>.res (LOCALE defaults to "root") from
 # the catalogues (<n>.msg) and templates (pages.list + .html) in SOURCE_DIR,
@@ -14,14 +14,16 @@
 # locale). Unless TEST_ONLY, the bundle is built by `all`, belongs to the
 # target cfgout_bundles and is installed to CFGOUT_MESSAGE_DIR. A TEST_ONLY
 # bundle's target is cfgout_test_bundle_<bundle>[_<LOCALE>]: make the test
-# that reads it depend on it.
+# that reads it depend on it. TARGET names the target instead, so that test
+# folders can each build their own bundle of the same name; several calls may
+# share one TARGET, which then builds all their bundles.
 
 if(NOT TARGET cfgout_bundles)
   add_custom_target(cfgout_bundles ALL)
 endif()
 
 function(cfgout_message_bundle bundle)
-  cmake_parse_arguments(ARG "NO_FORCE_ENCODING;TEST_ONLY" "SOURCE_DIR;OUTPUT_DIR;LOCALE;FORCE_ENCODING" "" ${ARGN})
+  cmake_parse_arguments(ARG "NO_FORCE_ENCODING;TEST_ONLY" "SOURCE_DIR;OUTPUT_DIR;LOCALE;FORCE_ENCODING;TARGET" "" ${ARGN})
   if(NOT ARG_SOURCE_DIR OR NOT ARG_OUTPUT_DIR)
     message(FATAL_ERROR "cfgout_message_bundle(${bundle}): SOURCE_DIR and OUTPUT_DIR are required")
   endif()
@@ -41,13 +43,16 @@ function(cfgout_message_bundle bundle)
   if(NOT ARG_LOCALE STREQUAL "root")
     set(target ${target}_${ARG_LOCALE})
   endif()
+  if(ARG_TARGET)
+    set(target ${ARG_TARGET})
+  endif()
 
   # Every source, so that editing, adding or removing one rebuilds the bundle.
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        "${ARG_SOURCE_DIR}/*.msg" "${ARG_SOURCE_DIR}/*.html" "${ARG_SOURCE_DIR}/pages.list")
   list(SORT sources)
 
-  set(text_dir "${CMAKE_CURRENT_BINARY_DIR}/bundle_text/${bundle}")
+  set(text_dir "${CMAKE_CURRENT_BINARY_DIR}/bundle_text/${target}/${bundle}")
   set(text_file "${text_dir}/${ARG_LOCALE}.txt")
   set(bundle_dir "${ARG_OUTPUT_DIR}/${bundle}")
   set(res_file "${bundle_dir}/${ARG_LOCALE}.res")
@@ -69,7 +74,13 @@ function(cfgout_message_bundle bundle)
     VERBATIM)
 
   if(ARG_TEST_ONLY)
-    add_custom_target(${target} DEPENDS "${res_file}")
+    if(TARGET ${target})
+      # A further bundle of a target shared by several calls.
+      add_custom_target(${target}_${bundle}_${ARG_LOCALE} DEPENDS "${res_file}")
+      add_dependencies(${target} ${target}_${bundle}_${ARG_LOCALE})
+    else()
+      add_custom_target(${target} DEPENDS "${res_file}")
+    endif()
   else()
     add_custom_target(${target} ALL DEPENDS "${res_file}")
     add_dependencies(cfgout_bundles ${target})
