@@ -30,10 +30,18 @@ static_assert(std::is_sorted(kDispatchTable.begin(), kDispatchTable.end(),
                              [](const DispatchRow& a, const DispatchRow& b) { return a.index < b.index; }));
 
 void WriteBack(PageRequest& request) {
-  if (request.status.success == 1 && HTTPDConfigWrite(request.cfg) != 0) {
-    SetStatusMessage(request.status, kStatusError,
-                     ConfigMessage(10, "Error writing to configuration file"));
+  if (request.status.success != 1) return;
+  ConfigWriteReport report;
+  if (HTTPDConfigWrite(request.cfg, &report) == 0) return;
+  if (report.problem == ConfigWriteProblem::kLineTooLong) {
+    // Nothing was written: the reader would have cut the line and taken its
+    // end for a line of its own.
+    FailStatus(request.status,
+               ConfigMessage(189, "A value is too long for one configuration line (at most 1023 "
+                                  "characters with its directive); nothing was changed."));
+    return;
   }
+  SetStatusMessage(request.status, kStatusError, ConfigMessage(10, "Error writing to configuration file"));
 }
 
 }  // namespace

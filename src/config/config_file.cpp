@@ -72,8 +72,10 @@ void ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList) {
       if (newline != nullptr || current->text.size() == kMaxReadLineLength) {
         // A line that grew over several reads may hold spare capacity.
         if (current->text.capacity() > current->text.size() + 32) current->text.shrink_to_fit();
-        NoteInclude(current->text, includeList);
+        // A piece that continues a cut line is no line of its own: never an include.
+        if (!current->continuation) NoteInclude(current->text, includeList);
         auto* next = new LineNode;
+        next->continuation = newline == nullptr;
         next->prev = current;
         current->next = next;
         current = next;
@@ -291,13 +293,51 @@ std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const std::string& path) {
   return HTTPDConfigOpen(path.c_str());
 }
 
-int HTTPDConfigWrite(const ConfigHandle& handle) {
+bool HTTPDConfigLinesFit(const ConfigHandle& handle, std::string* path) {
+  for (const ConfigFile& file : handle) {
+    for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
+      // Pieces of a cut line are at most kMaxReadLineLength long each, by
+      // construction; only longer nodes need a closer look.
+      if (line->text.size() <= kMaxReadLineLength) continue;
+      std::string_view rest(line->text);
+      while (!rest.empty()) {
+        const std::size_t newline = rest.find('\n');
+        const std::size_t length = newline == std::string_view::npos ? rest.size() : newline + 1;
+        if (length > kMaxReadLineLength) {
+          if (path != nullptr) *path = file.path;
+          return false;
+        }
+        rest.remove_prefix(length);
+      }
+    }
+  }
+  return true;
+}
+
+int HTTPDConfigWrite(const ConfigHandle& handle) { return HTTPDConfigWrite(handle, nullptr); }
+
+int HTTPDConfigWrite(const ConfigHandle& handle, ConfigWriteReport* report) {
+  ConfigWriteReport local;
+  ConfigWriteReport& out = report != nullptr ? *report : local;
+  out = ConfigWriteReport();
+  if (!HTTPDConfigLinesFit(handle, &out.path)) {
+    out.problem = ConfigWriteProblem::kLineTooLong;
+    errno = EMSGSIZE;
+    return -1;
+  }
   // Every line would pass the classification of IsWriteLine (all of its
   // results allow writing), so lines are written without asking it.
   std::vector<std::string> renamedIn;
   int result = 0;
   for (const ConfigFile& file : handle) {
-    if (file.path.empty() || !ReplaceFile(file.path, file.lines, renamedIn)) {
+    if (file.path.empty()) {
+      out.problem = ConfigWriteProblem::kNoPath;
+      result = -1;
+      break;
+    }
+    if (!ReplaceFile(file.path, file.lines, renamedIn)) {
+      out.problem = ConfigWriteProblem::kFailed;
+      out.path = file.path;
       result = -1;
       break;
     }

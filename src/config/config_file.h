@@ -85,13 +85,36 @@ class ConfigHandle {
 std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path);
 std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const std::string& path);
 
+// Why a write-back refused to start or stopped; `path` names the file.
+enum class ConfigWriteProblem {
+  kNone,
+  kNoPath,        // a file record without a path
+  kLineTooLong,   // a line the reader would cut into pieces (a page-built line over kMaxReadLineLength)
+  kFailed,        // a system call failed (errno tells which)
+};
+
+struct ConfigWriteReport {
+  ConfigWriteProblem problem = ConfigWriteProblem::kNone;
+  std::string path;
+};
+
+// True when every line of the configuration would be read back as the line
+// it is: no line of it (up to and including each line feed) is longer than
+// kMaxReadLineLength. Lines read from the files always are; a page-built line
+// with an over-long value is not, and writing it would let the reader cut it
+// and take the rest for a line of its own.
+bool HTTPDConfigLinesFit(const ConfigHandle& handle, std::string* path = nullptr);
+
 // Writes every file back in chain order. 0 when all were written; -1 at the
 // first file without a path or that could not be replaced, with the files
 // before it written and the files after it untouched. Each file is written to
 // a temporary file in its directory and renamed over the original, keeping
 // permission bits (and owner when allowed); a symbolic link is written
 // through to its target and stays a link. A failing file is left unchanged.
+// Nothing at all is written when a line does not fit (HTTPDConfigLinesFit).
 int HTTPDConfigWrite(const ConfigHandle& handle);
+// The same, telling why it failed.
+int HTTPDConfigWrite(const ConfigHandle& handle, ConfigWriteReport* report);
 
 // When `write` is true, first writes every file as HTTPDConfigWrite does and
 // returns -1 on the same failures, else 0. The handle and all its lines are

@@ -13,6 +13,22 @@ bool HasLines(const ConfigHandle& handle) {
   return mainFile != nullptr && !mainFile->lines.empty();
 }
 
+// A line that may be a directive: a piece continuing a cut line never is.
+bool IsLineStart(const LineNode& line) { return !line.continuation; }
+
+// Unlinks `line` from `owner` together with the pieces that continue it
+// (all freed); returns the node that followed them.
+LineNode* RemoveWholeLine(LineList& owner, LineNode* line) {
+  LineNode* after = line->next;
+  while (after != nullptr && after->continuation) {
+    LineNode* next = after->next;
+    LineRemove(owner, after);
+    after = next;
+  }
+  LineRemove(owner, line);
+  return after;
+}
+
 // Appends a copy of `text` to the result list, keeping a tail pointer so
 // that collecting stays linear in the number of lines.
 class Collector {
@@ -35,7 +51,7 @@ LineList CollectAllFiles(const ConfigHandle& handle, Test test) {
   if (!HasLines(handle)) return LineList();
   for (const ConfigFile& file : handle) {
     for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
-      if (test(*line)) result.Add(line->text);
+      if (IsLineStart(*line) && test(*line)) result.Add(line->text);
     }
   }
   return result.Take();
@@ -46,7 +62,7 @@ LineList CollectMainFile(const ConfigHandle& handle, Test test) {
   Collector result;
   if (!HasLines(handle)) return LineList();
   for (const LineNode* line = handle.first()->lines.first(); line != nullptr; line = line->next) {
-    if (test(*line)) result.Add(line->text);
+    if (IsLineStart(*line) && test(*line)) result.Add(line->text);
   }
   return result.Take();
 }
@@ -75,15 +91,15 @@ void ReplaceInstances(ConfigHandle& handle, int id, LineList list, int allFiles,
     LineNode* line = file->lines.last();
     while (line != nullptr) {
       LineNode* previous = line->prev;
-      if (isInstance(*line)) {
+      if (IsLineStart(*line) && isInstance(*line)) {
         found = true;
         if (LineNode* same = RuleFound(line->text.c_str(), list.first())) {
           DropFromList(list, same);  // the existing line stays as it is
         } else if (previous != nullptr) {
           insertAfter = previous;
-          LineRemove(file->lines, line);
+          RemoveWholeLine(file->lines, line);
         } else {
-          LineRemove(file->lines, line);  // the file now starts at the next line
+          RemoveWholeLine(file->lines, line);  // the file now starts at the next line
           insertAfter = file->lines.first();
           if (allFiles == 0) {
             stop = true;
@@ -157,10 +173,10 @@ const LineNode* HTTPDRemoveRules(ConfigHandle& handle, int id, const LineNode* l
     LineNode* line = file.lines.first();
     while (line != nullptr) {
       LineNode* next = line->next;
-      if (HTTPDRuleMatch(line->text, id) != 0) {
+      if (IsLineStart(*line) && HTTPDRuleMatch(line->text, id) != 0) {
         for (const std::string& text : wanted) {
           if (RuleSame(line->text.c_str(), text.c_str()) != 0) {
-            LineRemove(file.lines, line);  // freed when the returned list is dropped
+            next = RemoveWholeLine(file.lines, line);
             break;
           }
         }
@@ -180,7 +196,7 @@ void HTTPDAddRules(ConfigHandle& handle, int id, LineList list) {
   LineNode* lastInstance = nullptr;
   for (ConfigFile& file : handle) {
     for (LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
-      if (HTTPDRuleMatch(line->text, id) == 0) continue;
+      if (!IsLineStart(*line) || HTTPDRuleMatch(line->text, id) == 0) continue;
       lastInstance = line;
       if (LineNode* same = RuleFound(line->text.c_str(), list.first())) DropFromList(list, same);
     }

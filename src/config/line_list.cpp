@@ -105,6 +105,12 @@ void LinesFree(LineList& owner, LineNode* first) {
   FreeChain(first);
 }
 
+LineNode* LineEnd(LineNode* line) noexcept {
+  if (line == nullptr) return nullptr;
+  while (line->next != nullptr && line->next->continuation) line = line->next;
+  return line;
+}
+
 LineList LinesAdd(LineNode* after, LineList chain) {
   if (after == nullptr) return chain;
   if (chain.empty()) {
@@ -113,6 +119,7 @@ LineList LinesAdd(LineNode* after, LineList chain) {
     if (rest != nullptr) rest->prev = nullptr;
     return LineList(rest);
   }
+  after = LineEnd(after);
   LineNode* first = chain.release();
   Splice(after, first, LastOf(first), after->next);
   return LineList();
@@ -142,6 +149,7 @@ void LineCopyData(LineNode& dst, const LineNode& src) {
     return;
   }
   dst.text = src.text;
+  dst.continuation = src.continuation;
   dst.next = nullptr;
   dst.prev = nullptr;
 }
@@ -150,7 +158,7 @@ LineList LinesCopy(const LineNode* first) {
   LineList list;
   LineNode* tail = nullptr;
   for (const LineNode* l = first; l != nullptr; l = l->next) {
-    auto* node = new LineNode{l->text, nullptr, tail};
+    auto* node = new LineNode{l->text, nullptr, tail, l->continuation};
     if (tail == nullptr) list.reset(node); else tail->next = node;
     tail = node;
   }
@@ -171,7 +179,7 @@ LineNode* LinesAddStr(const char* match, ConfigHandle& config, std::string_view 
   for (ConfigFile* file = mainFile; file != nullptr && !file->lines.empty(); file = file->next) {
     for (LineNode* line = file->lines.first(); line != nullptr; line = line->next) {
       lastWalked = line;
-      if (match == nullptr || stricmp(line->text.c_str(), match) != 0) continue;
+      if (match == nullptr || line->continuation || stricmp(line->text.c_str(), match) != 0) continue;
       LineNode* added = node.release();
       if (where == 1) {
         if (line->prev == nullptr) {
@@ -184,6 +192,7 @@ LineNode* LinesAddStr(const char* match, ConfigHandle& config, std::string_view 
         return added;
       }
       if (where == 2) {
+        line = LineEnd(line);
         Splice(line, added, added, line->next);
         return added;
       }

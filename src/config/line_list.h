@@ -31,11 +31,21 @@ class ConfigHandle;
 // its terminator ("\n", or "\r\n") when it had one; lines built by pages end
 // in "\n". An empty text writes nothing, so emptying a line deletes it from
 // its file on the next write.
+//
+// A line longer than the reader takes at once is kept as several nodes: the
+// first holds its start, each further piece has `continuation` set. A
+// continuation piece is never a directive or an include of its own, and
+// whatever removes or inserts lines treats a line and its pieces as one.
 struct LineNode {
   std::string text;
   LineNode* next = nullptr;
   LineNode* prev = nullptr;
+  bool continuation = false;
 };
+
+// `line` itself when no continuation piece follows it, else the last piece
+// of the line it starts. Null gives null.
+LineNode* LineEnd(LineNode* line) noexcept;
 
 // Owner of a chain of LineNodes (first node, linked through next/prev).
 class LineList {
@@ -104,8 +114,9 @@ void LinesFree(LineList list);
 // becomes empty. A null `first` does nothing.
 void LinesFree(LineList& owner, LineNode* first);
 
-// Inserts the whole chain right after `after`; the nodes become part of
-// whatever list `after` belongs to. Returns the nodes that were not linked:
+// Inserts the whole chain right after `after` (after the last continuation
+// piece of the line `after` starts, so that no line is split); the nodes
+// become part of whatever list `after` belongs to. Returns the nodes that were not linked:
 // with an empty chain, the nodes after `after` are cut off and handed back
 // (freed when the result is dropped); with a null `after`, the chain itself.
 LineList LinesAdd(LineNode* after, LineList chain);

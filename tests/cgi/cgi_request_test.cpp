@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -203,12 +204,12 @@ TEST_F(CgiRequestTest, OversizedOrNonNumericContentLengthIsRefusedUnread) {
   EXPECT_EQ(Inode(config_), before);
 
   // At the limit the body is read: 1 MiB of a single field.
-  std::string body = "UserID=";
+  std::string body = "ADMINPORT=8008&UserID=new&PUSHBUTTON=";
   body.append(1024 * 1024 - body.size(), 'u');
   const CgiResult atLimit = Post(body);
   EXPECT_EQ(atLimit.exitStatus, 0);
   EXPECT_NE(atLimit.out.find("text=T12 done"), std::string::npos);
-  EXPECT_NE(Config().find("UserID       uuuu"), std::string::npos);
+  EXPECT_NE(Config().find("UserID       new\n"), std::string::npos);
 }
 
 // ---- Page names --------------------------------------------------------------
@@ -398,6 +399,66 @@ TEST_F(CgiRequestTest, ConcurrentPostsChangingDifferentDirectivesBothLand) {
     const std::string text = Config();
     ASSERT_NE(text.find("UserID       " + user + "\n"), std::string::npos) << "round " << round << "\n" << text;
     ASSERT_NE(text.find("GroupID       " + group + "\n"), std::string::npos) << "round " << round << "\n" << text;
+  }
+}
+
+// ---- Hostile input ----------------------------------------------------------
+//
+// One row per weakness: the configuration before (with "@D" standing for the
+// scratch directory), an optional preparation, the body posted (a GET when
+// there is none), the status the page shows, and the main file afterwards.
+
+struct HostileRow {
+  const char* name;
+  std::string config;
+  std::string body;           // empty: a GET
+  std::string status;         // "text=..." line of the status block
+  std::string after;          // the main file afterwards ("" = unchanged)
+  std::function<void(const std::string& dir)> prepare = nullptr;
+  std::function<void(const std::string& dir)> verify = nullptr;
+  std::string contentLength;  // overrides the body's length
+};
+
+std::string InDir(std::string text, const std::string& dir) {
+  for (std::size_t at; (at = text.find("@D")) != std::string::npos;) text.replace(at, 2, dir);
+  return text;
+}
+
+TEST_F(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
+  const std::string longValue(1010, 'v');
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"  // rows name only what they need
+  const std::vector<HostileRow> rows = {
+      {.name = "a value long enough to push an include onto a line of its own",
+       .config = "# h\nUserID u\n",
+       .body = "UserID=" + longValue + "configfile+@D/inc.conf&ADMINPORT=",
+       .status = "text=T189 value too long",
+       .verify = [](const std::string& d) { EXPECT_FALSE(std::filesystem::exists(d + "/inc.conf")); }},
+      {.name = "an include hidden in the piece that continues a cut line",
+       .config = "# h\nUserID " + std::string(1016, 'u') + "configfile @D/inc.conf\nGroupID g\n",
+       .status = "text=T11 ready",
+       .verify = [](const std::string& d) { EXPECT_FALSE(std::filesystem::exists(d + "/inc.conf")); }},
+  };
+#pragma GCC diagnostic pop
+  for (const HostileRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string dir = dir_.path();
+    const std::string before = InDir(row.config, dir);
+    Write(config_, before);
+    if (row.prepare) row.prepare(dir);
+    CgiResult r;
+    if (row.body.empty()) {
+      r = Get();
+    } else {
+      CgiEnvironment env = Env("POST", "/BASIC");
+      const std::string body = InDir(row.body, dir);
+      env["CONTENT_LENGTH"] = row.contentLength.empty() ? std::to_string(body.size()) : row.contentLength;
+      r = Run(env, body);
+    }
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_NE(r.out.find(row.status + std::string(kEol)), std::string::npos) << r.out.substr(0, 2000);
+    EXPECT_EQ(Config(), row.after.empty() ? before : InDir(row.after, dir));
+    if (row.verify) row.verify(dir);
   }
 }
 

@@ -77,6 +77,56 @@ TEST(ConfigRead, LongLinesAreSplitAt1023BytesAndRejoined) {
   EXPECT_EQ(RoundTrip(dir, huge), huge);
 }
 
+// A piece that continues a cut line is never a directive or an include, is
+// removed with the line it continues, and no line goes between them.
+TEST(ConfigRead, ContinuationPiecesBelongToTheirLine) {
+  TempDir dir;
+  const std::string head = "UserID " + std::string(1016, 'u');  // 1023 bytes: the cut
+  const std::string tail = "configfile " + dir / "evil.conf" + "\n";
+  WriteFile(dir / "m.conf", "Port 80\n" + head + tail + "GroupID g\n");
+  auto cfg = HTTPDConfigOpen(dir / "m.conf");
+  ASSERT_TRUE(cfg);
+  EXPECT_EQ(cfg->file_count(), 1u);
+  EXPECT_FALSE(Exists(dir / "evil.conf"));
+  struct Case {
+    const char* keyword;
+    std::size_t instances;
+  };
+  for (const Case& c : {Case{"configfile", 0}, Case{"userid", 1}, Case{"groupid", 1}}) {
+    EXPECT_EQ(HTTPDGetRules(*cfg, HTTPDRuleToID(c.keyword)).size(), c.instances) << c.keyword;
+  }
+  // Adding after the long line goes after its last piece.
+  HTTPDAddRules(*cfg, HTTPDRuleToID("userid"), LineList::FromTexts({"UserID second\n"}));
+  EXPECT_THAT(Texts(cfg->first()->lines), ElementsAre("Port 80\n", head, tail, "UserID second\n", "GroupID g\n", ""));
+  // Replacing the directive removes the long line with every piece.
+  HTTPDReplaceRules(*cfg, HTTPDRuleToID("userid"), LineList::FromTexts({"UserID u\n"}), 0);
+  EXPECT_THAT(Texts(cfg->first()->lines), ElementsAre("Port 80\n", "UserID u\n", "GroupID g\n", ""));
+  EXPECT_EQ(CheckLinks(cfg->first()->lines.first()), 4u);
+}
+
+// A page-built line that the reader would cut is never written.
+TEST(ConfigWrite, LineLongerThanTheReaderTakesWritesNothing) {
+  TempDir dir;
+  WriteFile(dir / "m.conf", "UserID a\n");
+  struct Case {
+    std::size_t valueLength;
+    bool fits;
+  };
+  // "UserID " is 7 bytes, the line feed 1: 1015 value bytes make 1023.
+  for (const Case& c : {Case{1015, true}, Case{1016, false}, Case{5000, false}}) {
+    auto cfg = HTTPDConfigOpen(dir / "m.conf");
+    ASSERT_TRUE(cfg);
+    const std::string line = "UserID " + std::string(c.valueLength, 'v') + "\n";
+    cfg->first()->lines.first()->text = line;
+    ConfigWriteReport report;
+    EXPECT_EQ(HTTPDConfigLinesFit(*cfg), c.fits) << c.valueLength;
+    EXPECT_EQ(HTTPDConfigWrite(*cfg, &report), c.fits ? 0 : -1) << c.valueLength;
+    EXPECT_EQ(report.problem, c.fits ? ConfigWriteProblem::kNone : ConfigWriteProblem::kLineTooLong);
+    EXPECT_EQ(ReadFile(dir / "m.conf"), c.fits ? line : "UserID a\n");
+    WriteFile(dir / "m.conf", "UserID a\n");
+  }
+}
+
 TEST(ConfigRead, RoundTripIsByteExact) {
   TempDir dir;
   const std::string cases[] = {
