@@ -4,11 +4,17 @@
 #include <string>
 #include <string_view>
 
+#include "config/config_file.h"
+
 namespace cfgout {
 
 // Message 9 ("HTML form information not found") formatted with the page
 // name. The name goes in raw: the status block is HTML-escaped where it is
 // printed.
 std::string PageNotFoundMessage(std::string_view pageName);
+
+// Why the configuration is shown but will not be changed: a file it names
+// was refused (messages 190 and 192, with the file's name).
+std::string RefusedFileMessage(const ConfigRefusedFile& file);
 
 }  // namespace cfgout

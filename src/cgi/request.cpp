@@ -109,13 +109,22 @@ int RunCgiRequest(std::FILE* body) {
     return 0;
   }
 
+  // A configuration that names a file which was refused (no regular file,
+  // or too large) is shown as it could be read, but no form is applied to
+  // it and nothing is written.
+  bool applyForm = isPost;
+  if (!cfg->refused().empty()) {
+    FailStatus(status, RefusedFileMessage(cfg->refused().front()));
+    applyForm = false;
+  }
+
   // GetHtmlPage upper-cases the name, so the messages below name the page in
   // upper case.
   std::unique_ptr<TemplatePage> page = GetHtmlPage(pageName);
   if (!page) {
     ShowPageNotFound(status, pageName);
   } else {
-    PageRequest request{args, status, *cfg, *page, package, serverRoot, queryString, isPost, &lock};
+    PageRequest request{args, status, *cfg, *page, package, serverRoot, queryString, applyForm, &lock};
     DispatchPage(pageIndex, pageName, request);
   }
 

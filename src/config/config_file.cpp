@@ -50,15 +50,21 @@ void NoteInclude(const std::string& text, std::vector<std::string>& includeList)
 // splitting lines longer than kMaxReadLineLength. A read error ends the file
 // like the end of file does. The last node holds what follows the last
 // terminator, so it is empty when the file ends with "\n" or is empty.
-void ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList) {
+// Reads at most `budget` bytes; false (with what was read so far kept) when
+// the file holds more.
+bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, std::size_t& budget) {
   LineNode* current = &lines.Append(std::string());
   // On the stack: a heap block of this size would make every read of a file
   // end with a costly consolidation of the allocator's small-block lists.
   char buffer[kIoBufferSize];
   for (;;) {
-    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    // One byte more than the budget tells a file that is too large.
+    const std::size_t want = budget < sizeof buffer ? budget + 1 : sizeof buffer;
+    ssize_t got = ::read(fd, buffer, want);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
+    if (static_cast<std::size_t>(got) > budget) return false;
+    budget -= static_cast<std::size_t>(got);
     const char* pos = buffer;
     const char* end = pos + got;
     while (pos < end) {
@@ -82,15 +88,42 @@ void ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList) {
       }
     }
   }
+  return true;
 }
 
-int OpenForReading(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    // Like fopen(path, "a+"): creates the file empty when it does not exist.
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+// What opening a configuration file for reading gave.
+struct OpenedFile {
+  int fd = -1;
+  bool refused = false;  // exists, but is no regular file
+  struct stat st {};
+};
+
+// Opens a configuration file for reading. Only a regular file is opened
+// (after following symbolic links): anything else is refused without being
+// opened for reading, so that neither a FIFO nor a device can hold the
+// request up or feed it without end. A missing file is created empty, like
+// fopen(path, "a+") does.
+OpenedFile OpenForReading(const std::string& path) {
+  OpenedFile result;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    result.refused = true;
+    return result;
   }
-  return fd;
+  // O_NONBLOCK: should the name have been swapped for a FIFO since the stat,
+  // the open does not wait for a writer; fstat below refuses it.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  }
+  if (fd < 0) return result;
+  if (::fstat(fd, &result.st) != 0 || !S_ISREG(result.st.st_mode)) {
+    ::close(fd);
+    result.refused = true;
+    return result;
+  }
+  result.fd = fd;
+  return result;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -275,16 +308,37 @@ std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path) {
   if (path == nullptr || *path == '\0') return nullptr;
   std::vector<std::string> includeList{std::string(path)};
   auto handle = std::make_unique<ConfigHandle>();
+  std::vector<std::pair<dev_t, ino_t>> seen;
+  std::size_t budget = kMaxConfigBytes;
   // The include list grows while it is read: breadth-first order.
   for (std::size_t i = 0; i < includeList.size(); ++i) {
-    const int fd = OpenForReading(includeList[i]);
-    if (fd < 0) {
+    if (handle->file_count() >= kMaxConfigFiles) {
+      handle->AddRefused(includeList[i], ConfigRefusal::kTooLarge);
+      break;
+    }
+    const OpenedFile opened = OpenForReading(includeList[i]);
+    if (opened.fd < 0) {
       if (i == 0) return nullptr;
+      if (opened.refused) handle->AddRefused(includeList[i], ConfigRefusal::kNotRegularFile);
       continue;
     }
+    // One file under two names ("a.conf", "./a.conf", a link) is read once.
+    const std::pair<dev_t, ino_t> id{opened.st.st_dev, opened.st.st_ino};
+    if (std::find(seen.begin(), seen.end(), id) != seen.end()) {
+      ::close(opened.fd);
+      continue;
+    }
+    seen.push_back(id);
     ConfigFile& file = handle->AddFile(includeList[i]);
-    ReadLines(fd, file.lines, includeList);
-    ::close(fd);
+    file.identified = true;
+    file.device = id.first;
+    file.inode = id.second;
+    const bool complete = ReadLines(opened.fd, file.lines, includeList, budget);
+    ::close(opened.fd);
+    if (!complete) {
+      handle->AddRefused(includeList[i], ConfigRefusal::kTooLarge);
+      break;
+    }
   }
   return handle;
 }
@@ -320,6 +374,14 @@ int HTTPDConfigWrite(const ConfigHandle& handle, ConfigWriteReport* report) {
   ConfigWriteReport local;
   ConfigWriteReport& out = report != nullptr ? *report : local;
   out = ConfigWriteReport();
+  if (!handle.refused().empty()) {
+    // The configuration was not read in full; writing it back would write
+    // what the request could not see.
+    out.problem = ConfigWriteProblem::kRefusedFile;
+    out.path = handle.refused().front().path;
+    errno = EINVAL;
+    return -1;
+  }
   if (!HTTPDConfigLinesFit(handle, &out.path)) {
     out.problem = ConfigWriteProblem::kLineTooLong;
     errno = EMSGSIZE;

@@ -14,6 +14,8 @@
 // reproduces it exactly. Writing replaces each file atomically (temporary
 // file in the same directory, fsync, rename), never truncating in place.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <iterator>
 #include <memory>
@@ -29,6 +31,10 @@ namespace cfgout {
 // kept as several nodes of this size and a rest, rejoined on writing.
 inline constexpr std::size_t kMaxReadLineLength = 1023;
 
+// Reading stops at these sizes: a request never reads without bound.
+inline constexpr std::size_t kMaxConfigBytes = std::size_t{64} << 20;  // all files together
+inline constexpr std::size_t kMaxConfigFiles = 1000;
+
 // One file of the configuration. The records of a handle are linked through
 // next/prev in chain order (main file first); the handle owns them.
 struct ConfigFile {
@@ -36,6 +42,22 @@ struct ConfigFile {
   LineList lines;     // the file's lines; empty only after every line was removed
   ConfigFile* next = nullptr;
   ConfigFile* prev = nullptr;
+  // The file that was read (device and inode), so that the write-back
+  // replaces that file and no other. Unset for records not read from disk.
+  bool identified = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+// Why a file named by the configuration was not read.
+enum class ConfigRefusal {
+  kNotRegularFile,  // a FIFO, device, directory, socket ... (after following links)
+  kTooLarge,        // over kMaxConfigBytes or kMaxConfigFiles
+};
+
+struct ConfigRefusedFile {
+  std::string path;
+  ConfigRefusal reason;
 };
 
 // The open configuration: the chain of file records, main file first, then
@@ -67,6 +89,11 @@ class ConfigHandle {
   // Appends a file record with no lines and returns it.
   ConfigFile& AddFile(std::string path);
 
+  // Files the configuration names that were refused instead of read. A
+  // configuration with a refused file is shown but never written back.
+  const std::vector<ConfigRefusedFile>& refused() const noexcept { return refused_; }
+  void AddRefused(std::string path, ConfigRefusal reason) { refused_.push_back({std::move(path), reason}); }
+
   ConfigFile* first() const noexcept { return files_.empty() ? nullptr : files_.front().get(); }
   ConfigFile* last() const noexcept { return files_.empty() ? nullptr : files_.back().get(); }
   std::size_t file_count() const noexcept { return files_.size(); }
@@ -76,12 +103,16 @@ class ConfigHandle {
 
  private:
   std::vector<std::unique_ptr<ConfigFile>> files_;
+  std::vector<ConfigRefusedFile> refused_;
 };
 
 // Reads `path` and every file it includes, transitively. A file that cannot
 // be opened for reading is created empty; one that cannot be opened at all is
-// left out. Null when `path` is null or empty or the main file cannot be
-// opened at all.
+// left out. Only regular files are read (symbolic links followed): an
+// include naming anything else is noted in refused() and not opened for
+// reading; one file reached under two names (same device and inode) is read
+// once. Null when `path` is null or empty or the main file cannot be opened
+// at all or is no regular file.
 std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path);
 std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const std::string& path);
 
@@ -91,6 +122,7 @@ enum class ConfigWriteProblem {
   kNoPath,        // a file record without a path
   kLineTooLong,   // a line the reader would cut into pieces (a page-built line over kMaxReadLineLength)
   kFailed,        // a system call failed (errno tells which)
+  kRefusedFile,   // the configuration names a file that was refused (ConfigHandle::refused)
 };
 
 struct ConfigWriteReport {

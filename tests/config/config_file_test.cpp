@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -125,6 +126,59 @@ TEST(ConfigWrite, LineLongerThanTheReaderTakesWritesNothing) {
     EXPECT_EQ(ReadFile(dir / "m.conf"), c.fits ? line : "UserID a\n");
     WriteFile(dir / "m.conf", "UserID a\n");
   }
+}
+
+// Only regular files are read; anything else is noted as refused, and the
+// configuration then refuses to be written.
+TEST(ConfigRead, OnlyRegularFilesAreRead) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (dir / "zero-link").c_str()), 0);
+  WriteFile(dir / "huge.conf", "");
+  ASSERT_EQ(::truncate((dir / "huge.conf").c_str(), static_cast<off_t>(kMaxConfigBytes) + 1), 0);
+  struct Case {
+    std::string include;
+    std::vector<ConfigRefusal> refused;
+    std::size_t files;
+  };
+  const std::vector<Case> cases = {
+      {dir / "fifo", {ConfigRefusal::kNotRegularFile}, 1},
+      {"/dev/zero", {ConfigRefusal::kNotRegularFile}, 1},
+      {dir / "zero-link", {ConfigRefusal::kNotRegularFile}, 1},
+      {dir.path(), {ConfigRefusal::kNotRegularFile}, 1},
+      {dir / "huge.conf", {ConfigRefusal::kTooLarge}, 2},
+      {dir / "plain.conf", {}, 2},
+  };
+  WriteFile(dir / "plain.conf", "Port 81\n");
+  for (const Case& c : cases) {
+    WriteFile(dir / "m.conf", "Port 80\nconfigfile " + c.include + "\n");
+    auto cfg = HTTPDConfigOpen(dir / "m.conf");
+    ASSERT_TRUE(cfg) << c.include;
+    std::vector<ConfigRefusal> reasons;
+    for (const ConfigRefusedFile& f : cfg->refused()) {
+      EXPECT_EQ(f.path, c.include);
+      reasons.push_back(f.reason);
+    }
+    EXPECT_EQ(reasons, c.refused) << c.include;
+    EXPECT_EQ(cfg->file_count(), c.files) << c.include;
+    ConfigWriteReport report;
+    EXPECT_EQ(HTTPDConfigWrite(*cfg, &report), c.refused.empty() ? 0 : -1) << c.include;
+  }
+  // A main file that is no regular file is not opened at all.
+  EXPECT_FALSE(HTTPDConfigOpen(dir / "fifo"));
+}
+
+TEST(ConfigRead, OneFileUnderTwoNamesIsReadOnce) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "sub");
+  WriteFile(dir / "sub/a.conf", "Gc On\n");
+  ASSERT_EQ(::symlink((dir / "sub/a.conf").c_str(), (dir / "link.conf").c_str()), 0);
+  WriteFile(dir / "m.conf", "configfile " + dir / "sub/a.conf\nconfigfile " + dir.path() + "//sub/./a.conf\n" +
+                                "configfile " + dir / "link.conf\nconfigfile " + dir / "m.conf\n");
+  auto cfg = HTTPDConfigOpen(dir / "m.conf");
+  ASSERT_TRUE(cfg);
+  EXPECT_THAT(Paths(*cfg), ElementsAre(dir / "m.conf", dir / "sub/a.conf"));
+  EXPECT_TRUE(cfg->refused().empty());
 }
 
 TEST(ConfigRead, RoundTripIsByteExact) {
