@@ -33,12 +33,8 @@ void WriteBack(PageRequest& request) {
   if (request.status.success != 1) return;
   ConfigWriteReport report;
   if (HTTPDConfigWrite(request.cfg, &report) == 0) return;
-  if (report.problem == ConfigWriteProblem::kLineTooLong) {
-    // Nothing was written: the reader would have cut the line and taken its
-    // end for a line of its own.
-    FailStatus(request.status,
-               ConfigMessage(189, "A value is too long for one configuration line (at most 1023 "
-                                  "characters with its directive); nothing was changed."));
+  if (std::optional<std::string> refusal = WriteRefusalMessage(report)) {
+    FailStatus(request.status, std::move(*refusal));  // refused before any file was changed
     return;
   }
   SetStatusMessage(request.status, kStatusError, ConfigMessage(10, "Error writing to configuration file"));

@@ -22,4 +22,22 @@ std::string RefusedFileMessage(const ConfigRefusedFile& file) {
                     {std::string_view(file.path)});
 }
 
+std::optional<std::string> WriteRefusalMessage(const ConfigWriteReport& report) {
+  switch (report.problem) {
+    case ConfigWriteProblem::kLineTooLong:
+      // The reader would have cut the line and taken its end for a line of
+      // its own.
+      return ConfigMessage(189, "A value is too long for one configuration line (at most 1023 "
+                                "characters with its directive); nothing was changed.");
+    case ConfigWriteProblem::kFileChanged:
+      return FormatText(ConfigMessage(191, "The configuration file %s was replaced or changed since it was "
+                                           "read; nothing was changed."),
+                        {std::string_view(report.path)});
+    case ConfigWriteProblem::kRefusedFile:
+      return RefusedFileMessage(ConfigRefusedFile{report.path, ConfigRefusal::kNotRegularFile});
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace cfgout

@@ -1,8 +1,11 @@
 #include "config/config_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,6 +24,9 @@ constexpr std::string_view kRcaIncludeKeyword = "rcaconfigfile";
 constexpr std::size_t kIoBufferSize = 64 * 1024;
 
 ConfigWriteHook g_writeHook = nullptr;
+
+// Permission bits of a configuration file the program creates.
+constexpr mode_t kCreatedFileMode = 0640;
 
 // Compares like strncasecmp: the end of a view counts as a terminating NUL.
 int CompareIgnoringCase(std::string_view a, std::string_view b, std::size_t n) {
@@ -184,43 +190,149 @@ bool WriteAll(int fd, const char* data, std::size_t size, const std::string& tar
   return true;
 }
 
-// Writes the lines to a temporary file beside the target and renames it over
-// the target. On failure the target is untouched and the temporary removed.
-// The directory of a replaced file is noted in `renamedIn` (once).
-bool ReplaceFile(const std::string& path, const LineList& lines, std::vector<std::string>& renamedIn) {
-  const std::string target = ResolveWriteTarget(path);
+// One file of a write-back, made ready for its rename: the temporary file
+// beside the target is written, synced and closed.
+struct PreparedFile {
+  const ConfigFile* record = nullptr;
+  std::string target;  // the path replaced (links resolved); for hooks and reports
+  int dirFd = -1;      // the target's directory, owned by the batch
+  std::string base;    // the target's name in that directory
+  std::string temp;    // the temporary file's name there; empty once renamed
+  bool existed = false;
+  dev_t device = 0;    // what must still stand at `base` when it is replaced
+  ino_t inode = 0;
+  dev_t newDevice = 0;  // the temporary file, which takes its place
+  ino_t newInode = 0;
+};
+
+// Why the last step failed, for the report.
+struct WriteFailure {
+  ConfigWriteProblem problem = ConfigWriteProblem::kFailed;
+  std::string path;
+};
+
+// All files of one write-back. Every temporary file is written and synced
+// before the first rename, so a failure up to then changes no file; the
+// destructor removes the temporary files that were not renamed and closes
+// the directories.
+class WriteBatch {
+ public:
+  WriteBatch() = default;
+  WriteBatch(const WriteBatch&) = delete;
+  WriteBatch& operator=(const WriteBatch&) = delete;
+  ~WriteBatch() {
+    for (const PreparedFile& file : files_) {
+      if (!file.temp.empty()) ::unlinkat(file.dirFd, file.temp.c_str(), 0);
+    }
+    for (const auto& dir : dirs_) ::close(dir.second);
+  }
+
+  // The directory, opened once per spelling; -1 when it cannot be opened.
+  int Directory(const std::string& path) {
+    for (const auto& dir : dirs_) {
+      if (dir.first == path) return dir.second;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) dirs_.emplace_back(path, fd);
+    return fd;
+  }
+
+  bool Prepare(const ConfigFile& file, WriteFailure& failure);
+  bool Commit(WriteFailure& failure);
+
+ private:
+  bool WriteTemp(PreparedFile& file, const LineList& lines, const struct stat* original);
+
+  std::vector<std::pair<std::string, int>> dirs_;
+  std::vector<PreparedFile> files_;
+};
+
+// A name for a temporary file beside `base`: hidden, recognisable, within
+// NAME_MAX whatever the target's length, with a random part.
+std::string TemporaryName(const std::string& base) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  unsigned char random[8] = {};
+  if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    const auto seed = static_cast<unsigned long long>(::getpid()) ^ static_cast<unsigned long long>(::time(nullptr));
+    for (std::size_t i = 0; i < sizeof random; ++i) random[i] = static_cast<unsigned char>(seed >> (i * 5));
+  }
+  std::string name = "." + base.substr(0, 200) + ".cfgout-";
+  for (unsigned char c : random) name += kLetters[c % (sizeof kLetters - 1)];
+  return name;
+}
+
+bool WriteBatch::Prepare(const ConfigFile& file, WriteFailure& failure) {
+  failure = WriteFailure{ConfigWriteProblem::kFailed, file.path};
+  const std::string target = ResolveWriteTarget(file.path);
   if (target.empty()) return false;
+  PreparedFile prepared;
+  prepared.record = &file;
+  prepared.target = target;
+  prepared.dirFd = Directory(DirectoryOf(target));
+  if (prepared.dirFd < 0) return false;
+  const std::size_t slash = target.rfind('/');
+  prepared.base = slash == std::string::npos ? target : target.substr(slash + 1);
 
   struct stat original {};
-  const bool exists = ::stat(target.c_str(), &original) == 0;
-  if (exists && !S_ISREG(original.st_mode)) {
-    // Renaming over a directory, device or pipe would replace the node
-    // itself; only regular files are configuration files.
-    errno = EINVAL;
+  if (::fstatat(prepared.dirFd, prepared.base.c_str(), &original, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISLNK(original.st_mode)) {
+      // A link appeared where the resolution found none a moment ago.
+      failure.problem = ConfigWriteProblem::kFileChanged;
+      return false;
+    }
+    if (!S_ISREG(original.st_mode)) {
+      // Renaming over a directory, device or pipe would replace the node
+      // itself; only regular files are configuration files.
+      errno = EINVAL;
+      return false;
+    }
+    if (file.identified && (original.st_dev != file.device || original.st_ino != file.inode)) {
+      // The name leads to another file than the one read (a link or the
+      // file itself was swapped): writing would put this request's view of
+      // one file into another.
+      failure.problem = ConfigWriteProblem::kFileChanged;
+      return false;
+    }
+    prepared.existed = true;
+    prepared.device = original.st_dev;
+    prepared.inode = original.st_ino;
+  } else if (errno == ENOENT) {
+    if (file.identified) {
+      failure.problem = ConfigWriteProblem::kFileChanged;  // removed since it was read
+      return false;
+    }
+  } else {
     return false;
   }
 
-  const std::string directory = DirectoryOf(target);
-  const std::size_t slash = target.rfind('/');
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  // The temporary name stays within NAME_MAX whatever the target's length.
-  std::string temp = directory + "/." + base.substr(0, 200) + ".cfgout-XXXXXX";
+  files_.push_back(std::move(prepared));
+  return WriteTemp(files_.back(), file.lines, files_.back().existed ? &original : nullptr);
+}
 
+bool WriteBatch::WriteTemp(PreparedFile& file, const LineList& lines, const struct stat* original) {
+  const std::string& target = file.target;
   if (Injected(ConfigWriteStep::kCreateTemp, target)) return false;
-  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    std::string name = TemporaryName(file.base);
+    fd = ::openat(file.dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      file.temp = std::move(name);
+    } else if (errno != EEXIST) {
+      return false;
+    }
+  }
   if (fd < 0) return false;
 
   bool ok = true;
-  if (exists) {
+  if (original != nullptr) {
     // Owner first: changing it may clear set-id bits that the mode restores.
-    if (original.st_uid != ::geteuid() || original.st_gid != ::getegid()) {
-      (void)::fchown(fd, original.st_uid, original.st_gid);  // allowed to fail without privileges
+    if (original->st_uid != ::geteuid() || original->st_gid != ::getegid()) {
+      (void)::fchown(fd, original->st_uid, original->st_gid);  // allowed to fail without privileges
     }
-    ok = ::fchmod(fd, original.st_mode & 07777) == 0;
+    ok = ::fchmod(fd, original->st_mode & 07777) == 0;
   } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ok = ::fchmod(fd, 0666 & ~mask) == 0;
+    ok = ::fchmod(fd, kCreatedFileMode) == 0;
   }
 
   if (ok) {
@@ -242,6 +354,10 @@ bool ReplaceFile(const std::string& path, const LineList& lines, std::vector<std
     if (ok && used > 0) ok = WriteAll(fd, buffer, used, target);
   }
   if (ok) ok = !Injected(ConfigWriteStep::kSyncData, target) && ::fsync(fd) == 0;
+  struct stat written {};
+  if (ok) ok = ::fstat(fd, &written) == 0;
+  file.newDevice = written.st_dev;
+  file.newInode = written.st_ino;
 
   int saved = errno;
   const bool injectedClose = ok && Injected(ConfigWriteStep::kCloseTemp, target);
@@ -251,42 +367,54 @@ bool ReplaceFile(const std::string& path, const LineList& lines, std::vector<std
     saved = errno;
   }
   if (injectedClose) ok = false;
-
-  if (ok) {
-    if (Injected(ConfigWriteStep::kRename, target) || ::rename(temp.c_str(), target.c_str()) != 0) {
-      ok = false;
-      saved = errno;
-    }
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    errno = saved;
-    return false;
-  }
-  renamedIn.push_back(directory);
-  return true;
+  errno = saved;
+  return ok;
 }
 
-// Makes the renames durable, once per directory (however it was spelled).
-// Some file systems refuse fsync on a directory; the files are replaced by
-// then, so that is no failure.
-void SyncDirectories(const std::vector<std::string>& directories) {
+bool WriteBatch::Commit(WriteFailure& failure) {
+  // Every name must still lead to the file prepared for it before any is
+  // replaced.
+  for (const PreparedFile& file : files_) {
+    struct stat now {};
+    const bool present = ::fstatat(file.dirFd, file.base.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!present && errno != ENOENT) {
+      failure = WriteFailure{ConfigWriteProblem::kFailed, file.target};
+      return false;
+    }
+    const bool same = present ? file.existed && S_ISREG(now.st_mode) && now.st_dev == file.device &&
+                                    now.st_ino == file.inode
+                              : !file.existed;
+    if (!same) {
+      failure = WriteFailure{ConfigWriteProblem::kFileChanged, file.target};
+      return false;
+    }
+  }
+  for (PreparedFile& file : files_) {
+    if (Injected(ConfigWriteStep::kRename, file.target) ||
+        ::renameat(file.dirFd, file.temp.c_str(), file.dirFd, file.base.c_str()) != 0) {
+      failure = WriteFailure{ConfigWriteProblem::kFailed, file.target};
+      return false;
+    }
+    file.temp.clear();
+    // The record now stands for the file that replaced the one read.
+    file.record->identified = true;
+    file.record->device = file.newDevice;
+    file.record->inode = file.newInode;
+  }
+  // Makes the renames durable, once per directory (however it was spelled).
+  // Some file systems refuse fsync on a directory; the files are replaced by
+  // then, so that is no failure.
   std::vector<std::pair<dev_t, ino_t>> done;
-  for (const std::string& directory : directories) {
-    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) continue;
+  for (const auto& dir : dirs_) {
     struct stat st {};
-    if (::fstat(dirFd, &st) == 0) {
+    if (::fstat(dir.second, &st) == 0) {
       const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
-      if (std::find(done.begin(), done.end(), id) != done.end()) {
-        ::close(dirFd);
-        continue;
-      }
+      if (std::find(done.begin(), done.end(), id) != done.end()) continue;
       done.push_back(id);
     }
-    (void)::fsync(dirFd);
-    ::close(dirFd);
+    (void)::fsync(dir.second);
   }
+  return true;
 }
 
 }  // namespace
@@ -389,23 +517,32 @@ int HTTPDConfigWrite(const ConfigHandle& handle, ConfigWriteReport* report) {
   }
   // Every line would pass the classification of IsWriteLine (all of its
   // results allow writing), so lines are written without asking it.
-  std::vector<std::string> renamedIn;
-  int result = 0;
   for (const ConfigFile& file : handle) {
     if (file.path.empty()) {
       out.problem = ConfigWriteProblem::kNoPath;
-      result = -1;
-      break;
-    }
-    if (!ReplaceFile(file.path, file.lines, renamedIn)) {
-      out.problem = ConfigWriteProblem::kFailed;
-      out.path = file.path;
-      result = -1;
-      break;
+      errno = EINVAL;
+      return -1;
     }
   }
-  SyncDirectories(renamedIn);
-  return result;
+  WriteBatch batch;
+  WriteFailure failure;
+  for (const ConfigFile& file : handle) {
+    if (!batch.Prepare(file, failure)) {
+      const int saved = errno;
+      out.problem = failure.problem;
+      out.path = failure.path;
+      errno = saved;
+      return -1;
+    }
+  }
+  if (!batch.Commit(failure)) {
+    const int saved = errno;
+    out.problem = failure.problem;
+    out.path = failure.path;
+    errno = saved;
+    return -1;
+  }
+  return 0;
 }
 
 int HTTPDConfigClose(std::unique_ptr<ConfigHandle> handle, bool write) {

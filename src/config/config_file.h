@@ -44,9 +44,10 @@ struct ConfigFile {
   ConfigFile* prev = nullptr;
   // The file that was read (device and inode), so that the write-back
   // replaces that file and no other. Unset for records not read from disk.
-  bool identified = false;
-  dev_t device = 0;
-  ino_t inode = 0;
+  // A successful write-back moves them on to the file that replaced it.
+  mutable bool identified = false;
+  mutable dev_t device = 0;
+  mutable ino_t inode = 0;
 };
 
 // Why a file named by the configuration was not read.
@@ -123,6 +124,7 @@ enum class ConfigWriteProblem {
   kLineTooLong,   // a line the reader would cut into pieces (a page-built line over kMaxReadLineLength)
   kFailed,        // a system call failed (errno tells which)
   kRefusedFile,   // the configuration names a file that was refused (ConfigHandle::refused)
+  kFileChanged,   // a name no longer leads to the file that was read there
 };
 
 struct ConfigWriteReport {
@@ -137,12 +139,15 @@ struct ConfigWriteReport {
 // and take the rest for a line of its own.
 bool HTTPDConfigLinesFit(const ConfigHandle& handle, std::string* path = nullptr);
 
-// Writes every file back in chain order. 0 when all were written; -1 at the
-// first file without a path or that could not be replaced, with the files
-// before it written and the files after it untouched. Each file is written to
-// a temporary file in its directory and renamed over the original, keeping
-// permission bits (and owner when allowed); a symbolic link is written
-// through to its target and stays a link. A failing file is left unchanged.
+// Writes every file back. 0 when all were written, else -1. Each file is
+// written to a temporary file in its directory (opened once and used through
+// openat/renameat) and renamed over the original, keeping permission bits
+// (and owner when allowed); a symbolic link is written through to its
+// target and stays a link. A file read from disk is replaced only while its
+// name still leads to that same file (device and inode); otherwise nothing
+// is renamed (kFileChanged). All temporary files are written and synced
+// before the first rename, so any failure up to then changes no file; only a
+// failing rename itself can leave the files before it replaced.
 // Nothing at all is written when a line does not fit (HTTPDConfigLinesFit).
 int HTTPDConfigWrite(const ConfigHandle& handle);
 // The same, telling why it failed.

@@ -403,6 +403,7 @@ struct HostileRow {
   std::function<void(const std::string& dir)> prepare = nullptr;
   std::function<void(const std::string& dir)> verify = nullptr;
   std::string contentLength;  // overrides the body's length
+  std::string writeHook;      // CFGOUT_FIXTURE_WRITE_HOOK
 };
 
 std::string InDir(std::string text, const std::string& dir) {
@@ -435,6 +436,34 @@ TEST_F(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
        .config = "# h\nUserID u\nconfigfile /dev/zero\n",
        .body = "UserID=new",
        .status = "text=T190 not a regular file [/dev/zero]"},
+      // The write-back writes the files it read, each once, and only there.
+      {.name = "an include reached by two spellings is read and written once",
+       .config = "# h\nconfigfile @D/a.conf\nconfigfile @D//./a.conf\n",
+       .body = "GroupID=new",
+       .status = "text=T12 done",
+       .prepare = [](const std::string& d) { WriteFile(d + "/a.conf", "GroupID g\n"); },
+       .verify = [](const std::string& d) { EXPECT_EQ(ReadFile(d + "/a.conf"), "GroupID       new\n"); }},
+      {.name = "a symbolic link retargeted between reading and writing",
+       .config = "# h\nconfigfile @D/link.conf\n",
+       .body = "GroupID=new",
+       .status = "text=T191 file changed [@D/link.conf]",
+       .prepare = [](const std::string& d) {
+         WriteFile(d + "/a.conf", "GroupID g\n");
+         WriteFile(d + "/b.conf", "# other\n");
+         std::filesystem::create_symlink(d + "/a.conf", d + "/link.conf");
+       },
+       .verify = [](const std::string& d) {
+         EXPECT_EQ(ReadFile(d + "/a.conf"), "GroupID g\n");
+         EXPECT_EQ(ReadFile(d + "/b.conf"), "# other\n");
+       },
+       .writeHook = "relink:@D/link.conf:@D/b.conf"},
+      {.name = "a failing write of the second file changes no file",
+       .config = "# h\nUserID u\nconfigfile @D/a.conf\n",
+       .body = "UserID=new&GroupID=new",
+       .status = "text=T10 write failed",
+       .prepare = [](const std::string& d) { WriteFile(d + "/a.conf", "GroupID g\n"); },
+       .verify = [](const std::string& d) { EXPECT_EQ(ReadFile(d + "/a.conf"), "GroupID g\n"); },
+       .writeHook = "fail:a.conf"},
       {.name = "a directory as include, on a GET",
        .config = "# h\nUserID u\nconfigfile @D\n",
        .status = "text=T190 not a regular file [@D]"},
@@ -453,6 +482,7 @@ TEST_F(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
       CgiEnvironment env = Env("POST", "/BASIC");
       const std::string body = InDir(row.body, dir);
       env["CONTENT_LENGTH"] = row.contentLength.empty() ? std::to_string(body.size()) : row.contentLength;
+      if (!row.writeHook.empty()) env["CFGOUT_FIXTURE_WRITE_HOOK"] = InDir(row.writeHook, dir);
       r = Run(env, body);
     }
     EXPECT_EQ(r.exitStatus, 0);

@@ -242,9 +242,16 @@ TEST(ConfigRead, IncludeNameRulesAndMissingFiles) {
     EXPECT_EQ(ReadFile(name), "") << name;
   }
   EXPECT_THAT(Texts(cfg->last()->lines), ElementsAre(""));
-  std::remove("missing.conf");
   EXPECT_EQ(HTTPDConfigWrite(*cfg), 0);
   EXPECT_EQ(ReadFile("missing.conf"), "");  // written back, empty
+  // Removed since it was read: the name no longer leads to the file read,
+  // and nothing is written.
+  std::remove("missing.conf");
+  ConfigWriteReport report;
+  EXPECT_EQ(HTTPDConfigWrite(*cfg, &report), -1);
+  EXPECT_EQ(report.problem, ConfigWriteProblem::kFileChanged);
+  EXPECT_EQ(report.path, "missing.conf");
+  EXPECT_FALSE(Exists("missing.conf"));
   ASSERT_EQ(::chdir(previous), 0);
   std::free(previous);
 }
@@ -347,14 +354,14 @@ TEST(ConfigWrite, LongestFileNameStillGetsATemporaryBesideIt) {
   EXPECT_EQ(ReadFile(name), "Port 81\n");
 }
 
-TEST(ConfigWrite, RecordWithoutPathFailsAfterEarlierFiles) {
+TEST(ConfigWrite, RecordWithoutPathWritesNothing) {
   TempDir dir;
   ConfigHandle cfg;
   cfg.AddFile(dir / "first.conf").lines.Append("first\n");
   cfg.AddFile("").lines.Append("lost\n");
   cfg.AddFile(dir / "third.conf").lines.Append("third\n");
   EXPECT_EQ(HTTPDConfigWrite(cfg), -1);
-  EXPECT_EQ(ReadFile(dir / "first.conf"), "first\n");
+  EXPECT_FALSE(Exists(dir / "first.conf"));
   EXPECT_FALSE(Exists(dir / "third.conf"));
   EXPECT_EQ(HTTPDConfigWrite(ConfigHandle()), 0);
 }

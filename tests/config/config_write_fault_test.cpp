@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -89,11 +90,12 @@ TEST_F(WriteFaults, InjectedFailureAtEachStepLeavesTheFileIntact) {
     auto cfg = OpenAndEdit();
     ASSERT_TRUE(cfg);
     const std::string mainBefore = ReadFile(dir / "main.conf");
-    // The second file fails: the first is written, the second and third are not.
+    // The second file fails. Every temporary file is ready before the first
+    // rename, so only a failing rename itself finds the first file replaced.
     ArmHook(step, 1, EIO, dir / "one.conf");
     EXPECT_EQ(HTTPDConfigWrite(*cfg), -1) << static_cast<int>(step);
     SetConfigWriteHook(nullptr);
-    EXPECT_EQ(ReadFile(dir / "main.conf"), "edited " + mainBefore);
+    EXPECT_EQ(ReadFile(dir / "main.conf"), (step == ConfigWriteStep::kRename ? "edited " : "") + mainBefore);
     EXPECT_EQ(ReadFile(dir / "one.conf"), "Gc On\n");
     EXPECT_EQ(ReadFile(dir / "two.conf"), "Map /a /b\n");
     EXPECT_THAT(Leftovers(dir.path(), names), ::testing::IsEmpty());
@@ -149,10 +151,68 @@ TEST_F(WriteFaults, DirectoryReplacedByAFile) {
   ASSERT_EQ(::rename((dir / "d").c_str(), (dir / "moved").c_str()), 0);
   WriteFile(dir / "d", "not a directory");
   EXPECT_EQ(HTTPDConfigWrite(*cfg), -1);
-  EXPECT_EQ(ReadFile(dir / "main.conf").substr(0, 4), "new\n");
+  EXPECT_EQ(ReadFile(dir / "main.conf").substr(0, 4), "Port");
   EXPECT_EQ(ReadFile(dir / "moved/inc.conf"), "Gc On\n");
   EXPECT_EQ(ReadFile(dir / "d"), "not a directory");
   EXPECT_EQ(ReadFile(dir / "last.conf"), "Map /a /b\n");
+}
+
+// A name that no longer leads to the file read there is never written, and
+// neither is any other file of the configuration.
+std::string g_swapFrom, g_swapTo;
+int SwappingHook(ConfigWriteStep step, const char* target) {
+  if (step == ConfigWriteStep::kCloseTemp && g_swapTo.size() > 0 && std::string(target).ends_with("two.conf")) {
+    WriteFile(g_swapTo, "swapped in\n");
+    ::rename(g_swapTo.c_str(), g_swapFrom.c_str());
+    g_swapTo.clear();
+  }
+  return 0;
+}
+
+TEST_F(WriteFaults, NameLeadingToAnotherFileStopsTheWholeWrite) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& d)> change;  // between reading and writing
+    const char* reported;
+    const char* mainAfter = nullptr;  // null: unchanged
+  };
+  const std::vector<Case> cases = {
+      {"include link retargeted", [](const std::string& d) {
+         std::filesystem::remove(d + "/one.conf");
+         ASSERT_EQ(::symlink((d + "/other.conf").c_str(), (d + "/one.conf").c_str()), 0);
+       }, "one.conf"},
+      {"include replaced by rename", [](const std::string& d) {
+         WriteFile(d + "/new.conf", "other\n");
+         ASSERT_EQ(::rename((d + "/new.conf").c_str(), (d + "/one.conf").c_str()), 0);
+       }, "one.conf"},
+      {"include removed", [](const std::string& d) { std::filesystem::remove(d + "/one.conf"); }, "one.conf"},
+      {"main file replaced while the temporary files were written", [](const std::string& d) {
+         g_swapFrom = d + "/main.conf";
+         g_swapTo = d + "/swap.conf";
+         SetConfigWriteHook(&SwappingHook);
+       }, "main.conf", "swapped in\n"},
+  };
+  WriteFile(dir / "other.conf", "other\n");
+  for (const Case& c : cases) {
+    auto cfg = OpenAndEdit();
+    ASSERT_TRUE(cfg);
+    c.change(dir.path());
+    const std::string mainBefore = ReadFile(dir / "main.conf");
+    const std::string oneBefore = Exists(dir / "one.conf") ? ReadFile(dir / "one.conf") : "";
+    ConfigWriteReport report;
+    EXPECT_EQ(HTTPDConfigWrite(*cfg, &report), -1) << c.name;
+    SetConfigWriteHook(nullptr);
+    EXPECT_EQ(report.problem, ConfigWriteProblem::kFileChanged) << c.name;
+    EXPECT_TRUE(report.path.ends_with(c.reported)) << c.name << ": " << report.path;
+    EXPECT_EQ(ReadFile(dir / "main.conf"), c.mainAfter != nullptr ? c.mainAfter : mainBefore) << c.name;
+    if (Exists(dir / "one.conf")) {
+      EXPECT_EQ(ReadFile(dir / "one.conf"), oneBefore) << c.name;
+    }
+    EXPECT_EQ(ReadFile(dir / "two.conf"), "Map /a /b\n") << c.name;
+    EXPECT_EQ(ReadFile(dir / "other.conf"), "other\n") << c.name;
+    EXPECT_THAT(Leftovers(dir.path(), {"main.conf", "one.conf", "two.conf", "other.conf"}), ::testing::IsEmpty());
+    std::filesystem::remove(dir / "one.conf");
+  }
 }
 
 TEST_F(WriteFaults, TargetThatIsADirectoryIsNotReplaced) {
@@ -188,11 +248,14 @@ TEST_F(WriteFaults, KilledBeforeTheRenameKeepsTheOriginal) {
     EXPECT_EQ(WTERMSIG(status), SIGKILL);
     EXPECT_EQ(ReadFile(dir / "main.conf"), before);
     EXPECT_EQ(ReadFile(dir / "one.conf"), "Gc On\n");
-    // The dead writer's temporary file stays; it never replaces anything.
+    // The dead writer's temporary files stay (all three once it got to the
+    // renames); they never replace anything.
     const auto left = Leftovers(dir.path(), names);
-    ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0].rfind(".main.conf.", 0), 0u) << left[0];
-    std::filesystem::remove(dir / left[0]);
+    ASSERT_EQ(left.size(), c.step == ConfigWriteStep::kRename ? 3u : 1u);
+    for (const std::string& name : left) {
+      EXPECT_NE(name.find(".cfgout-"), std::string::npos) << name;
+      std::filesystem::remove(dir / name);
+    }
   }
   // Afterwards a normal write still works.
   auto cfg = OpenAndEdit();
