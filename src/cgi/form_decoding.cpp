@@ -75,8 +75,9 @@ long ParseLength(const char* text) {
 
 }  // namespace
 
-FormArgList ReadArguments(long length, std::FILE* in) {
+FormArgList ReadArguments(long length, std::FILE* in, bool* complete) {
   FormArgList args;
+  if (complete != nullptr) *complete = true;
   if (length < 1) return args;
 
   // Bytes the body does not deliver read as end-of-file, stored as 0xFF.
@@ -95,6 +96,7 @@ FormArgList ReadArguments(long length, std::FILE* in) {
     got += n;
     if (n < want) break;  // end of input or a read error
   }
+  if (complete != nullptr) *complete = got == body.size();
 
   // The body is text: a NUL byte in it ends it.
   const std::size_t nul = body.find('\0');

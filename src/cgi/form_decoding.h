@@ -10,9 +10,11 @@ namespace cfgout {
 // Reads exactly `length` bytes from `in` and splits them into fields at '&'
 // (empty fields are dropped), each field into name and value at its first
 // '='. Values are decoded ('+' and %xx); names are kept as sent. A body
-// shorter than `length` is padded with 0xFF bytes. Empty list when
-// `length` < 1 or the body holds no field.
-FormArgList ReadArguments(long length, std::FILE* in = stdin);
+// shorter than `length` is padded with 0xFF bytes; when `complete` is given
+// it tells whether all `length` bytes arrived (the front end refuses a short
+// body instead of applying the padding). Empty list when `length` < 1 or the
+// body holds no field.
+FormArgList ReadArguments(long length, std::FILE* in = stdin, bool* complete = nullptr);
 
 // Checks the CGI environment for a posted body. Sets *length_out to 0 first.
 // Returns 1 when `method` is not null and REQUEST_METHOD is unset or differs

@@ -79,7 +79,18 @@ int RunCgiRequest(std::FILE* body) {
                            true);
       return 0;
     }
-    if (*length > 0) args = ReadArguments(*length, body);
+    if (*length > 0) {
+      bool complete = true;
+      args = ReadArguments(*length, body, &complete);
+      if (!complete) {
+        // The missing bytes would be taken for 0xFF and written into the
+        // configuration; a form cut short is refused like an oversized one.
+        args.clear();
+        ShowEnvironmentError(status, 193,
+                             "The posted form ended before its announced length; nothing was changed.", true);
+        return 0;
+      }
+    }
   } else if (method != nullptr) {
     if (const char* query = std::getenv("QUERY_STRING")) queryString = query;
   }

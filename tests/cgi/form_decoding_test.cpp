@@ -185,6 +185,21 @@ TEST(ReadArgumentsTest, ShortBodyIsPaddedWithFF) {
   EXPECT_EQ(nothing[0].name, "\xFF\xFF\xFF");
 }
 
+TEST(ReadArgumentsTest, CompleteTellsWhetherEveryAnnouncedByteArrived) {
+  struct Case {
+    std::string_view body;
+    long length;
+    bool complete;
+  };
+  for (const Case& c : {Case{"A=1&B=x", 10, false}, Case{"", 1, false}, Case{"A=1", 3, true},
+                        Case{"A=1&B=2", 3, true}, Case{"", 0, true}}) {
+    BodyStream stream(c.body);
+    bool complete = !c.complete;
+    ReadArguments(c.length, stream.get(), &complete);
+    EXPECT_EQ(complete, c.complete) << c.body << " " << c.length;
+  }
+}
+
 TEST(ReadArgumentsTest, LargeBodyIsReadCompletely) {
   std::string body = "A=";
   body.append(200000, 'x');
