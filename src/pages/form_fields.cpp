@@ -25,6 +25,10 @@ void RemoveDirective(ConfigHandle& cfg, std::string_view keyword) {
 }
 
 void ApplyDirectiveField(ConfigHandle& cfg, const FormArg& field) {
+  // A field that names no directive (CURPASS, CURROW, RETRYINTV ...) has
+  // been validated, but is never written: a line of an unknown keyword
+  // could neither be found nor removed by any later request.
+  if (HTTPDRuleToID(field.name) < 0) return;
   const std::string_view value = FieldValue(field);
   if (value.empty()) {
     RemoveDirective(cfg, field.name);

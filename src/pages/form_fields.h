@@ -57,7 +57,8 @@ bool WalkFormFields(const FormArgList& args, PageStatus& status, Apply&& apply) 
 // A field whose name is itself a directive keyword: an empty value removes
 // every instance of the directive; any other value replaces all instances by
 // the one line "<name>       <value>\n", the name spelled as the form sends
-// it. Only the last file holding the directive is edited.
+// it. Only the last file holding the directive is edited. A field whose name
+// is no keyword of the directive table changes nothing.
 void ApplyDirectiveField(ConfigHandle& cfg, const FormArg& field);
 
 // Replaces every instance of `keyword` by the single line `line` (which ends
