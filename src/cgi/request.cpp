@@ -122,9 +122,14 @@ int RunCgiRequest(std::FILE* body) {
 
   // A configuration that names a file which was refused (no regular file,
   // or too large) is shown as it could be read, but no form is applied to
-  // it and nothing is written.
+  // it and nothing is written. So is one whose lock another request held
+  // for the whole wait.
   bool applyForm = isPost;
-  if (!cfg->refused().empty()) {
+  if (lock.busy()) {
+    FailStatus(status, ConfigMessage(188, "The configuration is busy with another change; nothing was changed. "
+                                          "Please try again."));
+    applyForm = false;
+  } else if (!cfg->refused().empty()) {
     FailStatus(status, RefusedFileMessage(cfg->refused().front()));
     applyForm = false;
   }

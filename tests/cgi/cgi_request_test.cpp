@@ -6,7 +6,10 @@
 // templates ("m<k>=%s") and a test catalogue whose texts start with "T<n>".
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -413,6 +416,7 @@ std::string InDir(std::string text, const std::string& dir) {
 
 TEST_F(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
   const std::string longValue(1010, 'v');
+  int heldLock = -1;  // the other process's lock, for the row that needs one
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"  // rows name only what they need
   const std::vector<HostileRow> rows = {
@@ -474,6 +478,17 @@ TEST_F(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
        .body = "CURPASS=hunter2&UserID=new&CURROW=1",
        .status = "text=T12 done",
        .after = "# h\nUserID       new\n"},
+      {.name = "a lock held by another process: bounded wait, nothing written",
+       .config = "# h\nUserID u\n",
+       .body = "UserID=new",
+       .status = "text=T188 busy",
+       .prepare = [&heldLock](const std::string& d) {
+         const std::string lockPath = std::filesystem::canonical(d + "/proxy.conf").string() + ".lock";
+         heldLock = ::open(lockPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+         ASSERT_GE(heldLock, 0);
+         ASSERT_EQ(::flock(heldLock, LOCK_EX), 0);
+       },
+       .verify = [&heldLock](const std::string&) { ::close(heldLock); }},
       {.name = "a directory as include, on a GET",
        .config = "# h\nUserID u\nconfigfile @D\n",
        .status = "text=T190 not a regular file [@D]"},
@@ -490,6 +505,7 @@ TEST_F(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
       r = Get();
     } else {
       CgiEnvironment env = Env("POST", "/BASIC");
+      env["CFGOUT_FIXTURE_LOCK_WAIT_MS"] = "300";
       const std::string body = InDir(row.body, dir);
       env["CONTENT_LENGTH"] = row.contentLength.empty() ? std::to_string(body.size()) : row.contentLength;
       if (!row.writeHook.empty()) env["CFGOUT_FIXTURE_WRITE_HOOK"] = InDir(row.writeHook, dir);

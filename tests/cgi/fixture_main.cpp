@@ -7,14 +7,17 @@
 //   "relink:<link>:<target>"  before the first file is written, <link> is
 //                             made a symbolic link to <target>;
 //   "fail:<suffix>"           writing a file whose name ends in <suffix> fails (EIO).
+// CFGOUT_FIXTURE_LOCK_WAIT_MS shortens the wait for the configuration lock.
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "cgi/request.h"
+#include "cgi/request_lock.h"
 #include "config/config_write_hooks.h"
 #include "nls/message_lookup.h"
 #include "runtime/page_output.h"
@@ -47,6 +50,9 @@ int main() {
   if (const char* hook = std::getenv("CFGOUT_FIXTURE_WRITE_HOOK")) {
     g_hook = hook;
     cfgout::SetConfigWriteHook(&FixtureHook);
+  }
+  if (const char* wait = std::getenv("CFGOUT_FIXTURE_LOCK_WAIT_MS")) {
+    cfgout::ConfigLock::SetWaitLimit(std::chrono::milliseconds(std::atol(wait)));
   }
   const int status = cfgout::RunCgiRequest(stdin);
   cfgout::PageFlush();

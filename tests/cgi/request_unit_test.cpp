@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -89,7 +90,8 @@ class ConfigLockTest : public ::testing::Test {
 };
 
 TEST_F(ConfigLockTest, HeldUntilReleasedOrDestroyed) {
-  EXPECT_EQ(ConfigLock::LockPathFor(rule_), rule_ + ".lock");
+  const std::string canonical = std::filesystem::weakly_canonical(rule_).string();
+  EXPECT_EQ(ConfigLock::LockPathFor(rule_), canonical + ".lock");
   {
     ConfigLock lock = ConfigLock::AcquireExclusive(rule_);
     EXPECT_TRUE(lock.held());
@@ -106,7 +108,48 @@ TEST_F(ConfigLockTest, HeldUntilReleasedOrDestroyed) {
   }
   EXPECT_TRUE(Free());
   // The lock file stays for the next request.
-  EXPECT_TRUE(std::filesystem::exists(rule_ + ".lock"));
+  EXPECT_TRUE(std::filesystem::exists(canonical + ".lock"));
+}
+
+TEST_F(ConfigLockTest, PrivateSharedByEverySpellingAndNeverThroughALink) {
+  testing::WriteFile(rule_, "# c\n");
+  std::filesystem::create_directory(dir_ / "sub");
+  std::filesystem::create_symlink(rule_, dir_ / "sub/link.conf");
+  const std::string lockPath = ConfigLock::LockPathFor(rule_);
+  for (const std::string& spelling : {dir_ / "sub/../proxy.conf", dir_.path() + "//./proxy.conf", dir_ / "sub/link.conf"}) {
+    EXPECT_EQ(ConfigLock::LockPathFor(spelling), lockPath) << spelling;
+  }
+  ::umask(0);
+  {
+    ConfigLock lock = ConfigLock::AcquireExclusive(rule_);
+    ASSERT_TRUE(lock.held());
+    struct stat st {};
+    ASSERT_EQ(::stat(lockPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+  }
+  ::umask(022);
+  // A link planted under the lock file's name is not followed.
+  std::filesystem::remove(lockPath);
+  std::filesystem::create_symlink(dir_ / "victim", lockPath);
+  ConfigLock viaLink = ConfigLock::AcquireExclusive(rule_);
+  EXPECT_FALSE(viaLink.held());
+  EXPECT_FALSE(viaLink.busy());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "victim"));
+}
+
+TEST_F(ConfigLockTest, WaitIsBoundedAndEndsBusy) {
+  ConfigLock first = ConfigLock::AcquireExclusive(rule_);
+  ASSERT_TRUE(first.held());
+  std::thread other([&] {
+    ConfigLock second = ConfigLock::AcquireExclusive(rule_, std::chrono::milliseconds(100));
+    EXPECT_FALSE(second.held());
+    EXPECT_TRUE(second.busy());
+  });
+  other.join();
+  first.Release();
+  ConfigLock third = ConfigLock::AcquireExclusive(rule_, std::chrono::milliseconds(100));
+  EXPECT_TRUE(third.held());
+  EXPECT_FALSE(third.busy());
 }
 
 TEST_F(ConfigLockTest, SecondRequestWaitsForTheFirst) {
