@@ -108,8 +108,8 @@ struct OpenedFile {
 // (after following symbolic links): anything else is refused without being
 // opened for reading, so that neither a FIFO nor a device can hold the
 // request up or feed it without end. A missing file is created empty, like
-// fopen(path, "a+") does.
-OpenedFile OpenForReading(const std::string& path) {
+// fopen(path, "a+") does, with exactly `createMode` whatever the umask.
+OpenedFile OpenForReading(const std::string& path, mode_t createMode) {
   OpenedFile result;
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
@@ -120,7 +120,10 @@ OpenedFile OpenForReading(const std::string& path) {
   // the open does not wait for a writer; fstat below refuses it.
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0 && errno == ENOENT) {
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    // The request runs on one thread: the umask may be lifted for the open.
+    const mode_t mask = ::umask(0);
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, createMode);
+    ::umask(mask);
   }
   if (fd < 0) return result;
   if (::fstat(fd, &result.st) != 0 || !S_ISREG(result.st.st_mode)) {
@@ -438,13 +441,16 @@ std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path) {
   auto handle = std::make_unique<ConfigHandle>();
   std::vector<std::pair<dev_t, ino_t>> seen;
   std::size_t budget = kMaxConfigBytes;
+  // Files the program creates are private: as the main file at most, and
+  // never more than 0640.
+  mode_t createMode = kCreatedFileMode;
   // The include list grows while it is read: breadth-first order.
   for (std::size_t i = 0; i < includeList.size(); ++i) {
     if (handle->file_count() >= kMaxConfigFiles) {
       handle->AddRefused(includeList[i], ConfigRefusal::kTooLarge);
       break;
     }
-    const OpenedFile opened = OpenForReading(includeList[i]);
+    const OpenedFile opened = OpenForReading(includeList[i], createMode);
     if (opened.fd < 0) {
       if (i == 0) return nullptr;
       if (opened.refused) handle->AddRefused(includeList[i], ConfigRefusal::kNotRegularFile);
@@ -457,6 +463,7 @@ std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path) {
       continue;
     }
     seen.push_back(id);
+    if (i == 0) createMode = (opened.st.st_mode & kCreatedFileMode) | S_IRUSR | S_IWUSR;
     ConfigFile& file = handle->AddFile(includeList[i]);
     file.identified = true;
     file.device = id.first;

@@ -108,8 +108,9 @@ class ConfigHandle {
 };
 
 // Reads `path` and every file it includes, transitively. A file that cannot
-// be opened for reading is created empty; one that cannot be opened at all is
-// left out. Only regular files are read (symbolic links followed): an
+// be opened for reading is created empty, whatever the umask with the main
+// file's permission bits limited to 0640 (0640 for a missing main file);
+// one that cannot be opened at all is left out. Only regular files are read (symbolic links followed): an
 // include naming anything else is noted in refused() and not opened for
 // reading; one file reached under two names (same device and inode) is read
 // once. Null when `path` is null or empty or the main file cannot be opened

@@ -489,6 +489,19 @@ TEST_F(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
          ASSERT_EQ(::flock(heldLock, LOCK_EX), 0);
        },
        .verify = [&heldLock](const std::string&) { ::close(heldLock); }},
+      {.name = "a missing include is created private under umask 000",
+       .config = "# h\nconfigfile @D/new.conf\n",
+       .body = "GroupID=g",
+       .status = "text=T12 done",
+       .after = "# h\nconfigfile @D/new.conf\nGroupID       g\n",
+       .prepare = [](const std::string&) { ::umask(0); },
+       .verify = [](const std::string& d) {
+         ::umask(022);
+         struct stat st {};
+         ASSERT_EQ(::stat((d + "/new.conf").c_str(), &st), 0);
+         EXPECT_EQ(st.st_mode & 07777, 0640u);
+         EXPECT_EQ(ReadFile(d + "/new.conf"), "");
+       }},
       {.name = "a directory as include, on a GET",
        .config = "# h\nUserID u\nconfigfile @D\n",
        .status = "text=T190 not a regular file [@D]"},

@@ -181,6 +181,31 @@ TEST(ConfigRead, OneFileUnderTwoNamesIsReadOnce) {
   EXPECT_TRUE(cfg->refused().empty());
 }
 
+// Missing files are created private whatever the umask: the main file's
+// permission bits at most, never more than 0640.
+TEST(ConfigRead, CreatedFilesArePrivate) {
+  TempDir dir;
+  struct Case {
+    mode_t mainMode;
+    mode_t created;
+  };
+  const mode_t previous = ::umask(0);
+  for (const Case& c : {Case{0600, 0600}, Case{0644, 0640}, Case{0666, 0640}, Case{0400, 0600}}) {
+    WriteFile(dir / "m.conf", "configfile " + dir / "new.conf" + "\n");
+    ASSERT_EQ(::chmod((dir / "m.conf").c_str(), c.mainMode), 0);
+    ASSERT_TRUE(HTTPDConfigOpen(dir / "m.conf"));
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "new.conf").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.created) << std::oct << c.mainMode;
+    std::filesystem::remove(dir / "new.conf");
+  }
+  ASSERT_TRUE(HTTPDConfigOpen(dir / "missing-main.conf"));
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "missing-main.conf").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  ::umask(previous);
+}
+
 TEST(ConfigRead, RoundTripIsByteExact) {
   TempDir dir;
   const std::string cases[] = {
