@@ -427,6 +427,7 @@ void SetConfigWriteHook(ConfigWriteHook hook) { g_writeHook = hook; }
 ConfigFile& ConfigHandle::AddFile(std::string path) {
   auto file = std::make_unique<ConfigFile>();
   file->path = std::move(path);
+  file->lines.watch();
   ConfigFile* previous = last();
   file->prev = previous;
   files_.push_back(std::move(file));

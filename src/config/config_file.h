@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "config/line_list.h"
@@ -61,6 +62,22 @@ struct ConfigRefusedFile {
   ConfigRefusal reason;
 };
 
+// Where the single line of a directive written by HTTPDReplaceRuleLine
+// stands (see directive_access.h). Trusted only while no line list changed
+// in any other way since (LineListEditCount).
+struct DirectiveLineMemo {
+  ConfigFile* file = nullptr;     // null: no instance anywhere
+  LineNode* line = nullptr;       // the only instance in `file`; no later file has one
+  bool earlierInstances = false;  // files before `file` hold instances
+  unsigned long long stamp = 0;
+};
+
+struct DirectiveMemoTable {
+  std::unordered_map<int, DirectiveLineMemo> lines;
+  unsigned long long stamp = 1;       // memos of an older stamp are void
+  unsigned long long edits = ~0ULL;   // LineListEditCount() after the last remembered change
+};
+
 // The open configuration: the chain of file records, main file first, then
 // the included files in the order they were found.
 class ConfigHandle {
@@ -93,6 +110,9 @@ class ConfigHandle {
   // Files the configuration names that were refused instead of read. A
   // configuration with a refused file is shown but never written back.
   const std::vector<ConfigRefusedFile>& refused() const noexcept { return refused_; }
+
+  // Bookkeeping of the directive operations that remember where they wrote.
+  DirectiveMemoTable& directive_memos() noexcept { return memos_; }
   void AddRefused(std::string path, ConfigRefusal reason) { refused_.push_back({std::move(path), reason}); }
 
   ConfigFile* first() const noexcept { return files_.empty() ? nullptr : files_.front().get(); }
@@ -105,6 +125,7 @@ class ConfigHandle {
  private:
   std::vector<std::unique_ptr<ConfigFile>> files_;
   std::vector<ConfigRefusedFile> refused_;
+  DirectiveMemoTable memos_;
 };
 
 // Reads `path` and every file it includes, transitively. A file that cannot

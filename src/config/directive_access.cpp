@@ -2,7 +2,11 @@
 
 #include <array>
 #include <cstring>
+#include <deque>
+#include <unordered_map>
 #include <utility>
+
+#include "runtime/ascii.h"
 
 namespace cfgout {
 
@@ -28,6 +32,76 @@ LineNode* RemoveWholeLine(LineList& owner, LineNode* line) {
   LineRemove(owner, line);
   return after;
 }
+
+// Drops `node` from the input list `list` (it is freed).
+void DropFromList(LineList& list, LineNode* node) { LineRemove(list, node); }
+
+// The tokens of a line as RuleSame compares them: lower-cased, each
+// followed by one blank. Two lines have the same tokens exactly when their
+// keys are equal. Nullopt for a line without a first token (blank, comment),
+// which is never the same as anything.
+std::optional<std::string> TokenKey(const char* p) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  auto tokenEnd = [&blank](char c) { return c == '\0' || c == '#' || blank(c); };
+  while (blank(*p)) ++p;
+  if (tokenEnd(*p)) return std::nullopt;
+  std::string key;
+  for (;;) {
+    for (std::size_t i = 0; !tokenEnd(p[i]); ++i) key += AsciiLower(p[i]);
+    key += ' ';
+    // The next token, as TokenNext finds it: a '#' inside the word or after
+    // the blanks ends the line's tokens.
+    const char* q = p;
+    while (!blank(*q)) {
+      if (*q == '\0' || *q == '#') return key;
+      ++q;
+    }
+    while (blank(*q)) ++q;
+    if (*q == '\0' || *q == '#') return key;
+    p = q;
+  }
+}
+
+// Finds and drops lines of an input list that have the same tokens as a
+// configuration line, first in list order, as RuleFound does. A long list
+// is indexed by its lines' token keys once, so that matching it against the
+// configuration stays linear (a form may post hundreds of thousands of
+// ports).
+class SameLineDropper {
+ public:
+  explicit SameLineDropper(LineList& list) : list_(list) {
+    std::size_t n = 0;
+    for (const LineNode* l = list.first(); l != nullptr && n <= kIndexFrom; l = l->next) ++n;
+    if (n <= kIndexFrom) return;
+    indexed_ = true;
+    for (LineNode* l = list.first(); l != nullptr; l = l->next) {
+      if (std::optional<std::string> key = TokenKey(l->text.c_str())) index_[*key].push_back(l);
+    }
+  }
+
+  // Drops the first list line with the same tokens as `text`; true when there was one.
+  bool DropSame(const std::string& text) {
+    LineNode* same = nullptr;
+    if (!indexed_) {
+      same = RuleFound(text.c_str(), list_.first());
+    } else if (std::optional<std::string> key = TokenKey(text.c_str())) {
+      auto it = index_.find(*key);
+      if (it != index_.end() && !it->second.empty()) {
+        same = it->second.front();
+        it->second.pop_front();
+      }
+    }
+    if (same == nullptr) return false;
+    DropFromList(list_, same);
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kIndexFrom = 16;
+  LineList& list_;
+  bool indexed_ = false;
+  std::unordered_map<std::string, std::deque<LineNode*>> index_;
+};
 
 // Appends a copy of `text` to the result list, keeping a tail pointer so
 // that collecting stays linear in the number of lines.
@@ -76,9 +150,6 @@ bool IsStandardMethod(const std::string& token) {
   return false;
 }
 
-// Drops `node` from the input list `list` (it is freed).
-void DropFromList(LineList& list, LineNode* node) { LineRemove(list, node); }
-
 // The common backwards walk of the Replace operations; `isInstance` decides
 // which lines take part.
 template <typename IsInstance>
@@ -87,14 +158,15 @@ void ReplaceInstances(ConfigHandle& handle, int id, LineList list, int allFiles,
   LineNode* insertAfter = nullptr;
   bool found = false;
   bool stop = false;
+  SameLineDropper dropper(list);
   for (ConfigFile* file = handle.last(); file != nullptr && !stop; file = file->prev) {
     LineNode* line = file->lines.last();
     while (line != nullptr) {
       LineNode* previous = line->prev;
       if (IsLineStart(*line) && isInstance(*line)) {
         found = true;
-        if (LineNode* same = RuleFound(line->text.c_str(), list.first())) {
-          DropFromList(list, same);  // the existing line stays as it is
+        if (dropper.DropSame(line->text)) {
+          // the existing line stays as it is
         } else if (previous != nullptr) {
           insertAfter = previous;
           RemoveWholeLine(file->lines, line);
@@ -194,11 +266,12 @@ void HTTPDRemoveRules(ConfigHandle& handle, int id, const LineList& list) {
 void HTTPDAddRules(ConfigHandle& handle, int id, LineList list) {
   if (!HasLines(handle)) return;
   LineNode* lastInstance = nullptr;
+  SameLineDropper dropper(list);
   for (ConfigFile& file : handle) {
     for (LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
       if (!IsLineStart(*line) || HTTPDRuleMatch(line->text, id) == 0) continue;
       lastInstance = line;
-      if (LineNode* same = RuleFound(line->text.c_str(), list.first())) DropFromList(list, same);
+      if (!list.empty()) dropper.DropSame(line->text);
     }
   }
   if (list.empty()) return;
@@ -209,6 +282,112 @@ void HTTPDAddRules(ConfigHandle& handle, int id, LineList list) {
 void HTTPDReplaceRules(ConfigHandle& handle, int id, LineList list, int allFiles) {
   ReplaceInstances(handle, id, std::move(list), allFiles,
                    [id](const LineNode& l) { return HTTPDRuleMatch(l.text, id) != 0; });
+}
+
+namespace {
+
+// The memo of `id` when it can be trusted: no line list changed since the
+// last remembered change except through the remembering operations, and the
+// remembered line is still an instance.
+DirectiveLineMemo* TrustedMemo(ConfigHandle& handle, int id) {
+  DirectiveMemoTable& table = handle.directive_memos();
+  if (table.edits != LineListEditCount()) {
+    ++table.stamp;  // something else changed lines: forget everything
+    table.edits = LineListEditCount();
+  }
+  auto it = table.lines.find(id);
+  if (it == table.lines.end() || it->second.stamp != table.stamp) return nullptr;
+  DirectiveLineMemo& memo = it->second;
+  if (memo.line != nullptr && (memo.line->continuation || HTTPDRuleMatch(memo.line->text, id) == 0)) return nullptr;
+  return &memo;
+}
+
+void Remember(ConfigHandle& handle, int id, ConfigFile* file, LineNode* line, bool earlier) {
+  DirectiveMemoTable& table = handle.directive_memos();
+  table.lines[id] = DirectiveLineMemo{file, line, earlier, table.stamp};
+  table.edits = LineListEditCount();
+}
+
+// After a full operation: where the instances of `id` stand now. Remembered
+// when the last file holding one holds exactly one, or when none does.
+void Survey(ConfigHandle& handle, int id) {
+  ConfigFile* lastFile = nullptr;
+  LineNode* only = nullptr;
+  int inLast = 0;
+  bool earlier = false;
+  for (ConfigFile& file : handle) {
+    int count = 0;
+    LineNode* instance = nullptr;
+    for (LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
+      if (IsLineStart(*line) && HTTPDRuleMatch(line->text, id) != 0) {
+        ++count;
+        instance = line;
+      }
+    }
+    if (count == 0) continue;
+    if (lastFile != nullptr) earlier = true;
+    lastFile = &file;
+    only = instance;
+    inLast = count;
+  }
+  if (lastFile == nullptr) {
+    Remember(handle, id, nullptr, nullptr, false);
+  } else if (inLast == 1) {
+    Remember(handle, id, lastFile, only, earlier);
+  } else {
+    handle.directive_memos().lines.erase(id);
+  }
+}
+
+}  // namespace
+
+void HTTPDReplaceRuleLine(ConfigHandle& handle, int id, std::string line) {
+  if (!HasLines(handle)) return;
+  if (DirectiveLineMemo* memo = TrustedMemo(handle, id)) {
+    if (memo->line == nullptr) {
+      // No instance anywhere: the line goes after the main file's last line.
+      ConfigFile* mainFile = handle.first();
+      LineList fresh;
+      LineNode* added = &fresh.Append(std::move(line));
+      LinesAdd(mainFile->lines.last(), std::move(fresh));
+      Remember(handle, id, mainFile, added, false);
+      return;
+    }
+    if (memo->line->prev != nullptr) {
+      // The only instance of the last file holding one, and not its first
+      // line: an equal line stays, any other takes its place.
+      LineNode* existing = memo->line;
+      if (RuleSame(existing->text.c_str(), line.c_str()) == 0) {
+        while (existing->next != nullptr && existing->next->continuation) {
+          LineRemove(memo->file->lines, existing->next);
+        }
+        existing->text = std::move(line);
+      }
+      Remember(handle, id, memo->file, existing, memo->earlierInstances);
+      return;
+    }
+  }
+  LineList lines;
+  lines.Append(std::move(line));
+  HTTPDReplaceRules(handle, id, std::move(lines), 0);
+  Survey(handle, id);
+}
+
+void HTTPDRemoveAllRules(ConfigHandle& handle, int id) {
+  if (!HasLines(handle)) return;
+  if (DirectiveLineMemo* memo = TrustedMemo(handle, id)) {
+    if (memo->line == nullptr) {
+      Remember(handle, id, nullptr, nullptr, false);
+      return;
+    }
+    if (!memo->earlierInstances) {
+      RemoveWholeLine(memo->file->lines, memo->line);
+      Remember(handle, id, nullptr, nullptr, false);
+      return;
+    }
+  }
+  HTTPDRemoveRules(handle, id, HTTPDGetRules(handle, id));
+  Survey(handle, id);
 }
 
 void HTTPDReplaceRulesWithNFields(ConfigHandle& handle, int id, int n, LineList list, int allFiles) {

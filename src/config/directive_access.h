@@ -68,6 +68,19 @@ void HTTPDAddRules(ConfigHandle& handle, int id, LineList list);
 // every file is. An empty list removes the instances.
 void HTTPDReplaceRules(ConfigHandle& handle, int id, LineList list, int allFiles);
 
+// Exactly HTTPDReplaceRules(handle, id, {line}, 0): every instance of `id`
+// in the last file holding one is replaced by the single line `line`. The
+// handle remembers where the line went, so that writing the same directive
+// again, or removing it with HTTPDRemoveAllRules, needs no walk over the
+// configuration while no line list has changed in any other way since: a
+// form of thousands of fields stays linear in its size.
+void HTTPDReplaceRuleLine(ConfigHandle& handle, int id, std::string line);
+
+// Exactly HTTPDRemoveRules(handle, id, HTTPDGetRules(handle, id)): removes
+// every instance of `id` from every file; remembered like
+// HTTPDReplaceRuleLine.
+void HTTPDRemoveAllRules(ConfigHandle& handle, int id);
+
 // As HTTPDReplaceRules, counting as instances only the lines whose field
 // count is exactly n.
 void HTTPDReplaceRulesWithNFields(ConfigHandle& handle, int id, int n, LineList list, int allFiles);

@@ -1,5 +1,6 @@
 #include "config/line_list.h"
 
+#include <atomic>
 #include <memory>
 #include <utility>
 
@@ -7,6 +8,23 @@
 #include "config/directive_names.h"
 
 namespace cfgout {
+
+namespace {
+
+// Changes to any list's structure, and cuts of chains made without the
+// owning list knowing (after which no remembered last node can be trusted).
+// The program runs one request on one thread; the counters are atomic only
+// so that tests may build lists on several threads.
+std::atomic<unsigned long long> g_edits{0};
+std::atomic<unsigned long long> g_cuts{0};
+
+void NoteEdit() noexcept { g_edits.fetch_add(1, std::memory_order_relaxed); }
+
+}  // namespace
+
+void LineList::NoteEdit() const noexcept {
+  if (watched_) g_edits.fetch_add(1, std::memory_order_relaxed);
+}
 
 namespace {
 
@@ -34,8 +52,16 @@ void Splice(LineNode* before, LineNode* first, LineNode* last, LineNode* after) 
 
 }  // namespace
 
+unsigned long long LineListEditCount() noexcept { return g_edits.load(std::memory_order_relaxed); }
+
 LineList& LineList::operator=(LineList&& other) noexcept {
-  if (this != &other) reset(other.release());
+  if (this != &other) {
+    LineNode* tail = other.tail_;
+    const unsigned long long cuts = other.tailCuts_;
+    reset(other.release());
+    tail_ = tail;
+    tailCuts_ = cuts;
+  }
   return *this;
 }
 
@@ -44,10 +70,27 @@ LineList::~LineList() { FreeChain(head_); }
 void LineList::reset(LineNode* adopt) noexcept {
   LineNode* old = head_;
   head_ = adopt;
+  tail_ = nullptr;
+  if (old != nullptr || adopt != nullptr) NoteEdit();
   FreeChain(old);
 }
 
-LineNode* LineList::last() const noexcept { return LastOf(head_); }
+void LineList::set_first(LineNode* node) noexcept {
+  head_ = node;
+  if (node == nullptr) tail_ = nullptr;
+  NoteEdit();
+}
+
+LineNode* LineList::last() const noexcept {
+  if (head_ == nullptr) return nullptr;
+  if (tail_ == nullptr || tailCuts_ != g_cuts.load(std::memory_order_relaxed)) {
+    tail_ = head_;
+    tailCuts_ = g_cuts.load(std::memory_order_relaxed);
+  }
+  // Lines linked in after the remembered last node are followed forward.
+  while (tail_->next != nullptr) tail_ = tail_->next;
+  return tail_;
+}
 
 std::size_t LineList::size() const noexcept {
   std::size_t n = 0;
@@ -60,10 +103,13 @@ LineNode& LineList::Append(std::string text) {
   LineNode* tail = last();
   if (tail == nullptr) {
     head_ = node;
+    tailCuts_ = g_cuts.load(std::memory_order_relaxed);
   } else {
     tail->next = node;
     node->prev = tail;
   }
+  tail_ = node;
+  NoteEdit();
   return *node;
 }
 
@@ -102,6 +148,9 @@ void LinesFree(LineList& owner, LineNode* first) {
   }
   if (first->prev != nullptr) first->prev->next = nullptr;
   first->prev = nullptr;
+  // The owner's remembered last node may be among the freed ones.
+  g_cuts.fetch_add(1, std::memory_order_relaxed);
+  owner.NoteEdit();
   FreeChain(first);
 }
 
@@ -113,10 +162,14 @@ LineNode* LineEnd(LineNode* line) noexcept {
 
 LineList LinesAdd(LineNode* after, LineList chain) {
   if (after == nullptr) return chain;
+  NoteEdit();
   if (chain.empty()) {
     LineNode* rest = after->next;
     after->next = nullptr;
     if (rest != nullptr) rest->prev = nullptr;
+    // The list `after` belongs to is not known here: no remembered last node
+    // may be trusted any more.
+    g_cuts.fetch_add(1, std::memory_order_relaxed);
     return LineList(rest);
   }
   after = LineEnd(after);
@@ -135,6 +188,8 @@ void LinesAddTop(ConfigFile& file, LineList chain) {
 
 LineList LineRemove(LineList& owner, LineNode* node) {
   if (node == nullptr) return LineList();
+  owner.NoteEdit();
+  if (owner.tail_ == node) owner.tail_ = node->prev;
   if (owner.first() == node) owner.set_first(node->next);
   if (node->prev != nullptr) node->prev->next = node->next;
   if (node->next != nullptr) node->next->prev = node->prev;
@@ -168,6 +223,7 @@ LineList LinesCopy(const LineNode* first) {
 LineNode* LinesAddStr(const char* match, ConfigHandle& config, std::string_view text, int where) {
   ConfigFile* mainFile = config.first();
   if (mainFile == nullptr) return nullptr;
+  NoteEdit();
   auto node = std::make_unique<LineNode>();
   node->text.assign(text);
   if (mainFile->lines.empty()) {

@@ -73,7 +73,10 @@ class LineList {
   explicit LineList(LineNode* adopt) noexcept : head_(adopt) {}
   LineList(const LineList&) = delete;
   LineList& operator=(const LineList&) = delete;
-  LineList(LineList&& other) noexcept : head_(other.release()) {}
+  LineList(LineList&& other) noexcept : head_(other.head_), tail_(other.tail_), tailCuts_(other.tailCuts_) {
+    other.head_ = nullptr;
+    other.tail_ = nullptr;
+  }
   LineList& operator=(LineList&& other) noexcept;
   ~LineList();
 
@@ -81,28 +84,57 @@ class LineList {
   static LineList FromTexts(std::initializer_list<std::string_view> texts);
 
   LineNode* first() const noexcept { return head_; }
-  LineNode* last() const noexcept;          // walks the chain
+  // The last node. Amortised O(1): the list remembers its last node and
+  // follows it forward when lines were linked in after it.
+  LineNode* last() const noexcept;
   bool empty() const noexcept { return head_ == nullptr; }
   explicit operator bool() const noexcept { return head_ != nullptr; }
   std::size_t size() const noexcept;        // walks the chain
 
-  // Appends a node holding `text` and returns it.
+  // Appends a node holding `text` and returns it; amortised O(1).
   LineNode& Append(std::string text);
 
   // Gives up ownership: the caller is responsible for the chain.
-  LineNode* release() noexcept { LineNode* h = head_; head_ = nullptr; return h; }
+  LineNode* release() noexcept {
+    LineNode* h = head_;
+    head_ = nullptr;
+    tail_ = nullptr;
+    return h;
+  }
   // Frees the current chain and adopts `adopt` (may be null).
   void reset(LineNode* adopt = nullptr) noexcept;
   // Makes `node` (a node of this chain, or null) the new first node without
   // freeing anything before it; used when the first line has been unlinked.
-  void set_first(LineNode* node) noexcept { head_ = node; }
+  void set_first(LineNode* node) noexcept;
+
+  // Marks the list as a configuration file's own: changes to it move
+  // LineListEditCount(). Set by the configuration handle; kept by moves into
+  // the list, not carried by moves out of it.
+  void watch() noexcept { watched_ = true; }
+  bool watched() const noexcept { return watched_; }
 
   iterator begin() const { return iterator(head_); }
   iterator end() const { return iterator(); }
 
  private:
+  friend LineList LineRemove(LineList& owner, LineNode* node);
+  friend void LinesFree(LineList& owner, LineNode* first);
+
+  void NoteEdit() const noexcept;
+
   LineNode* head_ = nullptr;
+  bool watched_ = false;
+  // The last node as last seen, valid while no chain was cut anywhere since
+  // (tailCuts_ == the global count of cuts); null when unknown.
+  mutable LineNode* tail_ = nullptr;
+  mutable unsigned long long tailCuts_ = 0;
 };
+
+// A count that grows with every change to the structure of a configuration
+// file's line list (lines linked in, unlinked or freed, its chain replaced;
+// LinesAdd counts whatever list it links into). Whoever remembers where
+// configuration lines stand may rely on that while the count has not moved.
+unsigned long long LineListEditCount() noexcept;
 
 // A chain of `n` empty nodes linked both ways; an empty list when n < 1.
 LineList LinesNew(int n);

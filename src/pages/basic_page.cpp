@@ -57,17 +57,19 @@ std::string BasicPortList(const ConfigHandle& cfg) {
 int BasicDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigHandle& config) {
   const char* envHost = std::getenv("HOSTNAME");
   const std::string hostDefault = envHost != nullptr ? envHost : "";
-  // One walk over the configuration instead of one per control.
+  // One walk over the configuration instead of one per control. The ports
+  // are listed by one walk of their own: a configuration may hold very many
+  // Port lines, which the other controls need not walk again and again.
   const std::unique_ptr<ConfigHandle> shown =
-      DirectiveExcerpt(config, {"hostname", "bindspecific", "port", "adminport", "serverroot", "dns-lookup",
-                                "userid", "groupid", "pidfile", "imbeds", "inheritenv", "disinheritenv"});
+      DirectiveExcerpt(config, {"hostname", "bindspecific", "adminport", "serverroot", "dns-lookup", "userid",
+                                "groupid", "pidfile", "imbeds", "inheritenv", "disinheritenv"});
   const ConfigHandle& cfg = *shown;
   WalkTemplate(page, [&](int marker, const char* line) {
     switch (marker) {
       case 0: GenTextField(line, "HostName", 2, 0, hostDefault.c_str(), cfg); break;
       case 1: GenCheckedSettingOnOff(line, "BindSpecific", 1, 0, cfg); break;
       case 2: GenCheckedSettingOnOff(line, "BindSpecific", 0, 1, cfg); break;
-      case 3: GenHtmlLine(line, HtmlEscape(BasicPortList(cfg))); break;
+      case 3: GenHtmlLine(line, HtmlEscape(BasicPortList(config))); break;
       case 4: GenTextField(line, "AdminPort", 2, 0, "", cfg); break;
       case 5: GenTextField(line, "ServerRoot", 2, 0, "", cfg); break;
       case 6: GenCheckedSettingOnOff(line, "DNS-Lookup", 1, 0, cfg); break;

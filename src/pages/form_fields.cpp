@@ -13,15 +13,15 @@ std::string DirectiveValue(std::string_view value) {
   return out;
 }
 
+// Both go through the operations that remember where they wrote, so that a
+// form setting many directives (or one directive many times) does not walk
+// the configuration once per field.
 void ReplaceDirective(ConfigHandle& cfg, std::string_view keyword, std::string line) {
-  LineList lines;
-  lines.Append(std::move(line));
-  HTTPDReplaceRules(cfg, HTTPDRuleToID(keyword), std::move(lines), 0);
+  HTTPDReplaceRuleLine(cfg, HTTPDRuleToID(keyword), std::move(line));
 }
 
 void RemoveDirective(ConfigHandle& cfg, std::string_view keyword) {
-  const int id = HTTPDRuleToID(keyword);
-  HTTPDRemoveRules(cfg, id, HTTPDGetRules(cfg, id));
+  HTTPDRemoveAllRules(cfg, HTTPDRuleToID(keyword));
 }
 
 void ApplyDirectiveField(ConfigHandle& cfg, const FormArg& field) {

@@ -192,3 +192,89 @@ TEST(ConfigProperty, RandomEditsKeepUntouchedLinesInOrder) {
 
 }  // namespace
 }  // namespace cfgout
+
+namespace cfgout {
+namespace {
+
+// Random form-like edits through the remembering operations give exactly
+// the configuration the plain Replace and Remove operations give, whatever
+// else changes the lines in between.
+TEST(ConfigProperty, RememberingOperationsEqualThePlainOnes) {
+  std::mt19937 rng(7);
+  const char* keywords[] = {"port", "userid", "groupid", "hostname", "pidfile"};
+  const char* lines[] = {"Port 80\n", "UserID www\n", "GroupID g\n", "# c\n", "HostName h\n", "\n",
+                         "Pass /a /b\n", "port    81\n", "userid   WWW # old\n"};
+  auto randomImage = [&] {
+    std::string image;
+    const int n = std::uniform_int_distribution<int>(0, 6)(rng);
+    for (int i = 0; i < n; ++i) image += lines[rng() % std::size(lines)];
+    if (rng() % 5 == 0) image += "UserID " + std::string(1030, 'u') + "\n";  // a cut line
+    return image;
+  };
+  testing::TempDir dir;
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::string> images;
+    const int files = std::uniform_int_distribution<int>(1, 3)(rng);
+    for (int f = 0; f < files; ++f) images.push_back(randomImage());
+    if (images[0].empty()) images[0] = "# main\n";
+    // Read through the reader so that cut lines carry their continuation mark.
+    std::string chain;
+    for (int f = files - 1; f >= 1; --f) WriteFile(dir / ("f" + std::to_string(f)), images[f]);
+    for (int f = 1; f < files; ++f) chain += "configfile " + dir / ("f" + std::to_string(f)) + "\n";
+    WriteFile(dir / "main", images[0] + chain);
+    // One sequence of edits, applied to two copies: through the remembering
+    // operations and through the plain ones (one copy after the other, so
+    // that the plain copy's edits cannot spoil the other's memory).
+    struct Edit {
+      int id;
+      int what;
+      std::string line;
+      int file;
+    };
+    std::vector<Edit> edits;
+    for (int step = 0; step < 25; ++step) {
+      Edit e{HTTPDRuleToID(keywords[rng() % std::size(keywords)]), std::uniform_int_distribution<int>(0, 9)(rng), "",
+             static_cast<int>(rng() % files)};
+      e.line = e.what < 5 ? std::string(HTTPDIDToRule(e.id)) + "       v" + std::to_string(rng() % 3) + "\n"
+                          : "port " + std::to_string(rng() % 3) + "\n";
+      edits.push_back(e);
+    }
+    auto run = [&](bool remembering) {
+      std::vector<std::vector<std::string>> images;
+      auto cfg = HTTPDConfigOpen(dir / "main");
+      for (const Edit& e : edits) {
+        if (e.what < 5) {
+          if (remembering) {
+            HTTPDReplaceRuleLine(*cfg, e.id, e.line);
+          } else {
+            HTTPDReplaceRules(*cfg, e.id, LineList::FromTexts({e.line}), 0);
+          }
+        } else if (e.what < 8) {
+          if (remembering) {
+            HTTPDRemoveAllRules(*cfg, e.id);
+          } else {
+            HTTPDRemoveRules(*cfg, e.id, HTTPDGetRules(*cfg, e.id));
+          }
+        } else {
+          // Some other change to the lines, as another page might make.
+          ConfigFile* f = cfg->first();
+          for (int i = 0; i < e.file && f->next != nullptr; ++i) f = f->next;
+          if (e.what == 8) {
+            f->lines.Append(e.line);
+          } else if (f->lines.first() != nullptr) {
+            LineRemove(f->lines, f->lines.first());
+          }
+        }
+        // Reading in between (as display code does) changes nothing.
+        HTTPDGetRules(*cfg, e.id);
+        images.push_back(FileImages(*cfg));
+        for (const ConfigFile& f : *cfg) CheckLinks(f.lines.first());
+      }
+      return images;
+    };
+    ASSERT_EQ(run(true), run(false)) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace cfgout

@@ -119,6 +119,33 @@ TEST(AddRules, DropsDuplicatesAndGoesAfterTheLastInstance) {
   EXPECT_EQ(FileImages(*cfg), before);
 }
 
+// A long input list is matched through an index of its lines' tokens; the
+// result is the same as line-by-line matching: blanks, case and comments
+// ignored, the first equal list line dropped, each instance dropping one.
+TEST(AddRules, LongListsMatchLikeShortOnes) {
+  const std::vector<std::string> config = {"Port 80 # web\n", "port   81\n", "PORT 82#c\n", "Port 83 x\n"};
+  std::vector<std::string> list = {"port 80\n", "Port 81 # other\n", "port 82#zzz\n", "Port 83\n", "port 80\n",
+                                   "Port\t81\r\n", "Port 83 x y\n", "#Port 80\n", "\n"};
+  for (int i = 0; i < 20; ++i) list.push_back("Port " + std::to_string(9000 + i % 3) + "\n");
+  // The lines of `list` that no instance drops, in order.
+  const std::vector<std::string> kept = {"Port 83\n", "port 80\n", "Port\t81\r\n", "Port 83 x y\n",
+                                         "#Port 80\n", "\n"};
+  for (bool longList : {false, true}) {
+    std::string image;
+    for (const std::string& l : config) image += l;
+    auto cfg = MakeConfig({image});
+    LineList input;
+    for (std::size_t i = 0; i < (longList ? list.size() : 9); ++i) input.Append(list[i]);
+    HTTPDAddRules(*cfg, Id("port"), std::move(input));
+    std::string expected = image;
+    for (const std::string& l : kept) expected += l;
+    if (longList) {
+      for (int i = 0; i < 20; ++i) expected += "Port " + std::to_string(9000 + i % 3) + "\n";
+    }
+    EXPECT_EQ(FileImages(*cfg)[0], expected) << longList;
+  }
+}
+
 TEST(ReplaceRules, EqualLineKeepsItsSpellingAndComment) {
   auto cfg = MakeConfig({"Port    80   # the web port\nGc On\n"});
   HTTPDReplaceRules(*cfg, Id("port"), LineList::FromTexts({"Port       80\n"}), 0);

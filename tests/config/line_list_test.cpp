@@ -165,3 +165,40 @@ TEST(LineList, MoveAndRelease) {
 
 }  // namespace
 }  // namespace cfgout
+
+namespace cfgout {
+namespace {
+
+// Appending remembers the last line; whatever changed the list in between
+// (lines linked in after it, the last line removed or cut off, the chain
+// replaced), the next line still goes at the very end.
+TEST(Append, GoesAtTheEndAfterAnyChange) {
+  struct Case {
+    const char* name;
+    void (*change)(LineList& list);
+    std::vector<std::string> expected;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", [](LineList&) {}, {"a", "b", "c", "z"}},
+      {"linked in after the last", [](LineList& l) { LinesAdd(l.last(), LineList::FromTexts({"d"})); },
+       {"a", "b", "c", "d", "z"}},
+      {"last removed", [](LineList& l) { LineRemove(l, l.last()); }, {"a", "b", "z"}},
+      {"rest cut off", [](LineList& l) { LinesAdd(l.first(), LineList()); }, {"a", "z"}},
+      {"freed from the second", [](LineList& l) { LinesFree(l, l.first()->next); }, {"a", "z"}},
+      {"first removed", [](LineList& l) { LineRemove(l, l.first()); }, {"b", "c", "z"}},
+      {"chain replaced", [](LineList& l) { l = LineList::FromTexts({"x"}); }, {"x", "z"}},
+      {"emptied", [](LineList& l) { l.reset(); }, {"z"}},
+  };
+  for (const Case& c : cases) {
+    LineList list;
+    for (const char* t : {"a", "b", "c"}) list.Append(t);
+    c.change(list);
+    list.Append("z");
+    EXPECT_EQ(Texts(list), c.expected) << c.name;
+    EXPECT_EQ(CheckLinks(list.first()), c.expected.size()) << c.name;
+    EXPECT_EQ(list.last()->text, "z") << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace cfgout
