@@ -35,7 +35,9 @@ std::string DirectiveValue(std::string_view value);
 // Walks the fields in form order. A field followed by a field of the same
 // name (ignoring case) is skipped, so a hidden default followed by a check
 // box of that name yields the check box's value. Each other field is
-// validated (ValidateField); the first rejected one is recorded with
+// validated (ValidateField, with an upper-case copy of its name, so that a
+// message naming the field names it in upper case); the first rejected one
+// is recorded with
 // RejectField and ends the walk. Accepted fields go to
 // apply(field, HashValue(name)). The walk also ends as soon as `apply`
 // records a field error. Returns false when the walk ended on an error.
@@ -45,7 +47,11 @@ bool WalkFormFields(const FormArgList& args, PageStatus& status, Apply&& apply) 
     if (HasFieldError(status)) return false;
     if (i + 1 < args.size() && EqualsIgnoringCase(args[i].name, args[i + 1].name)) continue;
     const FormArg& field = args[i];
-    if (std::optional<std::string> message = ValidateField(field)) {
+    std::string upperName = field.name;
+    UpperCaseInPlace(upperName);
+    std::optional<std::string> message = field.value ? ValidateField(upperName, *field.value)
+                                                     : ValidateField(FormArg{std::move(upperName), std::nullopt});
+    if (message) {
       RejectField(status, std::move(*message));
       return false;
     }

@@ -348,7 +348,7 @@ TEST_F(CgiRequestTest, HostileValuesAreStoredRawAndShownEscaped) {
   // A hostile field name is unknown: refused, escaped in the message.
   const CgiResult bad = Post("%s%n%22%3E=1&ADMINPORT=8008");
   EXPECT_EQ(bad.out.find("<script>"), std::string::npos);
-  EXPECT_NE(bad.out.find("text=T13 invalid: T116 unknown field %s%n%22%3E" + std::string(kEol)), std::string::npos)
+  EXPECT_NE(bad.out.find("text=T13 invalid: T116 unknown field %S%N%22%3E" + std::string(kEol)), std::string::npos)
       << bad.out;
 }
 

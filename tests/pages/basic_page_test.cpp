@@ -299,13 +299,27 @@ TEST_F(BasicPageTest, FieldsNamingNoDirectiveAreNeverWritten) {
   }
 }
 
-TEST_F(BasicPageTest, UnknownFieldIsRejected) {
+// Validation sees the field name upper-cased: a message that names the
+// field names it in upper case, whatever case the form used.
+TEST_F(BasicPageTest, RejectedFieldIsNamedInUpperCase) {
+  struct Case {
+    const char* sent;
+    const char* named;
+  };
+  for (const Case& c : {Case{"%s%n\"><b>", "%S%N\"><B>"}, Case{"curPassX", "CURPASSX"}, Case{"adminport", "ADMINPORT"}}) {
+    Open("Port 80\n");
+    EXPECT_EQ(Apply({Field(c.sent, "70000")}), 0) << c.sent;
+    EXPECT_EQ(status_.success, 0);
+    EXPECT_EQ(status_.messageType, "3");
+    EXPECT_EQ(status_.messageText, *ValidateField(c.named, "70000")) << c.sent;
+    EXPECT_EQ(Text(), "Port 80\n");
+  }
+  // The unknown-field message itself shows the upper-case name.
+  EXPECT_NE(status_.messageText.find("T25"), std::string::npos) << status_.messageText;
   Open("Port 80\n");
-  EXPECT_EQ(Apply({Field("%s%n\"><b>", "x")}), 0);
-  EXPECT_EQ(status_.success, 0);
-  EXPECT_EQ(status_.messageType, "3");
-  EXPECT_EQ(status_.messageText, *ValidateField("%s%n\"><b>", "x"));
-  EXPECT_EQ(Text(), "Port 80\n");
+  Apply({Field("noSuchField", "x")});
+  EXPECT_NE(status_.messageText.find("NOSUCHFIELD"), std::string::npos) << status_.messageText;
+  EXPECT_EQ(status_.messageText.find("noSuchField"), std::string::npos) << status_.messageText;
 }
 
 TEST_F(BasicPageTest, ValuesCannotAddLinesOfTheirOwn) {
