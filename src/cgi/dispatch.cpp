@@ -7,6 +7,8 @@
 #include "nls/message_lookup.h"
 #include "nls/message_format.h"
 #include "pages/basic_page.h"
+#include "pages/restart_page.h"
+#include "pages/user_pages.h"
 
 namespace cfgout {
 
@@ -15,6 +17,15 @@ namespace {
 // Adapters from the common calling shape to each handler's own arguments.
 int BasicOutput(PageRequest& r) { return BasicOutputHandler(r.args, r.status, r.cfg); }
 int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, r.cfg); }
+int AdduserOutput(PageRequest& r) { return AdduserOutputHandler(r.args, r.status, r.cfg); }
+int ChkuserOutput(PageRequest& r) { return ChkuserOutputHandler(r.args, r.status); }
+int ChpasswdOutput(PageRequest& r) { return ChpasswdOutputHandler(r.args, r.status); }
+int DeluserOutput(PageRequest& r) { return DeluserOutputHandler(r.args, r.status); }
+template <int PageIndex>
+int UserDisplay(PageRequest& r) { return UserDisplayHandler(r.page, r.status, PageIndex, r.serverRoot); }
+// The restart runs on GET and POST alike and never returns; as the display
+// step it runs after the request lock is given up.
+int RestartPage(PageRequest& r) { RestartOutputHandler(r.status); }
 
 // Rows in index order. Pages without a row take the default branch (message
 // 9 on the introduction page) until their handlers exist. The two pages with
@@ -23,7 +34,12 @@ int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, 
 // output handler runs on GET too - get that sequence with their handlers;
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
+    DispatchRow{kPageAddUser, "HLPADDUS", &AdduserOutput, false, &UserDisplay<kPageAddUser>},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
+    DispatchRow{kPageCheckUser, "HLPCHKUS", &ChkuserOutput, false, &UserDisplay<kPageCheckUser>},
+    DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
+    DispatchRow{kPageDeleteUser, "HLPDELUS", &DeluserOutput, false, &UserDisplay<kPageDeleteUser>},
+    DispatchRow{84, nullptr, nullptr, false, &RestartPage},
 };
 
 static_assert(std::is_sorted(kDispatchTable.begin(), kDispatchTable.end(),
