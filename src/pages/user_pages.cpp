@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <new>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -201,8 +202,9 @@ std::string ServerFile(const std::string& serverRoot, const char* name) {
 
 }  // namespace
 
-int CfgAddUserToGroup(std::string_view user, std::string_view group, const std::string& groupFile) {
-  if (group.empty()) return 1;
+namespace {
+
+int AddUserToGroup(std::string_view user, std::string_view group, const std::string& groupFile) {
   const std::string newLine = FormatText("%s: %s\n", {group, user});
   std::optional<std::vector<std::string>> lines = ReadLines(groupFile);
   if (!lines) {
@@ -229,7 +231,7 @@ int CfgAddUserToGroup(std::string_view user, std::string_view group, const std::
   return ReplaceGroupFile(groupFile, text) ? 0 : 1;
 }
 
-int CfgDelUserFromGroup(std::string_view user, const std::string& groupFile) {
+int DelUserFromGroup(std::string_view user, const std::string& groupFile) {
   std::optional<std::vector<std::string>> lines = ReadLines(groupFile);
   if (!lines) return 1;
   if (lines->empty()) return 0;
@@ -262,6 +264,25 @@ int CfgDelUserFromGroup(std::string_view user, const std::string& groupFile) {
     text += result;
   }
   return ReplaceGroupFile(groupFile, text) ? 0 : 2;
+}
+
+}  // namespace
+
+int CfgAddUserToGroup(std::string_view user, std::string_view group, const std::string& groupFile) {
+  if (group.empty()) return 1;
+  try {
+    return AddUserToGroup(user, group, groupFile);
+  } catch (const std::bad_alloc&) {
+    return 2;
+  }
+}
+
+int CfgDelUserFromGroup(std::string_view user, const std::string& groupFile) {
+  try {
+    return DelUserFromGroup(user, groupFile);
+  } catch (const std::bad_alloc&) {
+    return 3;
+  }
 }
 
 // ---- Output handlers -----------------------------------------------------------
@@ -375,14 +396,26 @@ int DeluserOutputHandler(const FormArgList& args, PageStatus& status) {
 int UserDisplayHandler(const TemplatePage& page, PageStatus& status, int pageIndex, const std::string& serverRoot) {
   const bool withGroupFile = pageIndex == kPageAddUser || pageIndex == kPageDeleteUser;
   const bool statusSecond = pageIndex == kPageCheckUser || pageIndex == kPageChangePassword;
+  // Everything the page shows is prepared first: without memory for it the
+  // page prints nothing and the status says why.
+  std::string passwordFile, groupFile;
+  try {
+    passwordFile = HtmlEscape(ServerFile(serverRoot, "protect/webadmin.passwd"));
+    groupFile = HtmlEscape(ServerFile(serverRoot, "protect/webadmin.group"));
+  } catch (const std::bad_alloc&) {
+    status.messageType = std::string(kStatusError);
+    status.messageText = ConfigMessage(1, "Memory allocation error");
+    status.success = 0;
+    return 0;
+  }
   WalkTemplate(page, [&](int marker, const char* line) {
     switch (marker) {
-      case 0: GenHtmlLine(line, HtmlEscape(ServerFile(serverRoot, "protect/webadmin.passwd"))); break;
+      case 0: GenHtmlLine(line, passwordFile); break;
       case 1:
         if (statusSecond) {
           GenHeraldAppletParms(line, status);
         } else if (withGroupFile) {
-          GenHtmlLine(line, HtmlEscape(ServerFile(serverRoot, "protect/webadmin.group")));
+          GenHtmlLine(line, groupFile);
         } else {
           return false;
         }
