@@ -1,5 +1,6 @@
 #include "pages/restart_page.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -42,6 +43,12 @@ void Restart() {
   const std::string server = ServerExecutablePath();
   const pid_t pid = ::fork();
   if (pid == 0) ::_exit(0);
+  // A web server ends the CGI process (SIGTERM, or SIGHUP for a lost
+  // client) once its output is closed, which here is the moment the restart
+  // command starts. The command inherits these as ignored; a program that
+  // wants them installs its own handlers.
+  ::signal(SIGTERM, SIG_IGN);
+  ::signal(SIGHUP, SIG_IGN);
   std::fflush(stdout);
   ::close(STDOUT_FILENO);
   ExecProgram({server, "-restart"});
