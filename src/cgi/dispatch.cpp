@@ -7,6 +7,10 @@
 #include "nls/message_lookup.h"
 #include "nls/message_format.h"
 #include "pages/basic_page.h"
+#include "pages/performa_page.h"
+#include "pages/proxexp_page.h"
+#include "pages/proxgc_page.h"
+#include "pages/timeout_page.h"
 
 namespace cfgout {
 
@@ -15,6 +19,16 @@ namespace {
 // Adapters from the common calling shape to each handler's own arguments.
 int BasicOutput(PageRequest& r) { return BasicOutputHandler(r.args, r.status, r.cfg); }
 int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, r.cfg); }
+int PerformaOutput(PageRequest& r) {
+  return PerformaOutputHandler(r.args, r.status, r.package.limitActiveThreads, r.package.maxActiveThreadsLimit, r.cfg);
+}
+int PerformaDisplay(PageRequest& r) { return PerformaDisplayHandler(r.page, r.status, r.cfg); }
+int ProxexpOutput(PageRequest& r) { return ProxexpOutputHandler(r.args, r.status, r.cfg); }
+int ProxexpDisplay(PageRequest& r) { return ProxexpDisplayHandler(r.page, r.status, r.cfg); }
+int ProxgcOutput(PageRequest& r) { return ProxgcOutputHandler(r.args, r.status, r.cfg); }
+int ProxgcDisplay(PageRequest& r) { return ProxgcDisplayHandler(r.page, r.status, r.package, r.cfg); }
+int TimeoutOutput(PageRequest& r) { return TimeoutOutputHandler(r.status, r.args, r.cfg); }
+int TimeoutDisplay(PageRequest& r) { return TimeoutDisplayHandler(r.page, r.status, r.cfg); }
 
 // Rows in index order. Pages without a row take the default branch (message
 // 9 on the introduction page) until their handlers exist. The two pages with
@@ -24,6 +38,10 @@ int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, 
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
+    DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
+    DispatchRow{78, "HLPPROXE", &ProxexpOutput, true, &ProxexpDisplay},
+    DispatchRow{79, "HLPPROXG", &ProxgcOutput, true, &ProxgcDisplay},
+    DispatchRow{87, "HLPTIMEO", &TimeoutOutput, true, &TimeoutDisplay},
 };
 
 static_assert(std::is_sorted(kDispatchTable.begin(), kDispatchTable.end(),
