@@ -10,6 +10,7 @@
 #include "pages/performa_page.h"
 #include "pages/proxexp_page.h"
 #include "pages/proxgc_page.h"
+#include "pages/proxy_cache_pages.h"
 #include "pages/timeout_page.h"
 
 namespace cfgout {
@@ -23,6 +24,10 @@ int PerformaOutput(PageRequest& r) {
   return PerformaOutputHandler(r.args, r.status, r.package.limitActiveThreads, r.package.maxActiveThreadsLimit, r.cfg);
 }
 int PerformaDisplay(PageRequest& r) { return PerformaDisplayHandler(r.page, r.status, r.cfg); }
+int ProxbehaOutput(PageRequest& r) { return ProxbehaOutputHandler(r.status, r.args, r.package, r.cfg); }
+int ProxbehaDisplay(PageRequest& r) { return ProxbehaDisplayHandler(r.page, r.status, r.package, r.cfg); }
+int ProxcachOutput(PageRequest& r) { return ProxcachOutputHandler(r.status, r.args, r.package, r.cfg); }
+int ProxcachDisplay(PageRequest& r) { return ProxcachDisplayHandler(r.page, r.status, r.package, r.cfg); }
 int ProxexpOutput(PageRequest& r) { return ProxexpOutputHandler(r.args, r.status, r.cfg); }
 int ProxexpDisplay(PageRequest& r) { return ProxexpDisplayHandler(r.page, r.status, r.cfg); }
 int ProxgcOutput(PageRequest& r) { return ProxgcOutputHandler(r.args, r.status, r.cfg); }
@@ -39,6 +44,8 @@ int TimeoutDisplay(PageRequest& r) { return TimeoutDisplayHandler(r.page, r.stat
 constexpr std::array kDispatchTable = {
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
     DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
+    DispatchRow{76, "HLPPROXB", &ProxbehaOutput, true, &ProxbehaDisplay},
+    DispatchRow{77, "HLPPROXC", &ProxcachOutput, true, &ProxcachDisplay},
     DispatchRow{78, "HLPPROXE", &ProxexpOutput, true, &ProxexpDisplay},
     DispatchRow{79, "HLPPROXG", &ProxgcOutput, true, &ProxgcDisplay},
     DispatchRow{87, "HLPTIMEO", &TimeoutOutput, true, &TimeoutDisplay},
