@@ -1,7 +1,6 @@
 #include "pages/performa_page.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -59,8 +58,7 @@ int PerformaOutputHandler(const FormArgList& args, PageStatus& status, int limit
       case kFieldMaxPersistRequest: ApplyDirectiveField(cfg, field); break;
       case kFieldMaxActiveThreads: {
         if (value.empty()) break;
-        const std::string number(value);
-        if (limitActiveThreads == 0 || std::atoi(number.c_str()) <= maxActiveThreadsLimit) {
+        if (limitActiveThreads == 0 || FieldNumber(value) <= maxActiveThreadsLimit) {
           ApplyDirectiveField(cfg, field);
           break;
         }

@@ -1,6 +1,5 @@
 #include "pages/proxy_cache_pages.h"
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -48,9 +47,9 @@ struct ListRequest {
   // True when `code` was one of the list fields (and is now remembered).
   bool Take(int code, int textCode, std::string_view value) {
     if (code == kFieldAction) {
-      if (!value.empty()) action = std::atoi(std::string(value).c_str());
+      if (!value.empty()) action = FieldNumber(value);
     } else if (code == kFieldList) {
-      if (!value.empty()) row = std::atoi(std::string(value).c_str());
+      if (!value.empty()) row = FieldNumber(value);
     } else if (code == textCode) {
       text = std::string(value);
     } else {
