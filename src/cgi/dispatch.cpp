@@ -7,6 +7,8 @@
 #include "nls/message_lookup.h"
 #include "nls/message_format.h"
 #include "pages/basic_page.h"
+#include "pages/history_page.h"
+#include "pages/write_back.h"
 
 namespace cfgout {
 
@@ -15,6 +17,8 @@ namespace {
 // Adapters from the common calling shape to each handler's own arguments.
 int BasicOutput(PageRequest& r) { return BasicOutputHandler(r.args, r.status, r.cfg); }
 int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, r.cfg); }
+int HistoryOutput(PageRequest& r) { return HistoryOutputHandler(r.args, r.status, r.cfg); }
+int HistoryDisplay(PageRequest& r) { return HistoryDisplayHandler(r.page, r.status, r.cfg, r.queryString); }
 
 // Rows in index order. Pages without a row take the default branch (message
 // 9 on the introduction page) until their handlers exist. The two pages with
@@ -24,16 +28,18 @@ int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, 
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
+    // The change history writes and records an undo itself.
+    DispatchRow{89, nullptr, &HistoryOutput, false, &HistoryDisplay},
 };
 
 static_assert(std::is_sorted(kDispatchTable.begin(), kDispatchTable.end(),
                              [](const DispatchRow& a, const DispatchRow& b) { return a.index < b.index; }));
 
-void WriteBack(PageRequest& request) {
-  if (request.status.success == 1 && HTTPDConfigWrite(request.cfg) != 0) {
-    SetStatusMessage(request.status, kStatusError,
-                     ConfigMessage(10, "Error writing to configuration file"));
-  }
+// Writes the configuration back after a successful output handler, and
+// records the change in the configuration's history.
+void WriteBack(PageRequest& request, std::string_view pageName) {
+  if (request.status.success != 1) return;
+  WriteBackAndRecord(request.cfg, request.status, PageChangeNote(pageName, request.args));
 }
 
 }  // namespace
@@ -67,7 +73,7 @@ void DispatchPage(int index, const std::string& pageName, PageRequest& request) 
   }
   if (request.isPost && row->output != nullptr) {
     row->output(request);
-    if (row->writeBack) WriteBack(request);
+    if (row->writeBack) WriteBack(request, pageName);
   }
   if (request.lock != nullptr) request.lock->Release();
   row->display(request);
