@@ -202,10 +202,77 @@ std::string FieldList(const std::vector<std::string>& fields) {
   return list;
 }
 
-std::string CommitMessage(const ChangeNote& note) {
-  std::string message = note.summary.empty() ? OneLine(note.source) + ": " + FieldList(note.fields) : OneLine(note.summary);
+// Upper case letters and digits only: "DNS-Lookup" and "DNSLOOKUP" compare equal.
+std::string NameKey(std::string_view name) {
+  std::string key;
+  for (char c : name) {
+    if (IsAsciiLetter(c) || IsAsciiDigit(c)) key += AsciiUpper(c);
+  }
+  return key;
+}
+
+void AddOnce(std::vector<std::string>& names, std::string_view name) {
+  for (const std::string& known : names) {
+    if (EqualsIgnoringCase(known, name)) return;
+  }
+  names.emplace_back(name);
+}
+
+std::vector<std::string_view> LinesOfText(std::string_view bytes) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    end = end == std::string_view::npos ? bytes.size() : end + 1;
+    lines.push_back(bytes.substr(start, end - start));
+    start = end;
+  }
+  return lines;
+}
+
+// The keywords of the directive lines that one side has more often than the
+// other (comments and blank lines left out), in order of appearance.
+void AddChangedKeywords(std::string_view before, std::string_view after, std::vector<std::string>& keywords) {
+  std::map<std::string_view, int> balance;
+  const std::vector<std::string_view> oldLines = LinesOfText(before);
+  const std::vector<std::string_view> newLines = LinesOfText(after);
+  for (std::string_view line : oldLines) --balance[line];
+  for (std::string_view line : newLines) ++balance[line];
+  for (const std::vector<std::string_view>* side : {&newLines, &oldLines}) {
+    for (std::string_view line : *side) {
+      if (balance[line] == 0) continue;
+      const std::size_t start = line.find_first_not_of(" \t\r\n");
+      if (start == std::string_view::npos || line[start] == '#') continue;
+      const std::size_t end = line.find_first_of(" \t\r\n", start);
+      AddOnce(keywords, line.substr(start, end == std::string_view::npos ? line.size() - start : end - start));
+    }
+  }
+}
+
+// The fields of the note that name a changed directive (a field may name
+// it without its punctuation, or by its start: IMBED for Imbeds); when no
+// field does, the changed directives' own keywords.
+std::vector<std::string> ChangedFields(const std::vector<std::string>& posted,
+                                       const std::vector<std::string>& keywords) {
+  std::vector<std::string> fields;
+  for (const std::string& field : posted) {
+    const std::string key = NameKey(field);
+    if (key.empty()) continue;
+    for (const std::string& keyword : keywords) {
+      const std::string changed = NameKey(keyword);
+      if (changed == key || (key.size() >= 4 && changed.compare(0, key.size(), key) == 0)) {
+        AddOnce(fields, field);
+        break;
+      }
+    }
+  }
+  return fields.empty() ? keywords : fields;
+}
+
+std::string CommitMessage(const ChangeNote& note, const std::vector<std::string>& fields) {
+  std::string message = note.summary.empty() ? OneLine(note.source) + ": " + FieldList(fields) : OneLine(note.summary);
   message += "\n\nPage: " + OneLine(note.source) + "\n";
-  message += "Fields: " + FieldList(note.fields) + "\n";
+  message += "Fields: " + FieldList(fields) + "\n";
   if (!note.address.empty()) message += "Address: " + OneLine(note.address) + "\n";
   return message;
 }
@@ -393,16 +460,27 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
   }
   git_oid tree;
   if (!WriteFilesTree(git, repo.get(), files, tree)) return GitErrorText(git, "cannot store the files");
+  std::vector<std::string> keywords;
   if (hasParent) {
     // A write-back that changed no byte is no change.
     Commit last(git);
+    Tree lastTree(git);
     if (git.git_commit_lookup(last.out(), repo.get(), &parent) == 0 &&
-        git.git_oid_cmp(&tree, git.git_commit_tree_id(last.get())) == 0) {
-      return {};
+        git.git_commit_tree(lastTree.out(), last.get()) == 0) {
+      if (git.git_oid_cmp(&tree, git.git_commit_tree_id(last.get())) == 0) return {};
+      for (const auto& [treePath, bytes] : files) {
+        TreeEntry entry(git);
+        std::string old;
+        if (git.git_tree_entry_bypath(entry.out(), lastTree.get(), treePath.c_str()) == 0) {
+          if (!BlobBytes(git, repo.get(), *git.git_tree_entry_id(entry.get()), old)) continue;
+        }
+        if (old != bytes) AddChangedKeywords(old, bytes, keywords);
+      }
     }
   }
   git_oid commit;
-  if (!CommitTree(git, repo.get(), tree, hasParent ? &parent : nullptr, note.author, CommitMessage(note), commit)) {
+  if (!CommitTree(git, repo.get(), tree, hasParent ? &parent : nullptr, note.author,
+                  CommitMessage(note, ChangedFields(note.fields, keywords)), commit)) {
     return GitErrorText(git, "cannot record the change");
   }
   return {};

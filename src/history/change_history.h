@@ -29,7 +29,10 @@ namespace cfgout {
 // What a change was: who made it, from where, with which page and fields.
 struct ChangeNote {
   std::string source;               // the page name ("BASIC") or the command ("cfgctl set")
-  std::vector<std::string> fields;  // the names of the changed fields or keywords
+  // The names of the fields (or keywords) sent with the change. The commit
+  // names those that match a changed directive, or else the changed
+  // directives' keywords.
+  std::vector<std::string> fields;
   std::string author;               // REMOTE_USER, the Unix user, or "unknown"
   std::string address;              // REMOTE_ADDR; empty when there is none
   std::string summary;              // optional first line; by default "<source>: <fields>"

@@ -59,6 +59,8 @@ void AppendDiff(std::string& out, const FileDiff& file, std::size_t index, const
   const std::string heading = anchor + "-f" + std::to_string(index);
   out += "<section class=\"diff\" aria-labelledby=\"" + heading + "\"><h3 id=\"" + heading + "\">";
   AppendHtmlEscaped(out, file.path);
+  // Each line is a block of its own, so no line feeds between them: the
+  // lines stay apart when the diff is copied, without blank lines between.
   out += "</h3>\n<pre class=\"diff\">";
   const std::string added = "<span class=\"visually-hidden\">" + Text(257, "Added:") + " </span>";
   const std::string removed = "<span class=\"visually-hidden\">" + Text(258, "Removed:") + " </span>";
@@ -71,7 +73,7 @@ void AppendDiff(std::string& out, const FileDiff& file, std::size_t index, const
       case DiffLine::kNote: out += "<span class=\"note\">\\ "; break;
     }
     AppendHtmlEscaped(out, line.text);
-    out += line.kind == DiffLine::kAdded ? "</ins>\n" : line.kind == DiffLine::kRemoved ? "</del>\n" : "</span>\n";
+    out += line.kind == DiffLine::kAdded ? "</ins>" : line.kind == DiffLine::kRemoved ? "</del>" : "</span>";
   }
   out += "</pre>\n";
   if (file.omitted > 0) {

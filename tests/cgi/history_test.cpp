@@ -54,14 +54,15 @@ const Scenario kScenarios[] = {
      {{"POST", "BASIC", "HostName=b.example&AdminPort=99999"}}, 0, kMain, "UserID nobody\n", "3", "...", ""},
     {"a GET records nothing", kMain, "UserID nobody\n", {{"GET", "BASIC", ""}}, 0, kMain, "UserID nobody\n", "0",
      "T11 ready"},
-    {"without REMOTE_USER the author is unknown", kMain, "", {{"POST", "BASIC", "UserID=x", nullptr}}, 2,
-     "HostName a.example\nPort 80\nconfigfile @INC@\nUserID       x\n", "", "1", kDone, "BASIC: UserID", "unknown",
-     {"UserID"}, "10.1.2.3", {"main.conf"}},
+    {"only the fields that changed a directive are named; no REMOTE_USER is unknown", kMain, "",
+     {{"POST", "BASIC", "UserID=x&PUSHBUTTON=Apply&DNSLOOKUP=on", nullptr}}, 2,
+     "HostName a.example\nPort 80\nconfigfile @INC@\nUserID       x\nDNS-Lookup       on\n", "", "1", kDone,
+     "BASIC: UserID, DNSLOOKUP", "unknown", {"UserID", "DNSLOOKUP"}, "10.1.2.3", {"main.conf"}},
     {"undo of the latest change gives back every byte", "HostName a.example\r\nPort 80\r\nconfigfile @INC@",
      "UserID nobody",
      {{"POST", "BASIC", "HostName=b.example"}, {"POST", "HISTORY", "UNDO=@HEAD@"}}, 3,
      "HostName a.example\r\nPort 80\r\nconfigfile @INC@", "UserID nobody", "1", "The change has been undone.",
-     "Undo of change ...", "admin", {"UNDO"}, "10.1.2.3", {"main.conf"}},
+     "Undo of change ...", "admin", {"HostName"}, "10.1.2.3", {"main.conf"}},
     {"undo of a change whose file changed since is refused", kMain, "UserID nobody\n",
      {{"POST", "BASIC", "HostName=b.example"}, {"POST", "BASIC", "HostName=c.example"},
       {"POST", "HISTORY", "UNDO=@HEAD~1@"}},
@@ -189,9 +190,9 @@ TEST_F(HistoryTest, PageShowsEscapedDiffsUndoButtonsAndPages) {
   EXPECT_NE(list.find("<h2 id=\"" + anchor + "\">BASIC: UserID</h2>"), std::string::npos) << list;
   EXPECT_NE(list.find("<dt>Author</dt><dd>admin</dd><dt>Page</dt><dd>BASIC</dd><dt>Address</dt><dd>10.1.2.3</dd>"),
             std::string::npos) << list;
-  EXPECT_NE(list.find("<h3 id=\"" + anchor + "-f0\">main.conf</h3>\n<pre class=\"diff\"><span class=\"hunk\">@@ -1 +1 @@</span>\n"
-                      "<del><span class=\"visually-hidden\">Removed: </span>-UserID a</del>\n"
-                      "<ins><span class=\"visually-hidden\">Added: </span>+UserID       &lt;b&gt;%s</ins>\n</pre>"),
+  EXPECT_NE(list.find("<h3 id=\"" + anchor + "-f0\">main.conf</h3>\n<pre class=\"diff\"><span class=\"hunk\">@@ -1 +1 @@</span>"
+                      "<del><span class=\"visually-hidden\">Removed: </span>-UserID a</del>"
+                      "<ins><span class=\"visually-hidden\">Added: </span>+UserID       &lt;b&gt;%s</ins></pre>"),
             std::string::npos) << list;
   EXPECT_NE(list.find("<input type=\"hidden\" name=\"UNDO\" value=\"" + id + "\"><button type=\"submit\" class=\"secondary\" "
                       "aria-describedby=\"" + anchor + "\">Undo this change</button>"),
