@@ -49,7 +49,6 @@ void Restart() {
   // wants them installs its own handlers.
   ::signal(SIGTERM, SIG_IGN);
   ::signal(SIGHUP, SIG_IGN);
-  std::fflush(stdout);
   ::close(STDOUT_FILENO);
   ExecProgram({server, "-restart"});
   const std::string message = "Error....execlp of " + server + " failed \n";
