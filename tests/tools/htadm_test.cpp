@@ -108,6 +108,21 @@ TEST(HtadmTest, DescriptionsAndForeignLinesAreKept) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(HtadmTest, ConcurrentChangesAllLandAndALinkStaysALink) {
+  TempDir dir("cfgout-htadm");
+  const std::string real = dir / "real.passwd";
+  const std::string link = dir / "link.passwd";
+  ASSERT_EQ(Htadm({"Q-create", real}).exitStatus, 0);
+  std::filesystem::create_symlink(real, link);
+  std::vector<std::thread> writers;
+  for (int i = 0; i < 8; ++i) {
+    writers.emplace_back([&, i] { Htadm({"Q-adduser", link, "u" + std::to_string(i), "pw", "d"}); });
+  }
+  for (std::thread& t : writers) t.join();
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(Htadm({"Q-check", real, "u" + std::to_string(i), "pw"}).exitStatus, 0) << i;
+}
+
 // ---- lighttpd reads the file --------------------------------------------------
 
 int FreePort() {

@@ -31,6 +31,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -157,7 +158,14 @@ std::string DirectoryOf(const std::string& file) {
 // Replaces `file` by `text`: temporary file beside it, fsync, rename, fsync
 // of the directory. The mode is the old file's without any access for
 // others (0600 for a new file); the owner and group are kept where allowed.
-bool ReplaceFile(const std::string& file, const std::string& text, bool mustBeNew) {
+bool ReplaceFile(const std::string& path, const std::string& text, bool mustBeNew) {
+  // A password file reached through a symbolic link is replaced where the
+  // link points, so the link stays a link.
+  std::string file = path;
+  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+    file = resolved;
+    std::free(resolved);
+  }
   struct stat old {};
   const bool exists = ::stat(file.c_str(), &old) == 0;
   if (exists && mustBeNew) {
