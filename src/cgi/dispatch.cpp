@@ -6,7 +6,10 @@
 #include "cgi/messages.h"
 #include "nls/message_lookup.h"
 #include "nls/message_format.h"
+#include "pages/access_log_page.h"
+#include "pages/api_pages.h"
 #include "pages/basic_page.h"
+#include "pages/method_pages.h"
 
 namespace cfgout {
 
@@ -15,6 +18,15 @@ namespace {
 // Adapters from the common calling shape to each handler's own arguments.
 int BasicOutput(PageRequest& r) { return BasicOutputHandler(r.args, r.status, r.cfg); }
 int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, r.cfg); }
+int AccconfOutput(PageRequest& r) { return AccconfOutputHandler(r.args, r.status, r.cfg); }
+int AccconfDisplay(PageRequest& r) { return AccconfDisplayHandler(r.page, r.status, r.cfg); }
+int ApimapOutput(PageRequest& r) { return ApimapOutputHandler(r.args, r.status, r.cfg); }
+int ApimapDisplay(PageRequest& r) { return ApimapDisplayHandler(r.page, r.status, r.cfg); }
+int ApireqDisplay(PageRequest& r) { return ApireqDisplayHandler(r.page, r.status, r.queryString); }
+int MethenabOutput(PageRequest& r) { return MethenabOutputHandler(r.args, r.status, r.cfg); }
+int MethenabDisplay(PageRequest& r) { return MethenabDisplayHandler(r.page, r.status, r.cfg); }
+int UsermethOutput(PageRequest& r) { return UsermethOutputHandler(r.args, r.status, r.cfg); }
+int UsermethDisplay(PageRequest& r) { return UsermethDisplayHandler(r.page, r.status, r.cfg); }
 
 // Rows in index order. Pages without a row take the default branch (message
 // 9 on the introduction page) until their handlers exist. The two pages with
@@ -23,7 +35,12 @@ int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, 
 // output handler runs on GET too - get that sequence with their handlers;
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
+    DispatchRow{1, "HLPACCCO", &AccconfOutput, true, &AccconfDisplay},
+    DispatchRow{5, "HLPAPIMA", &ApimapOutput, true, &ApimapDisplay},
+    DispatchRow{6, nullptr, nullptr, false, &ApireqDisplay},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
+    DispatchRow{70, "HLPMETHE", &MethenabOutput, true, &MethenabDisplay},
+    DispatchRow{88, "HLPUSERM", &UsermethOutput, true, &UsermethDisplay},
 };
 
 static_assert(std::is_sorted(kDispatchTable.begin(), kDispatchTable.end(),
