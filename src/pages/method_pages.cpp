@@ -74,11 +74,24 @@ void SetMethodLine(ConfigHandle& cfg, std::string_view method, bool enable, std:
 
   for (const int id : {own, other}) {
     LineList lines = HTTPDGetRules(cfg, id);
-    if (LineNode* line = MethodLine(lines, method)) {
-      line->text = text;
-      HTTPDReplaceRules(cfg, id, std::move(lines), 0);
+    LineNode* line = MethodLine(lines, method);
+    if (line == nullptr) continue;
+    if (RuleSame(line->text, text)) {
+      // The same words in another spelling ("enable get"): replacing would
+      // keep the old line as it is, so it is rewritten where it stands.
+      for (ConfigFile& file : cfg) {
+        for (LineNode& own : file.lines) {
+          if (HTTPDRuleMatch(own.text, id) && EqualsIgnoringCase(GetField(own.text, 2), method)) {
+            own.text = text;
+            return;
+          }
+        }
+      }
       return;
     }
+    line->text = text;
+    HTTPDReplaceRules(cfg, id, std::move(lines), 0);
+    return;
   }
   const LineList others = HTTPDGetRules(cfg, other);
   LinesAddStr(others.empty() ? nullptr : others.first()->text.c_str(), cfg, text, 1);
