@@ -41,32 +41,52 @@ constexpr std::array<PatternList, 3> kLists = {{
 }};
 
 // A check box: its directive line is the keyword and the box's value.
+enum class BoxKind { kMethod, kMimeType, kReturnCode };
+
 struct CheckBox {
   int code;
-  const char* keyword;
+  BoxKind kind;
   const char* value;
 };
 
+const char* Keyword(BoxKind kind) {
+  switch (kind) {
+    case BoxKind::kMethod: return "AccessLogExcludeMethod";
+    case BoxKind::kMimeType: return "AccessLogExcludeMimeType";
+    case BoxKind::kReturnCode: return "AccessLogExcludeReturnCode";
+  }
+  return "";
+}
+
+const char* LineFormat(BoxKind kind) {
+  switch (kind) {
+    case BoxKind::kMethod: return "AccessLogExcludeMethod       %s\n";
+    case BoxKind::kMimeType: return "AccessLogExcludeMimeType       %s\n";
+    case BoxKind::kReturnCode: return "AccessLogExcludeReturnCode       %s\n";
+  }
+  return "";
+}
+
 // In the order of their display markers (6-23).
 constexpr std::array<CheckBox, 18> kBoxes = {{
-    {600, "AccessLogExcludeMethod", "GET"},
-    {620, "AccessLogExcludeMethod", "PUT"},
-    {610, "AccessLogExcludeMethod", "POST"},
-    {590, "AccessLogExcludeMethod", "DELETE"},
-    {460, "AccessLogExcludeMimeType", "image/gif"},
-    {470, "AccessLogExcludeMimeType", "image/jpeg"},
-    {480, "AccessLogExcludeMimeType", "image/(other)"},
-    {500, "AccessLogExcludeMimeType", "text/html"},
-    {520, "AccessLogExcludeMimeType", "text/plain"},
-    {510, "AccessLogExcludeMimeType", "text/(other)"},
-    {440, "AccessLogExcludeMimeType", "application/*"},
-    {450, "AccessLogExcludeMimeType", "audio/*"},
-    {530, "AccessLogExcludeMimeType", "video/*"},
-    {490, "AccessLogExcludeMimeType", "(other)/(other)"},
-    {630, "AccessLogExcludeReturnCode", "200"},
-    {640, "AccessLogExcludeReturnCode", "300"},
-    {650, "AccessLogExcludeReturnCode", "400"},
-    {660, "AccessLogExcludeReturnCode", "500"},
+    {600, BoxKind::kMethod, "GET"},
+    {620, BoxKind::kMethod, "PUT"},
+    {610, BoxKind::kMethod, "POST"},
+    {590, BoxKind::kMethod, "DELETE"},
+    {460, BoxKind::kMimeType, "image/gif"},
+    {470, BoxKind::kMimeType, "image/jpeg"},
+    {480, BoxKind::kMimeType, "image/(other)"},
+    {500, BoxKind::kMimeType, "text/html"},
+    {520, BoxKind::kMimeType, "text/plain"},
+    {510, BoxKind::kMimeType, "text/(other)"},
+    {440, BoxKind::kMimeType, "application/*"},
+    {450, BoxKind::kMimeType, "audio/*"},
+    {530, BoxKind::kMimeType, "video/*"},
+    {490, BoxKind::kMimeType, "(other)/(other)"},
+    {630, BoxKind::kReturnCode, "200"},
+    {640, BoxKind::kReturnCode, "300"},
+    {650, BoxKind::kReturnCode, "400"},
+    {660, BoxKind::kReturnCode, "500"},
 }};
 
 // The action, selection and patterns posted for one list.
@@ -88,16 +108,19 @@ std::vector<std::string> SplitPatterns(std::string_view text) {
   return patterns;
 }
 
+// A value adds the box's line (unless one with the same words is there); an
+// empty value removes every line with the box's own words.
 void ApplyCheckBox(ConfigHandle& cfg, const CheckBox& box, std::string_view value) {
-  const int id = HTTPDRuleToID(box.keyword);
+  const char* keyword = Keyword(box.kind);
+  const int id = HTTPDRuleToID(keyword);
   if (value.empty()) {
-    HTTPDRemoveRules(cfg, id, LineList::FromTexts({std::string(box.keyword) + " " + box.value}));
+    HTTPDRemoveRules(cfg, id, LineList::FromTexts({std::string(keyword) + " " + box.value}));
     return;
   }
   std::string posted = DirectiveValue(value);
-  if (EqualsIgnoringCase(box.keyword, "AccessLogExcludeMethod")) UpperCaseInPlace(posted);
+  if (box.kind == BoxKind::kMethod) UpperCaseInPlace(posted);
   LineList line;
-  line.Append(FormatText(std::string(box.keyword) + "       %s\n", {posted}));
+  line.Append(FormatText(LineFormat(box.kind), {posted}));
   HTTPDAddRules(cfg, id, std::move(line));
 }
 
@@ -171,7 +194,7 @@ int AccconfDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigHa
     }
     if (marker < 24) {
       const CheckBox& box = kBoxes[static_cast<std::size_t>(marker - 6)];
-      GenCheckedSetting(line, box.keyword, box.value, 0, 2, "CHECKED", cfg);
+      GenCheckedSetting(line, Keyword(box.kind), box.value, 0, 2, "CHECKED", cfg);
       return true;
     }
     if (marker == 24) {

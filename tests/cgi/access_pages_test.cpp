@@ -204,7 +204,7 @@ TEST_F(AccessPagesTest, ApiRequestShowsTheFieldsOfEveryStep) {
       {"10", "Log", "UFN"}, {"11", "Error", "UFN"}, {"12", "PostExit", "FN"},
       {"13", "ServerTerm", "FN"}, {"14", "Midnight", "FN"}, {"15", "PICSDBLookup", "FN"},
       {"16", "GC Advisor", "FN"}, {"17", "Proxy Advisor", "FN"}, {"018&LIST=2", "PostAuth", "FN"},
-      {"0", nullptr, ""}, {"19", nullptr, ""}, {"-3", nullptr, ""}, {"abc", nullptr, ""}, {"-", nullptr, ""},
+      {"0", nullptr, ""}, {"19", nullptr, ""}, {"4294967300", nullptr, ""}, {"%3Cscript%3E", nullptr, ""}, {"-3", nullptr, ""}, {"abc", nullptr, ""}, {"-", nullptr, ""},
   };
   WriteFile(main_, "# none\n");
   for (const Step& s : steps) {
@@ -266,6 +266,8 @@ TEST_F(AccessPagesTest, ApiMapping) {
        "", {}},
       {"delete a row past the end: the last line", kPost, "ACTION=4&LIST=99", kApi, kIncludedApi, "",
        "# included\nNameTrans /x/* /lib/x.so:xx\n", {}},
+      {"a row number beyond the int range is the last line too", kPost, "ACTION=4&LIST=99999999999999999999", kApi,
+       kIncludedApi, "", "# included\nNameTrans /x/* /lib/x.so:xx\n", {}},
       {"delete without a row number: the first line", kPost, "ACTION=4", kApi, kIncludedApi,
        "# plug-ins\nNameTrans /cgi/* /lib/a.so:go # scripts\nService /svc/* /lib/s.so:run\nconfigfile @INC@\n", "",
        {}},

@@ -22,6 +22,7 @@ runBrowserTest('access pages a', async ({ page, open, submit, assert, readConfig
   assert.deepEqual(await submit(), done);
   assert.equal(await page.getByLabel('Accept TRACE', { exact: true }).isChecked(), false);
   assert.equal(await page.getByLabel('Handler for PUT', { exact: true }).inputValue(), '/cgi-bin/put.cgi');
+  await screenshot('methods.png');
   // New Enable lines go to the end of the last file; the Disable line goes
   // before the first Enable line, and CONNECT's before the first Disable line.
   const mainMethods = mainBefore.replace(USER_METHOD, `Enable       CONNECT\nDisable      TRACE\n${USER_METHOD}`);
@@ -40,6 +41,7 @@ runBrowserTest('access pages a', async ({ page, open, submit, assert, readConfig
   assert.deepEqual(await page.locator('table.list tbody td:nth-child(2)').allTextContents(), ['PROPFIND', 'MKCOL']);
   assert.equal(readConfig(), mainMethods.replace(USER_METHOD, `${USER_METHOD}Enable       MKCOL\n`));
   const mainUser = readConfig();
+  await screenshot('user-methods.png');
 
   // Access log filters: one URL pattern and the GET box.
   await open('ACCCONF');
@@ -68,6 +70,7 @@ runBrowserTest('access pages a', async ({ page, open, submit, assert, readConfig
   assert.match(page.url(), /\/APIMAP$/);
   assert.deepEqual(await page.locator('table.list tbody tr').first().locator('td').allTextContents(),
     ['1', 'NameTrans', '/plugin/*', '/opt/plugins/p.so:translate']);
+  await screenshot('api-mapping.png');
   const loggingApi = `${loggingFilters}NameTrans     /plugin/*   /opt/plugins/p.so:translate\n`;
   assert.equal(readConfig('logging.conf'), loggingApi);
 
