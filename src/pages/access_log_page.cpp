@@ -7,7 +7,6 @@
 
 #include "config/directive_access.h"
 #include "html/form_controls.h"
-#include "html/output.h"
 #include "html/table_generators.h"
 #include "nls/message_format.h"
 #include "pages/directive_excerpt.h"

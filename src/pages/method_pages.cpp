@@ -63,6 +63,18 @@ LineNode* MethodLine(const LineList& lines, std::string_view method) {
   return nullptr;
 }
 
+// True when a word after the first starts a comment.
+bool HasComment(std::string_view text) {
+  std::size_t pos = text.find_first_of(" \t");
+  while (pos != std::string_view::npos) {
+    pos = text.find_first_not_of(" \t\r\n", pos);
+    if (pos == std::string_view::npos) return false;
+    if (text[pos] == '#') return true;
+    pos = text.find_first_of(" \t", pos);
+  }
+  return false;
+}
+
 // Makes the method's line an `wanted` line (Enable or Disable): rewrites its
 // own line, else turns its line of the other kind into one in place, else
 // inserts a new line before the first line of the other kind (or at the end
@@ -77,8 +89,10 @@ void SetMethodLine(ConfigHandle& cfg, std::string_view method, bool enable, std:
     LineNode* line = MethodLine(lines, method);
     if (line == nullptr) continue;
     if (RuleSame(line->text, text)) {
-      // The same words in another spelling ("enable get"): replacing would
-      // keep the old line as it is, so it is rewritten where it stands.
+      // The same words: replacing would keep the old line as it is. Another
+      // spelling ("enable get") is rewritten where it stands; a line with a
+      // comment is kept as written, comment included.
+      if (HasComment(line->text)) return;
       for (ConfigFile& file : cfg) {
         for (LineNode& own : file.lines) {
           if (HTTPDRuleMatch(own.text, id) && EqualsIgnoringCase(GetField(own.text, 2), method)) {

@@ -116,6 +116,12 @@ TEST_F(AccessPagesTest, MethodEnabling) {
        "# methods\nEnable       GET\nEnable       POST\nEnable       PUT\nEnable       HEAD\nconfigfile @INC@\n",
        "# included\nPort 8080\nEnable       DELETE\nEnable       OPTIONS\nEnable       TRACE\nEnable       CONNECT\n",
        {"m6=CHECKED", "m7="}},
+      {"a line with the same words and a comment stays as written", kPost,
+       "GET=1&HEAD=1&POST=1&PUT=1&PUTHANDLER=%2Fcgi%2Fput.cgi&DELETE=1&OPTIONS=1&TRACE=1&CONNECT=1",
+       "Enable GET # read\nenable put /cgi/put.cgi # uploads\n", "",
+       "Enable GET # read\nenable put /cgi/put.cgi # uploads\nEnable       HEAD\nEnable       POST\n"
+       "Enable       DELETE\nEnable       OPTIONS\nEnable       TRACE\nEnable       CONNECT\n",
+       "", {"m0=CHECKED", "m1=#", "m7=/cgi/put.cgi"}},
       {"a hostile handler is written as sent and shown escaped",
        kPost, "GET=1&GETHANDLER=%22%3E%3Cscript%3E%25s", "Enable GET\n", "",
        "Disable      HEAD\nDisable      POST\nDisable      PUT\nDisable      DELETE\nDisable      OPTIONS\n"
