@@ -75,7 +75,7 @@ bool HasComment(std::string_view text) {
   return false;
 }
 
-// Makes the method's line an `wanted` line (Enable or Disable): rewrites its
+// Gives the method an Enable (`enable`) or Disable line: rewrites its
 // own line, else turns its line of the other kind into one in place, else
 // inserts a new line before the first line of the other kind (or at the end
 // of the last file when there is none).
@@ -94,9 +94,9 @@ void SetMethodLine(ConfigHandle& cfg, std::string_view method, bool enable, std:
       // comment is kept as written, comment included.
       if (HasComment(line->text)) return;
       for (ConfigFile& file : cfg) {
-        for (LineNode& own : file.lines) {
-          if (HTTPDRuleMatch(own.text, id) && EqualsIgnoringCase(GetField(own.text, 2), method)) {
-            own.text = text;
+        for (LineNode& stored : file.lines) {
+          if (HTTPDRuleMatch(stored.text, id) && EqualsIgnoringCase(GetField(stored.text, 2), method)) {
+            stored.text = text;
             return;
           }
         }
