@@ -11,7 +11,7 @@
 #include "nls/message_format.h"
 #include "pages/directive_excerpt.h"
 #include "pages/form_fields.h"
-#include "pages/list_editing.h"
+#include "pages/list_page_rows.h"
 #include "runtime/ascii.h"
 
 namespace cfgout {

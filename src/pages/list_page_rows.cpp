@@ -1,4 +1,4 @@
-#include "pages/list_editing.h"
+#include "pages/list_page_rows.h"
 
 #include <climits>
 
