@@ -6,6 +6,8 @@
 #include "cgi/messages.h"
 #include "nls/message_lookup.h"
 #include "nls/message_format.h"
+#include "pages/access_log_page.h"
+#include "pages/api_pages.h"
 #include "pages/basic_page.h"
 #include "pages/restart_page.h"
 #include "pages/user_pages.h"
@@ -16,6 +18,7 @@
 #include "pages/timeout_page.h"
 #include "pages/history_page.h"
 #include "pages/write_back.h"
+#include "pages/method_pages.h"
 
 namespace cfgout {
 
@@ -49,6 +52,15 @@ int TimeoutOutput(PageRequest& r) { return TimeoutOutputHandler(r.status, r.args
 int TimeoutDisplay(PageRequest& r) { return TimeoutDisplayHandler(r.page, r.status, r.cfg); }
 int HistoryOutput(PageRequest& r) { return HistoryOutputHandler(r.args, r.status, r.cfg); }
 int HistoryDisplay(PageRequest& r) { return HistoryDisplayHandler(r.page, r.status, r.cfg, r.queryString); }
+int AccconfOutput(PageRequest& r) { return AccconfOutputHandler(r.args, r.status, r.cfg); }
+int AccconfDisplay(PageRequest& r) { return AccconfDisplayHandler(r.page, r.status, r.cfg); }
+int ApimapOutput(PageRequest& r) { return ApimapOutputHandler(r.args, r.status, r.cfg); }
+int ApimapDisplay(PageRequest& r) { return ApimapDisplayHandler(r.page, r.status, r.cfg); }
+int ApireqDisplay(PageRequest& r) { return ApireqDisplayHandler(r.page, r.status, r.queryString); }
+int MethenabOutput(PageRequest& r) { return MethenabOutputHandler(r.args, r.status, r.cfg); }
+int MethenabDisplay(PageRequest& r) { return MethenabDisplayHandler(r.page, r.status, r.cfg); }
+int UsermethOutput(PageRequest& r) { return UsermethOutputHandler(r.args, r.status, r.cfg); }
+int UsermethDisplay(PageRequest& r) { return UsermethDisplayHandler(r.page, r.status, r.cfg); }
 
 // Rows in index order. Pages without a row take the default branch (message
 // 9 on the introduction page) until their handlers exist. The two pages with
@@ -57,11 +69,15 @@ int HistoryDisplay(PageRequest& r) { return HistoryDisplayHandler(r.page, r.stat
 // output handler runs on GET too - get that sequence with their handlers;
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
+    DispatchRow{1, "HLPACCCO", &AccconfOutput, true, &AccconfDisplay},
     DispatchRow{kPageAddUser, "HLPADDUS", &AdduserOutput, false, &UserDisplay<kPageAddUser>},
+    DispatchRow{5, "HLPAPIMA", &ApimapOutput, true, &ApimapDisplay},
+    DispatchRow{6, nullptr, nullptr, false, &ApireqDisplay},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
     DispatchRow{kPageCheckUser, "HLPCHKUS", &ChkuserOutput, false, &UserDisplay<kPageCheckUser>},
     DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
     DispatchRow{kPageDeleteUser, "HLPDELUS", &DeluserOutput, false, &UserDisplay<kPageDeleteUser>},
+    DispatchRow{70, "HLPMETHE", &MethenabOutput, true, &MethenabDisplay},
     DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
     DispatchRow{76, "HLPPROXB", &ProxbehaOutput, true, &ProxbehaDisplay},
     DispatchRow{77, "HLPPROXC", &ProxcachOutput, true, &ProxcachDisplay},
@@ -69,6 +85,7 @@ constexpr std::array kDispatchTable = {
     DispatchRow{79, "HLPPROXG", &ProxgcOutput, true, &ProxgcDisplay},
     DispatchRow{84, nullptr, nullptr, false, &RestartPage},
     DispatchRow{87, "HLPTIMEO", &TimeoutOutput, true, &TimeoutDisplay},
+    DispatchRow{88, "HLPUSERM", &UsermethOutput, true, &UsermethDisplay},
     // The change history writes and records an undo itself.
     DispatchRow{89, nullptr, &HistoryOutput, false, &HistoryDisplay},
 };
