@@ -95,10 +95,22 @@ class Fd {
   int fd_;
 };
 
+// A password file reached through a symbolic link is locked and replaced
+// where the link points, so the link stays a link and every name of the file
+// shares one lock. A file that does not exist yet keeps its name.
+std::string Resolved(const std::string& path) {
+  std::string file = path;
+  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+    file = resolved;
+    std::free(resolved);
+  }
+  return file;
+}
+
 // Holds the exclusive lock on FILE.lock for the lifetime of the object. The
 // password file itself cannot carry the lock: it is replaced by rename.
 bool Lock(const std::string& file, Fd& lock) {
-  const std::string path = file + ".lock";
+  const std::string path = Resolved(file) + ".lock";
   Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (fd.get() < 0) return false;
   int rc;
@@ -159,20 +171,14 @@ std::string DirectoryOf(const std::string& file) {
 // of the directory. The mode is the old file's without any access for
 // others (0600 for a new file); the owner and group are kept where allowed.
 bool ReplaceFile(const std::string& path, const std::string& text, bool mustBeNew) {
-  // A password file reached through a symbolic link is replaced where the
-  // link points, so the link stays a link.
-  std::string file = path;
-  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-    file = resolved;
-    std::free(resolved);
-  }
+  const std::string file = Resolved(path);
   struct stat old {};
   const bool exists = ::stat(file.c_str(), &old) == 0;
   if (exists && mustBeNew) {
     errno = EEXIST;
     return false;
   }
-  const mode_t mode = exists ? (old.st_mode & 07770 & ~S_ISVTX) : 0600;
+  const mode_t mode = exists ? (old.st_mode & 0770) : 0600;
   const std::string dir = DirectoryOf(file);
   const std::size_t slash = file.rfind('/');
   const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
