@@ -12,7 +12,7 @@ const admin = { username: 'admin', password: crypto.randomBytes(12).toString('ba
 const carol = { username: 'carol', password: 'first "pass"; $(x)' };
 const carolNew = 'second pass `y`';
 
-runBrowserTest('user pages', async ({ page, browser, open, submit, url, run, assert }) => {
+runBrowserTest('user pages', async ({ page, browser, open, submit, url, run, assert, screenshot }) => {
   const protect = path.join(run, 'server', 'protect');
   const group = () => fs.readFileSync(path.join(protect, 'webadmin.group'), 'utf8');
   const users = () => fs.readFileSync(path.join(protect, 'webadmin.passwd'), 'utf8')
@@ -39,6 +39,7 @@ runBrowserTest('user pages', async ({ page, browser, open, submit, url, run, ass
   assert.deepEqual(status, { message: 'New user carol has been successfully added', kind: 'status-kind status-1' });
   assert.equal(group(), 'admins: admin\neditors: carol\n');
   assert.deepEqual(users(), ['admin', 'carol']);
+  await screenshot('user_pages_added.png');
 
   // Adding her again is refused by the password tool.
   await page.getByLabel('User name').fill(carol.username);
