@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <new>
 #include <cstdlib>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
