@@ -1,5 +1,6 @@
 // cfgout_fixture: the cfgout program with its message directory fixed at
-// build time to the front-end tests' own small bundles, whose templates are
+// build time to the front-end tests' own small bundles (and its programs to
+// the build's own password tool and server stand-in), whose templates are
 // marker lines that make every generated item easy to compare exactly.
 //
 // CFGOUT_FIXTURE_WRITE_HOOK orders steps that a black-box test cannot
@@ -20,6 +21,7 @@
 #include "cgi/request_lock.h"
 #include "config/config_write_hooks.h"
 #include "nls/message_lookup.h"
+#include "pages/external_programs.h"
 #include "runtime/page_output.h"
 
 namespace {
@@ -54,6 +56,10 @@ int main() {
   if (const char* wait = std::getenv("CFGOUT_FIXTURE_LOCK_WAIT_MS")) {
     cfgout::ConfigLock::SetWaitLimit(std::chrono::milliseconds(std::atol(wait)));
   }
+  // The build's own password tool and server stand-in, wherever the
+  // installed paths point.
+  cfgout::SetPasswordToolPath(CFGOUT_FIXTURE_PASSWORD_TOOL);
+  cfgout::SetServerExecutablePath(CFGOUT_FIXTURE_SERVER);
   const int status = cfgout::RunCgiRequest(stdin);
   cfgout::PageFlush();
   return status;

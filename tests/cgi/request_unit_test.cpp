@@ -71,7 +71,25 @@ TEST(DispatchTableTest, BasicHasARowAndPagesWithoutHandlersTakeTheDefault) {
   EXPECT_TRUE(basic->writeBack);
   EXPECT_NE(basic->output, nullptr);
   EXPECT_NE(basic->display, nullptr);
-  for (int index : {-1, 0, 9, 15, 17, 24, 75, 84, 87, 89}) EXPECT_EQ(FindDispatchRow(index), nullptr) << index;
+  // The pages that are no forms of their own (introduction, status block,
+  // help and frame pages, inserts) and numbers beyond the table.
+  for (int index : {-1, 0, 9, 12, 17, 24, 64, 68, 72, 73, 86, 90}) EXPECT_EQ(FindDispatchRow(index), nullptr) << index;
+}
+
+TEST(DispatchTableTest, UserPagesNeverWriteBackAndRestartRunsOnEveryMethod) {
+  for (auto [index, help] : {std::pair{4, "HLPADDUS"}, {10, "HLPCHKUS"}, {11, "HLPCHPAS"}, {13, "HLPDELUS"}}) {
+    const DispatchRow* row = FindDispatchRow(index);
+    ASSERT_NE(row, nullptr) << index;
+    EXPECT_STREQ(row->helpPage, help);
+    EXPECT_FALSE(row->writeBack) << index;
+    EXPECT_NE(row->output, nullptr) << index;
+  }
+  // The restart is its display step, which runs for GET and POST alike.
+  const DispatchRow* restart = FindDispatchRow(84);
+  ASSERT_NE(restart, nullptr);
+  EXPECT_EQ(restart->helpPage, nullptr);
+  EXPECT_EQ(restart->output, nullptr);
+  EXPECT_FALSE(restart->writeBack);
 }
 
 class ConfigLockTest : public ::testing::Test {
