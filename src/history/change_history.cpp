@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -400,9 +401,13 @@ LineList LinesOf(const std::string& bytes) {
   while (start < bytes.size()) {
     std::size_t end = bytes.find('\n', start);
     end = end == std::string::npos ? bytes.size() : end + 1;
-    auto* node = new LineNode{bytes.substr(start, end - start), nullptr, tail};
-    (tail != nullptr ? tail->next : head) = node;
-    tail = node;
+    // Cut as the reader cuts: a longer line is kept as pieces that continue it.
+    for (std::size_t piece = start; piece < end; piece += kMaxReadLineLength) {
+      const std::size_t length = std::min(kMaxReadLineLength, end - piece);
+      auto* node = new LineNode{bytes.substr(piece, length), nullptr, tail, piece != start};
+      (tail != nullptr ? tail->next : head) = node;
+      tail = node;
+    }
     start = end;
   }
   return LineList(head);

@@ -45,6 +45,9 @@ struct Scenario {
 const std::string kDone = "T12 done";
 constexpr const char* kMain = "HostName a.example\nPort 80\nconfigfile @INC@\n";
 
+// A main file with a line longer than the reader takes at once.
+const std::string kLongMain = "# m\nPass /" + std::string(1500, 'p') + " /x\nconfigfile @INC@\n";
+
 const Scenario kScenarios[] = {
     {"a post records the files as they were, then the change", kMain, "UserID nobody\n",
      {{"POST", "BASIC", "HostName=b.example&UserID=www&HostName=b.example"}}, 2,
@@ -63,6 +66,10 @@ const Scenario kScenarios[] = {
      {{"POST", "BASIC", "HostName=b.example"}, {"POST", "HISTORY", "UNDO=@HEAD@"}}, 3,
      "HostName a.example\r\nPort 80\r\nconfigfile @INC@", "UserID nobody", "1", "The change has been undone.",
      "Undo of change ...", "admin", {"HostName"}, "10.1.2.3", {"main.conf"}},
+    {"undo gives back a file with a line longer than the reader takes", kLongMain.c_str(), "UserID nobody\n",
+     {{"POST", "BASIC", "HostName=b.example"}, {"POST", "HISTORY", "UNDO=@HEAD@"}}, 3, kLongMain.c_str(),
+     "UserID nobody\n", "1", "The change has been undone.", "Undo of change ...", "admin", {"HostName"},
+     "10.1.2.3", {"main.conf"}},
     {"undo of a change whose file changed since is refused", kMain, "UserID nobody\n",
      {{"POST", "BASIC", "HostName=b.example"}, {"POST", "BASIC", "HostName=c.example"},
       {"POST", "HISTORY", "UNDO=@HEAD~1@"}},
