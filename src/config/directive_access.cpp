@@ -23,12 +23,7 @@ bool IsLineStart(const LineNode& line) { return !line.continuation; }
 // Unlinks `line` from `owner` together with the pieces that continue it
 // (all freed); returns the node that followed them.
 LineNode* RemoveWholeLine(LineList& owner, LineNode* line) {
-  LineNode* after = line->next;
-  while (after != nullptr && after->continuation) {
-    LineNode* next = after->next;
-    LineRemove(owner, after);
-    after = next;
-  }
+  LineNode* after = LineEnd(line)->next;
   LineRemove(owner, line);
   return after;
 }

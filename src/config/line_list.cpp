@@ -189,11 +189,16 @@ void LinesAddTop(ConfigFile& file, LineList chain) {
 LineList LineRemove(LineList& owner, LineNode* node) {
   if (node == nullptr) return LineList();
   owner.NoteEdit();
-  if (owner.tail_ == node) owner.tail_ = node->prev;
-  if (owner.first() == node) owner.set_first(node->next);
-  if (node->prev != nullptr) node->prev->next = node->next;
-  if (node->next != nullptr) node->next->prev = node->prev;
-  node->next = nullptr;
+  LineNode* end = LineEnd(node);  // the last piece of the line `node` starts
+  if (owner.tail_ != nullptr) {
+    for (LineNode* l = node; l != end->next; l = l->next) {
+      if (owner.tail_ == l) owner.tail_ = node->prev;
+    }
+  }
+  if (owner.first() == node) owner.set_first(end->next);
+  if (node->prev != nullptr) node->prev->next = end->next;
+  if (end->next != nullptr) end->next->prev = node->prev;
+  end->next = nullptr;
   node->prev = nullptr;
   return LineList(node);
 }

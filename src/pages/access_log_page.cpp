@@ -151,7 +151,9 @@ void ApplyList(ConfigHandle& cfg, const PatternList& list, const ListRequest& re
       LineNode* replaced = nullptr;
       for (ConfigFile& file : cfg) {
         for (LineNode& line : file.lines) {
-          if (replaced == nullptr && HTTPDRuleMatch(line.text, id) && RuleSame(line.text, first)) replaced = &line;
+          if (replaced == nullptr && !line.continuation && HTTPDRuleMatch(line.text, id) && RuleSame(line.text, first)) {
+            replaced = &line;
+          }
         }
       }
       InsertLinesAfter(replaced, texts);

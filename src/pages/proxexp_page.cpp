@@ -91,7 +91,9 @@ std::array<ShownSetting, kSettings.size()> ReadSettings(const ConfigHandle& cfg)
 LineNode* LastPatternLine(const ConfigHandle& cfg, int id, std::string_view pattern) {
   for (ConfigFile* file = cfg.last(); file != nullptr; file = file->prev) {
     for (LineNode* line = file->lines.last(); line != nullptr; line = line->prev) {
-      if (HTTPDRuleMatch(line->text, id) && line->text.find(pattern) != std::string::npos) return line;
+      if (!line->continuation && HTTPDRuleMatch(line->text, id) && line->text.find(pattern) != std::string::npos) {
+        return line;
+      }
     }
   }
   return nullptr;
