@@ -42,35 +42,35 @@ namespace cfgout {
 // is " "). HTTPDPutProtectRule writes every value up to its first CR or LF,
 // so a record read can be written back as it is.
 struct ProtectionRecord {
-  std::optional<std::string> keyword;      // "Protect" or "Protection", as written
-  std::optional<std::string> urlTemplate;  // URL request template of a Protect rule
-  std::optional<std::string> setupName;
-  std::optional<std::string> UserID;
-  std::optional<std::string> forAddress;   // "" for a one-line rule without an address
-  std::optional<std::string> GroupID;
-  std::optional<std::string> ServerID;
-  std::optional<std::string> AuthType;
-  std::optional<std::string> GetMask;
-  std::optional<std::string> PutMask;
-  std::optional<std::string> PostMask;
-  std::optional<std::string> Mask;
-  std::optional<std::string> ACLOverride;
-  std::optional<std::string> PasswdFile;
-  std::optional<std::string> GroupFile;
-  std::optional<std::string> DeleteMask;
-  std::optional<std::string> sslClientAuth;  // "1" when the block has an SSL_ClientAuth line
-  std::optional<std::string> CommonName;
-  std::optional<std::string> IssuerCommonName;
-  std::optional<std::string> Country;
-  std::optional<std::string> IssuerCountry;
-  std::optional<std::string> Locality;
-  std::optional<std::string> IssuerLocality;
-  std::optional<std::string> StateOrProvince;
-  std::optional<std::string> IssuerStateOrProvince;
-  std::optional<std::string> Organization;
-  std::optional<std::string> IssuerOrganization;
-  std::optional<std::string> OrgUnit;
-  std::optional<std::string> IssuerOrgUnit;
+  std::optional<std::string> keyword = std::nullopt;      // "Protect" or "Protection", as written
+  std::optional<std::string> urlTemplate = std::nullopt;  // URL request template of a Protect rule
+  std::optional<std::string> setupName = std::nullopt;
+  std::optional<std::string> UserID = std::nullopt;
+  std::optional<std::string> forAddress = std::nullopt;   // "" for a one-line rule without an address
+  std::optional<std::string> GroupID = std::nullopt;
+  std::optional<std::string> ServerID = std::nullopt;
+  std::optional<std::string> AuthType = std::nullopt;
+  std::optional<std::string> GetMask = std::nullopt;
+  std::optional<std::string> PutMask = std::nullopt;
+  std::optional<std::string> PostMask = std::nullopt;
+  std::optional<std::string> Mask = std::nullopt;
+  std::optional<std::string> ACLOverride = std::nullopt;
+  std::optional<std::string> PasswdFile = std::nullopt;
+  std::optional<std::string> GroupFile = std::nullopt;
+  std::optional<std::string> DeleteMask = std::nullopt;
+  std::optional<std::string> sslClientAuth = std::nullopt;  // "1" when the block has an SSL_ClientAuth line
+  std::optional<std::string> CommonName = std::nullopt;
+  std::optional<std::string> IssuerCommonName = std::nullopt;
+  std::optional<std::string> Country = std::nullopt;
+  std::optional<std::string> IssuerCountry = std::nullopt;
+  std::optional<std::string> Locality = std::nullopt;
+  std::optional<std::string> IssuerLocality = std::nullopt;
+  std::optional<std::string> StateOrProvince = std::nullopt;
+  std::optional<std::string> IssuerStateOrProvince = std::nullopt;
+  std::optional<std::string> Organization = std::nullopt;
+  std::optional<std::string> IssuerOrganization = std::nullopt;
+  std::optional<std::string> OrgUnit = std::nullopt;
+  std::optional<std::string> IssuerOrgUnit = std::nullopt;
 
   // Set by HTTPDGetProtectRule: the block has no closing line and ran to
   // the end of its file. Not one of the record's fields; never written.
@@ -87,13 +87,13 @@ extern const std::array<ProtectionField, kProtectionFieldCount> kProtectionField
 // A member block's values. `reserved` stands between RCAPort and Timeout and
 // is never written.
 struct MemberRecord {
-  std::optional<std::string> name;
-  std::optional<std::string> RCAAddr;
-  std::optional<std::string> RCAPort;
-  std::optional<std::string> reserved;
-  std::optional<std::string> Timeout;
-  std::optional<std::string> BindSpecific;
-  std::optional<std::string> ReuseAddr;
+  std::optional<std::string> name = std::nullopt;
+  std::optional<std::string> RCAAddr = std::nullopt;
+  std::optional<std::string> RCAPort = std::nullopt;
+  std::optional<std::string> reserved = std::nullopt;
+  std::optional<std::string> Timeout = std::nullopt;
+  std::optional<std::string> BindSpecific = std::nullopt;
+  std::optional<std::string> ReuseAddr = std::nullopt;
 };
 
 // Where a rule or block named `name` stands: its file, its first and last
