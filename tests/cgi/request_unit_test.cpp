@@ -70,7 +70,15 @@ TEST(DispatchTableTest, BasicHasARowAndPagesWithoutHandlersTakeTheDefault) {
   EXPECT_TRUE(basic->writeBack);
   EXPECT_NE(basic->output, nullptr);
   EXPECT_NE(basic->display, nullptr);
-  for (int index : {-1, 0, 9, 15, 17, 24, 75, 84, 87, 89}) EXPECT_EQ(FindDispatchRow(index), nullptr) << index;
+  EXPECT_EQ(basic->sequence, nullptr);
+  for (int index : {-1, 0, 9, 17, 24, 73, 84, 86, 87, 89}) EXPECT_EQ(FindDispatchRow(index), nullptr) << index;
+  // The protection list and form run sequences of their own.
+  for (int index : {15, 75}) {
+    const DispatchRow* row = FindDispatchRow(index);
+    ASSERT_NE(row, nullptr) << index;
+    EXPECT_STREQ(row->helpPage, "HLPDOCAU");
+    EXPECT_NE(row->sequence, nullptr) << index;
+  }
 }
 
 class ConfigLockTest : public ::testing::Test {
