@@ -1,6 +1,7 @@
 #include "config/protection_blocks.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -86,6 +87,19 @@ std::optional<std::string> NthToken(const std::string& line, int n) {
   if (at == nullptr) return std::nullopt;
   return getToken(at);
 }
+
+// True when the line's first word is one of `keywords` (ignoring case).
+bool HasKeyword(const LineNode& line, std::initializer_list<const char*> keywords) {
+  for (const char* keyword : keywords) {
+    if (TokenMatch(line.text.c_str(), keyword) == 1) return true;
+  }
+  return false;
+}
+
+// Protection operations look at protection directives only: a mapping rule
+// such as "Fail /private/*" has the same second word as the protection of
+// /private/*, and must never be shown, replaced or removed in its place.
+constexpr std::initializer_list<const char*> kProtectionKeywords = {"Protect", "Protection"};
 
 // True when the line's second word is `name` (ignoring case).
 bool NamedBy(const LineNode& line, const char* name) {
@@ -263,12 +277,13 @@ LineNode* BlockAnchor(ConfigHandle& handle, const std::string& header, LineNode*
   return written;
 }
 
-LineNode* FirstWithSecondToken(const ConfigHandle& handle, const char* name, const char* keyword,
-                               ConfigFile** fileOut) {
+// The first line, in chain order, whose second word is `name` and whose
+// keyword is one of `keywords`.
+LineNode* FirstNamed(const ConfigHandle& handle, const char* name, std::initializer_list<const char*> keywords,
+                     ConfigFile** fileOut) {
   for (ConfigFile& file : handle) {
     for (LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
-      if (!NamedBy(*line, name)) continue;
-      if (keyword != nullptr && TokenMatch(line->text.c_str(), keyword) == 0) continue;
+      if (!NamedBy(*line, name) || !HasKeyword(*line, keywords)) continue;
       *fileOut = &file;
       return line;
     }
@@ -280,7 +295,7 @@ LineNode* FirstWithSecondToken(const ConfigHandle& handle, const char* name, con
 
 ProtectBlock FindProtectBlock(const ConfigHandle& handle, const char* name) {
   ConfigFile* file = nullptr;
-  LineNode* line = FirstWithSecondToken(handle, name, nullptr, &file);
+  LineNode* line = FirstNamed(handle, name, kProtectionKeywords, &file);
   if (line == nullptr) return ProtectBlock();
   return ExtentFrom(file, line);
 }
@@ -356,7 +371,7 @@ int HTTPDPutProtectRule(ConfigHandle& handle, const ProtectionRecord* record, co
                               : DefaultPosition(mainFile, held != nullptr ? held : mainFile, r.keyword);
   } else if (IsKeyword(r.keyword, "Protect")) {
     ConfigFile* file = nullptr;
-    LineNode* found = FirstWithSecondToken(handle, name, "Protect", &file);
+    LineNode* found = FirstNamed(handle, name, {"Protect"}, &file);
     if (found == nullptr) {
       point = DefaultPosition(handle.last(), handle.last(), r.keyword);
     } else if (mode == 2) {
@@ -393,8 +408,10 @@ int HTTPDPutProtectRule(ConfigHandle& handle, const ProtectionRecord* record, co
 }
 
 LineNode* HTTPDDeleteMemberRule(ConfigHandle& handle, const char* name) {
-  const ProtectBlock block = FindProtectBlock(handle, name);
-  if (!block) return nullptr;
+  ConfigFile* file = nullptr;
+  LineNode* first = FirstNamed(handle, name, {"Member"}, &file);
+  if (first == nullptr) return nullptr;
+  const ProtectBlock block = ExtentFrom(file, first);
   LineNode* after = block.last->next;
   Unlink(block);
   return after;
@@ -435,7 +452,7 @@ int HTTPDPutMemberRule(ConfigHandle& handle, const MemberRecord* member, const c
     LineNode* lastMember = nullptr;
     for (ConfigFile& file : handle) {
       for (LineNode* line = file.lines.first(); line != nullptr && found == nullptr; line = line->next) {
-        if (NamedBy(*line, name)) {
+        if (NamedBy(*line, name) && HasKeyword(*line, {"Member"})) {
           found = line;
           foundFile = &file;
         } else if (TokenMatch(line->text.c_str(), "Member") == 1) {

@@ -15,9 +15,10 @@
 //   HTTPDPutProtectRule(cfg, &fresh, "/admin/*", 2);   // a new block after /admin/*
 //   HTTPDDeleteProtectRule(cfg, "/docs/*", nullptr);   // and gone again
 //
-// Rules and setups are found by name: the first line, all files in chain
-// order, whose second word equals the name ignoring case, whatever its
-// keyword. So a setup is found by its name and a rule by its template.
+// Rules and setups are found by name: the first Protect or Protection line,
+// all files in chain order, whose second word equals the name ignoring
+// case. So a setup is found by its name and a rule by its template; other
+// directives with the same second word (Fail /private/*) are never taken.
 //
 // A block whose closing line is missing ends at the end of its file: it is
 // never read or removed past that. FindProtectBlock tells callers about such
@@ -133,8 +134,8 @@ LineNode* HTTPDDeleteProtectRule(ConfigHandle& handle, const char* name, ConfigF
 // missing, else 1.
 int HTTPDPutMemberRule(ConfigHandle& handle, const MemberRecord* member, const char* name, int mode);
 
-// Removes the member block named `name`; returns the line that followed it
-// in its file, or null.
+// Removes the member block named `name` (the first Member line whose second
+// word is `name`); returns the line that followed it in its file, or null.
 LineNode* HTTPDDeleteMemberRule(ConfigHandle& handle, const char* name);
 
 }  // namespace cfgout

@@ -77,6 +77,8 @@ TEST(GetProtectRule, RecordsAsRead) {
                         .Country = "c", .IssuerCountry = "d", .Locality = "e", .IssuerLocality = "f",
                         .StateOrProvince = "g", .IssuerStateOrProvince = "h", .Organization = "i",
                         .IssuerOrganization = "j", .OrgUnit = "k", .IssuerOrgUnit = "l m"}},
+      {"a mapping rule with the same second word is no protection", {"Fail /a/*\nProtect /a/* A\n"}, "/a/*",
+       ProtectionRecord{.keyword = "Protect", .urlTemplate = "/a/*", .setupName = "A", .forAddress = ""}},
       {"nothing of that name", {"Protect /a/* A\n"}, "/b/*", std::nullopt},
       {"no name", {"Protect /a/* A\n"}, nullptr, std::nullopt},
   };
@@ -228,6 +230,8 @@ TEST(DeleteProtectRule, RulesAndBlocks) {
       {"block on one line", {"A 1\nProtection P { Mask x }\nMask y\n}\n"}, "P", {"A 1\nMask y\n}\n"}, "A 1\n", 0},
       {"block without closing line ends with its file", {"A 1\nProtection P {\nMask y\n", "B 2\n}\n"}, "P",
        {"A 1\n", "B 2\n}\n"}, "A 1\n", 0},
+      {"a mapping rule of the same name stays", {"Fail /a/*\nProtect /a/* A\n"}, "/a/*", {"Fail /a/*\n"},
+       "Fail /a/*\n", 0},
       {"nothing of that name", {"Protect /a/* A\n"}, "/b/*", {"Protect /a/* A\n"}, nullptr, -1},
   };
   for (const DeleteCase& c : cases) {
@@ -295,13 +299,13 @@ TEST(PutMemberRule, Places) {
 }
 
 TEST(DeleteMemberRule, BlocksAndTheLineAfter) {
-  auto cfg = MakeConfig({"A 1\nMember m1 {\n RCAPort 1\n}\nB 2\nMember m2 {\n}\n"});
+  auto cfg = MakeConfig({"A m1\nMember m1 {\n RCAPort 1\n}\nB 2\nMember m2 {\n}\n"});
   LineNode* after = HTTPDDeleteMemberRule(*cfg, "M1");
   ASSERT_NE(after, nullptr);
   EXPECT_EQ(after->text, "B 2\n");
   EXPECT_EQ(HTTPDDeleteMemberRule(*cfg, "m2"), nullptr);
   EXPECT_EQ(HTTPDDeleteMemberRule(*cfg, "m3"), nullptr);
-  EXPECT_EQ(FileImages(*cfg), Images{"A 1\nB 2\n"});
+  EXPECT_EQ(FileImages(*cfg), Images{"A m1\nB 2\n"});
 }
 
 }  // namespace
