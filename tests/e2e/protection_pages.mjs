@@ -52,7 +52,9 @@ runBrowserTest('protection pages', async ({ page, assert, open, submit, readConf
   // group is on the page too, checked with the rest).
   await label('Edit the row').check();
   await label('Row').selectOption('1');
-  await label('URL request template').fill('/private/*');
+  // Choosing the row to edit fills in its template.
+  assert.equal(await label('URL request template').inputValue(), '/private/*');
+  assert.equal(await label('Inline, with the rule itself').isChecked(), true);
   await label('Client certificate').check();
   await submit('Continue');
   assert.equal(await label('SSL client authentication').isChecked(), false);
