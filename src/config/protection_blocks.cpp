@@ -79,13 +79,17 @@ bool Contains(const std::string& text, char c) { return text.find(c) != std::str
 
 bool IsBlankChar(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// The n-th word (from 1) of a line as getToken takes words: walking with
-// TokenNext, so a comment ends the line. nullopt when the line has fewer.
+// The n-th word (from 1) of a line, words ending where TokenMatch ends
+// them (a blank, "#" or the end), so that a name read is the name found by;
+// a comment ends the line. nullopt when the line has fewer words.
 std::optional<std::string> NthToken(const std::string& line, int n) {
   const char* at = line.c_str();
   for (int k = 1; k < n && at != nullptr; ++k) at = TokenNext(at);
   if (at == nullptr) return std::nullopt;
-  return getToken(at);
+  while (IsBlankChar(*at)) ++at;
+  const char* end = at;
+  while (*end != '\0' && *end != '#' && !IsBlankChar(*end)) ++end;
+  return std::string(at, end);
 }
 
 // True when the line's first word is one of `keywords` (ignoring case).

@@ -43,6 +43,8 @@ TEST(GetProtectRule, RecordsAsRead) {
   const GetCase cases[] = {
       {"one-line rule", {"Protect /admin/* ADMIN\n"}, "/admin/*",
        ProtectionRecord{.keyword = "Protect", .urlTemplate = "/admin/*", .setupName = "ADMIN", .forAddress = ""}},
+      {"words end at blanks and comments only", {"Protect /~a@b/* S@x FOR 10.*#c\n"}, "/~A@B/*",
+       ProtectionRecord{.keyword = "Protect", .urlTemplate = "/~a@b/*", .setupName = "S@x", .forAddress = "10.*"}},
       {"one-line rule with FOR", {"# c\nprotect /admin/* ADMIN FOR 10.*\n"}, "/ADMIN/*",
        ProtectionRecord{.keyword = "protect", .urlTemplate = "/admin/*", .setupName = "ADMIN", .forAddress = "10.*"}},
       {"a setup is found by its name, not by a rule naming it",
