@@ -1,6 +1,5 @@
 #include "pages/protection_pages.h"
 
-#include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -64,27 +63,6 @@ constexpr int kDelete = 4;
 constexpr int kInline = 1;
 constexpr int kNamedSetup = 2;
 
-// A form number as atoi reads it (blanks, sign, digits), saturated at the
-// int range instead of wrapping.
-int FormNumber(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsAsciiSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long n = 0;
-  for (; i < text.size() && IsAsciiDigit(text[i]); ++i) {
-    n = n * 10 + (text[i] - '0');
-    if (n > INT_MAX) {
-      n = static_cast<long long>(INT_MAX) + 1;
-      break;
-    }
-  }
-  if (negative) n = -n;
-  if (n > INT_MAX) return INT_MAX;
-  if (n < INT_MIN) return INT_MIN;
-  return static_cast<int>(n);
-}
-
 // The request template of a Protect directive: its second field up to the
 // first blank, line end or "{".
 std::string TemplateOf(const LineNode& directive) {
@@ -127,7 +105,7 @@ std::string_view Posted(const PostedFields& fields, int code) {
   return it != fields.end() ? std::string_view(it->second) : std::string_view();
 }
 
-int PostedNumber(const PostedFields& fields, int code) { return FormNumber(Posted(fields, code)); }
+int PostedNumber(const PostedFields& fields, int code) { return FieldNumber(Posted(fields, code)); }
 
 // The message for a block whose closing line is missing: it would run to
 // the end of its file, so it is not rewritten or removed from the pages.
@@ -390,10 +368,10 @@ int ProtectOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   const bool walked = WalkFormFields(args, status, [&](const FormArg& field, int code) {
     const std::string_view value = FieldValue(field);
     switch (code) {
-      case kFieldAction: if (!value.empty()) action = FormNumber(value); break;
-      case kFieldActionA: if (!value.empty()) form = FormNumber(value); break;
-      case kFieldActionC: basic = !value.empty() && FormNumber(value) == 1; break;
-      case kFieldList: if (!value.empty()) list = FormNumber(value); break;
+      case kFieldAction: if (!value.empty()) action = FieldNumber(value); break;
+      case kFieldActionA: if (!value.empty()) form = FieldNumber(value); break;
+      case kFieldActionC: basic = !value.empty() && FieldNumber(value) == 1; break;
+      case kFieldList: if (!value.empty()) list = FieldNumber(value); break;
       case kFieldProtectA: set(record.urlTemplate, value); break;
       case kFieldProtFile: case kFieldProtectB: set(record.setupName, value); break;
       case kFieldIpAddress: set(record.forAddress, value); break;

@@ -120,9 +120,9 @@ std::vector<Case> Cases() {
       {"insert of a template that begins an existing one", "POST", "/DOCAUTOS", "ACTION=2&LIST=1&PROTECTA=%2Fa",
        unchanged, ListPage(kRows, {"T21 duplicate", "3"})},
       {"rejected address on the list", "POST", "/DOCAUTOS", "ACTION=1&LIST=1&PROTECTA=%2Fn%2F*&IPADDRESS=a%3Ab",
-       unchanged, ListPage(kRows, {"T13 invalid: T117 bad address", "3"})},
+       unchanged, ListPage(kRows, {"The value of field IPADDRESS is not valid.", "3"})},
       {"rejected template on the list", "POST", "/DOCAUTOS", "ACTION=1&LIST=1&PROTECTA=%2Fa+b", unchanged,
-       ListPage(kRows, {"T13 invalid: T240 bad template", "3"})},
+       ListPage(kRows, {"The value of field PROTECTA is not valid.", "3"})},
       {"insert request shows the empty form", "POST", "/DOCAUTOS",
        "ACTION=1&LIST=1&PROTECTA=%2Fnew%2F*&IPADDRESS=&ACTIONA=1&PROTFILE=%3Cb%3E&ACTIONC=1&ACTIONB=1", unchanged,
        FormPage({{"1", "1", "1", "1", "1", "/new/*", "&lt;b&gt;", "", "/new/*", ""}, {"", ""}, sslEmpty},
@@ -226,19 +226,22 @@ TEST_F(ProtectionPagesTest, ConfigurationValuesAreEscaped) {
 }
 
 TEST_F(ProtectionPagesTest, BlocksWithoutClosingLineAreNotRewritten) {
+  // The test catalogue ends before message 230: its built-in text shows.
+  const std::string kUnclosed =
+      "The protection /u/* has no closing line in its configuration file; correct the file by hand before changing it.";
   const std::string open = "Protect /a/* A\nProtect /u/* {\n Mask x\nPass /*\n";
   for (const auto& [page, body] : {std::pair{"/DOCAUTOS", "ACTION=4&LIST=2"},
                                    std::pair{"/PROTECT", "ACTION=3&ACTIONA=1&LIST=2&PROTECTA=%2Fu%2F*&MASK=y"}}) {
     WriteFile(config_, open);
     const CgiResult r = Request("POST", page, body);
-    EXPECT_NE(r.out.find("text=T230 unclosed /u/*\ntype=3\n"), std::string::npos) << page << r.out;
+    EXPECT_NE(r.out.find("text=" + kUnclosed + "\ntype=3\n"), std::string::npos) << page << r.out;
     EXPECT_EQ(ReadFile(config_), open) << page;
   }
   // Shown for editing, it carries a warning.
   WriteFile(config_, open);
   const CgiResult shown = Request("POST", "/DOCAUTOS", "ACTION=3&LIST=2&PROTECTA=%2Fu%2F*&ACTIONA=1&ACTIONC=1");
   EXPECT_NE(shown.out.find("p6=x\n"), std::string::npos) << shown.out;
-  EXPECT_NE(shown.out.find("text=T230 unclosed /u/*\ntype=2\n"), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("text=" + kUnclosed + "\ntype=2\n"), std::string::npos) << shown.out;
 }
 
 }  // namespace
