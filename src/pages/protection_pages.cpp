@@ -15,6 +15,7 @@
 #include "nls/message_format.h"
 #include "nls/message_lookup.h"
 #include "pages/form_fields.h"
+#include "pages/list_page_rows.h"
 #include "runtime/ascii.h"
 
 namespace cfgout {
@@ -54,11 +55,6 @@ constexpr CertificateField kCertificateFields[] = {
     {2760, &ProtectionRecord::OrgUnit},        {2150, &ProtectionRecord::IssuerOrgUnit},
 };
 
-// The list page's actions.
-constexpr int kInsertBefore = 1;
-constexpr int kInsertAfter = 2;
-constexpr int kEdit = 3;
-constexpr int kDelete = 4;
 // The forms of a protection.
 constexpr int kInline = 1;
 constexpr int kNamedSetup = 2;
@@ -227,7 +223,7 @@ int DocautosOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
 
   const int action = PostedNumber(posted, kFieldAction);
   const std::string_view newTemplate = Posted(posted, kFieldProtectA);
-  if (action != kDelete && newTemplate.empty()) {
+  if (action != kDeleteLine && newTemplate.empty()) {
     FailStatus(status, ConfigMessage(2, "Required fields are missing - please reenter"));
     return 0;
   }
@@ -237,7 +233,7 @@ int DocautosOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
   const ProtectScan scan = ScanProtectDirectives(cfg, list, inserting ? newTemplate : std::string_view());
   if (scan.duplicate) FailStatus(status, ConfigMessage(21, "A duplicate URL request template was entered"));
 
-  if (action == kDelete && list >= 1) {
+  if (action == kDeleteLine && list >= 1) {
     if (IsUnclosed(cfg, scan.selected)) {
       FailStatus(status, UnclosedBlockMessage(*scan.selected));
       return 0;
@@ -287,7 +283,7 @@ int ProtectDisplayHandler(const TemplatePage& page, PageStatus& status, const Fo
 
   std::optional<ProtectionRecord> record;
   const std::string setup(setupName);
-  if (action != kEdit) {
+  if (action != kReplaceLine) {
     if (named) record = HTTPDGetProtectRule(cfg, setup.c_str());
   } else {
     record = HTTPDGetProtectRule(cfg, scan.selected ? scan.selected->c_str() : nullptr);
@@ -316,7 +312,7 @@ int ProtectDisplayHandler(const TemplatePage& page, PageStatus& status, const Fo
       case 5:
         if (!newTemplate.empty()) {
           GenHtmlLine(line, HtmlEscape(newTemplate));
-        } else if (action == kEdit && scan.selected) {
+        } else if (action == kReplaceLine && scan.selected) {
           GenHtmlLine(line, HtmlEscape(*scan.selected));
         } else {
           GenHtmlLine(line, "");
@@ -413,11 +409,11 @@ int ProtectOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
 
   const ProtectScan scan = ScanProtectDirectives(cfg, list, std::string_view());
   const char* selected = scan.selected ? scan.selected->c_str() : nullptr;
-  const bool writes = action >= kInsertBefore && action <= kEdit && (form == kInline || form == kNamedSetup);
+  const bool writes = action >= kInsertBefore && action <= kReplaceLine && (form == kInline || form == kNamedSetup);
 
   // A block without its closing line would be rewritten or removed up to
   // the end of its file: refuse before anything changes.
-  if ((action == kInsertAfter || action == kEdit || action == kDelete) && IsUnclosed(cfg, scan.selected)) {
+  if ((action == kInsertAfter || action == kReplaceLine || action == kDeleteLine) && IsUnclosed(cfg, scan.selected)) {
     FailStatus(status, UnclosedBlockMessage(*scan.selected));
     return 0;
   }
@@ -426,7 +422,7 @@ int ProtectOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
     return 0;
   }
 
-  if (action == kDelete) {
+  if (action == kDeleteLine) {
     HTTPDDeleteProtectRule(cfg, selected, nullptr);
     return 0;
   }
