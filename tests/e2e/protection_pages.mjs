@@ -60,6 +60,7 @@ runBrowserTest('protection pages', async ({ page, assert, open, submit, readConf
   assert.equal(await label('SSL client authentication').isChecked(), false);
   await label('SSL client authentication').check();
   await label('Subject organization').fill('Example Org');
+  await screenshot('protection-form.png');
   assert.equal(await label('Realm').inputValue(), 'Private');
   assert.equal(await label('Password file').inputValue(), '/etc/proxy/private.pwd');
   assert.equal(await label('Who may read and post').inputValue(), 'All@(*)');
