@@ -20,6 +20,11 @@ runBrowserTest('protection pages', async ({ page, assert, open, submit, readConf
   await page.keyboard.type('/private/*');
   assert.equal(await label('Insert a protection before the row').isChecked(), true);
   assert.equal(await label('User name and password').isChecked(), true);
+  // The setup name is for a named setup only.
+  assert.equal(await label('Protection setup name').isDisabled(), true);
+  await label('As a named protection setup').check();
+  assert.equal(await label('Protection setup name').isDisabled(), false);
+  await label('Inline, with the rule itself').check();
   let shown = await submit('Continue');
   assert.equal(await page.title(), 'Protection - Proxy configuration');
   assert.deepEqual(shown, { message: 'Ready', kind: 'status-kind status-0' });
