@@ -244,5 +244,13 @@ TEST_F(ProtectionPagesTest, BlocksWithoutClosingLineAreNotRewritten) {
   EXPECT_NE(shown.out.find("text=" + kUnclosed + "\ntype=2\n"), std::string::npos) << shown.out;
 }
 
+TEST_F(ProtectionPagesTest, InsertPagesAreNoPagesOfTheirOwn) {
+  WriteFile(config_, kConfig);
+  for (const char* page : {"/PASSPRO", "/SSLPRO"}) {
+    const CgiResult r = Request("GET", page, "");
+    EXPECT_NE(r.out.find("text=T9 no page [" + std::string(page + 1) + "]\ntype=3\n"), std::string::npos) << r.out;
+  }
+}
+
 }  // namespace
 }  // namespace cfgout::testing
