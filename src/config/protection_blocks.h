@@ -129,9 +129,12 @@ int HTTPDPutProtectRule(ConfigHandle& handle, const ProtectionRecord* record, co
 // null, receives the file that held it when something was removed.
 LineNode* HTTPDDeleteProtectRule(ConfigHandle& handle, const char* name, ConfigFile** where);
 
-// Writes the member block "Member <name> {" ... "}" (see the .cpp for the
-// position each mode chooses). Returns 0 when the record or its name is
-// missing, else 1.
+// Writes the member block "Member <name> {", RCAAddr, RCAPort, Timeout (in
+// milliseconds), BindSpecific, ReuseAddr, "}". Mode 3 puts it in place of
+// the block named `name` (at the end of the main file when there is none);
+// mode 2 after the block named, mode 1 before it; without a block of that
+// name, after the last member block, or at the end of the configuration.
+// Returns 0 when the record or its name is missing, else 1.
 int HTTPDPutMemberRule(ConfigHandle& handle, const MemberRecord* member, const char* name, int mode);
 
 // Removes the member block named `name` (the first Member line whose second
