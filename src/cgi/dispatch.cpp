@@ -11,6 +11,8 @@
 #include "pages/access_log_page.h"
 #include "pages/api_pages.h"
 #include "pages/basic_page.h"
+#include "pages/restart_page.h"
+#include "pages/user_pages.h"
 #include "pages/performa_page.h"
 #include "pages/proxexp_page.h"
 #include "pages/proxgc_page.h"
@@ -29,6 +31,15 @@ namespace {
 // Adapters from the common calling shape to each handler's own arguments.
 int BasicOutput(PageRequest& r) { return BasicOutputHandler(r.args, r.status, r.cfg); }
 int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, r.cfg); }
+int AdduserOutput(PageRequest& r) { return AdduserOutputHandler(r.args, r.status, r.cfg); }
+int ChkuserOutput(PageRequest& r) { return ChkuserOutputHandler(r.args, r.status); }
+int ChpasswdOutput(PageRequest& r) { return ChpasswdOutputHandler(r.args, r.status); }
+int DeluserOutput(PageRequest& r) { return DeluserOutputHandler(r.args, r.status); }
+template <int PageIndex>
+int UserDisplay(PageRequest& r) { return UserDisplayHandler(r.page, r.status, PageIndex, r.serverRoot); }
+// The restart runs on GET and POST alike and never returns; as the display
+// step it runs after the request lock is given up.
+int RestartPage(PageRequest& r) { RestartOutputHandler(r.status); }
 int PerformaOutput(PageRequest& r) {
   return PerformaOutputHandler(r.args, r.status, r.package.limitActiveThreads, r.package.maxActiveThreadsLimit, r.cfg);
 }
@@ -68,9 +79,13 @@ int ProtectSequence(PageRequest& r);
 // sequences of their own.
 constexpr std::array kDispatchTable = {
     DispatchRow{1, "HLPACCCO", &AccconfOutput, true, &AccconfDisplay},
+    DispatchRow{kPageAddUser, "HLPADDUS", &AdduserOutput, false, &UserDisplay<kPageAddUser>},
     DispatchRow{5, "HLPAPIMA", &ApimapOutput, true, &ApimapDisplay},
     DispatchRow{6, nullptr, nullptr, false, &ApireqDisplay},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
+    DispatchRow{kPageCheckUser, "HLPCHKUS", &ChkuserOutput, false, &UserDisplay<kPageCheckUser>},
+    DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
+    DispatchRow{kPageDeleteUser, "HLPDELUS", &DeluserOutput, false, &UserDisplay<kPageDeleteUser>},
     DispatchRow{15, "HLPDOCAU", &DocautosOutput, true, &DocautosDisplay, &DocautosSequence},
     DispatchRow{70, "HLPMETHE", &MethenabOutput, true, &MethenabDisplay},
     DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
@@ -79,6 +94,7 @@ constexpr std::array kDispatchTable = {
     DispatchRow{77, "HLPPROXC", &ProxcachOutput, true, &ProxcachDisplay},
     DispatchRow{78, "HLPPROXE", &ProxexpOutput, true, &ProxexpDisplay},
     DispatchRow{79, "HLPPROXG", &ProxgcOutput, true, &ProxgcDisplay},
+    DispatchRow{84, nullptr, nullptr, false, &RestartPage},
     DispatchRow{87, "HLPTIMEO", &TimeoutOutput, true, &TimeoutDisplay},
     DispatchRow{88, "HLPUSERM", &UsermethOutput, true, &UsermethDisplay},
     // The change history writes and records an undo itself.
