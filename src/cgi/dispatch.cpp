@@ -7,6 +7,9 @@
 #include "nls/message_lookup.h"
 #include "nls/message_format.h"
 #include "pages/basic_page.h"
+#include "pages/directory_pages.h"
+#include "pages/rule_list_pages.h"
+#include "pages/type_encoding_pages.h"
 
 namespace cfgout {
 
@@ -15,6 +18,20 @@ namespace {
 // Adapters from the common calling shape to each handler's own arguments.
 int BasicOutput(PageRequest& r) { return BasicOutputHandler(r.args, r.status, r.cfg); }
 int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, r.cfg); }
+int AddencodOutput(PageRequest& r) { return AddencodOutputHandler(r.args, r.status, r.cfg); }
+int AddencodDisplay(PageRequest& r) { return AddencodDisplayHandler(r.page, r.status, r.cfg); }
+int AddtypeOutput(PageRequest& r) { return AddtypeOutputHandler(r.args, r.status, r.cfg); }
+int AddtypeDisplay(PageRequest& r) { return AddtypeDisplayHandler(r.page, r.status, r.cfg); }
+int DiriconsOutput(PageRequest& r) { return DiriconsOutputHandler(r.args, r.status, r.cfg); }
+int DiriconsDisplay(PageRequest& r) { return DiriconsDisplayHandler(r.page, r.status, r.cfg); }
+int ErrcustOutput(PageRequest& r) { return ErrcustOutputHandler(r.args, r.status, r.cfg); }
+int ErrcustDisplay(PageRequest& r) { return ErrcustDisplayHandler(r.page, r.status, r.cfg); }
+int InitpageOutput(PageRequest& r) { return InitpageOutputHandler(r.args, r.status, r.cfg); }
+int InitpageDisplay(PageRequest& r) { return InitpageDisplayHandler(r.page, r.status, r.cfg); }
+int LmfOutput(PageRequest& r) { return LmfOutputHandler(r.args, r.status, r.cfg); }
+int LmfDisplay(PageRequest& r) { return LmfDisplayHandler(r.page, r.status, r.cfg); }
+int MpfruleOutput(PageRequest& r) { return MpfruleOutputHandler(r.args, r.status, r.cfg); }
+int MpfruleDisplay(PageRequest& r) { return MpfruleDisplayHandler(r.page, r.status, r.cfg); }
 
 // Rows in index order. Pages without a row take the default branch (message
 // 9 on the introduction page) until their handlers exist. The two pages with
@@ -23,7 +40,14 @@ int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, 
 // output handler runs on GET too - get that sequence with their handlers;
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
+    DispatchRow{2, "HLPADDEN", &AddencodOutput, true, &AddencodDisplay},
+    DispatchRow{3, "HLPADDTY", &AddtypeOutput, true, &AddtypeDisplay},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
+    DispatchRow{14, "HLPDIRIC", &DiriconsOutput, true, &DiriconsDisplay},
+    DispatchRow{16, "HLPERRCU", &ErrcustOutput, true, &ErrcustDisplay},
+    DispatchRow{65, "HLPINITP", &InitpageOutput, true, &InitpageDisplay},
+    DispatchRow{67, "HLPLMF", &LmfOutput, true, &LmfDisplay},
+    DispatchRow{71, "HLPMPFRU", &MpfruleOutput, true, &MpfruleDisplay},
 };
 
 static_assert(std::is_sorted(kDispatchTable.begin(), kDispatchTable.end(),

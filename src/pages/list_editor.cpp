@@ -1,0 +1,105 @@
+#include "pages/list_editor.h"
+
+#include <climits>
+#include <vector>
+
+#include "config/directive_access.h"
+#include "config/directive_names.h"
+#include "nls/message_lookup.h"
+#include "runtime/ascii.h"
+
+namespace cfgout {
+
+int FormNumber(std::string_view value) {
+  std::size_t pos = 0;
+  while (pos < value.size() && IsAsciiSpace(value[pos])) ++pos;
+  bool negative = false;
+  if (pos < value.size() && (value[pos] == '+' || value[pos] == '-')) negative = value[pos++] == '-';
+  long long n = 0;
+  for (; pos < value.size() && IsAsciiDigit(value[pos]); ++pos) {
+    n = n * 10 + (value[pos] - '0');
+    if (n > static_cast<long long>(INT_MAX) + 1) n = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) return n > INT_MAX ? INT_MIN : static_cast<int>(-n);
+  return n > INT_MAX ? INT_MAX : static_cast<int>(n);
+}
+
+int RequiredFieldsMissing(PageStatus& status) {
+  FailStatus(status, ConfigMessage(2, "Required fields are missing - please reenter"));
+  return 0;
+}
+
+namespace {
+
+// The list-th node (the first for list < 2); null past the end, or the last
+// node when `clamp` is set.
+LineNode* NthLine(const LineList& lines, int list, bool clamp) {
+  LineNode* node = lines.first();
+  for (int i = 1; node != nullptr && i < list; ++i) {
+    if (node->next == nullptr && clamp) break;
+    node = node->next;
+  }
+  return node;
+}
+
+}  // namespace
+
+RuleList SelectRule(const ConfigHandle& cfg, std::string_view keyword, int list) {
+  RuleList rules;
+  rules.id = HTTPDRuleToID(keyword);
+  rules.lines = HTTPDGetRules(cfg, rules.id);
+  rules.selected = NthLine(rules.lines, list, false);
+  return rules;
+}
+
+RuleList SelectMixedRule(const ConfigHandle& cfg, std::span<const std::string_view> keywords, int list) {
+  std::vector<int> ids;
+  for (std::string_view keyword : keywords) ids.push_back(HTTPDRuleToID(keyword));
+  const LineList mixed = HTTPDGetMultiRules(cfg, ids);
+  const LineNode* chosen = NthLine(mixed, list, true);
+  RuleList rules;
+  if (chosen == nullptr) return rules;
+
+  // The selected line's own directive: the one its first word names.
+  std::string_view text = chosen->text;
+  std::size_t start = 0;
+  while (start < text.size() && (text[start] == ' ' || text[start] == '\t' || text[start] == '\r' ||
+                                 text[start] == '\n')) {
+    ++start;
+  }
+  std::size_t end = start;
+  while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' && text[end] != '\n') ++end;
+  rules.id = HTTPDRuleToID(text.substr(start, end - start));
+  rules.lines = HTTPDGetRules(cfg, rules.id);
+  for (LineNode& line : rules.lines) {
+    if (EqualsIgnoringCase(line.text, chosen->text)) {
+      rules.selected = &line;
+      break;
+    }
+  }
+  return rules;
+}
+
+void InsertRule(ConfigHandle& cfg, const RuleList& rules, std::string_view text, int action) {
+  LinesAddStr(rules.selected != nullptr ? rules.selected->text.c_str() : nullptr, cfg, text, action);
+}
+
+bool ReplaceRule(ConfigHandle& cfg, RuleList rules, std::string text) {
+  if (rules.selected == nullptr) return false;
+  rules.selected->text = std::move(text);
+  HTTPDReplaceRules(cfg, rules.id, std::move(rules.lines), 1);
+  return true;
+}
+
+bool DeleteRule(ConfigHandle& cfg, RuleList rules) {
+  if (rules.selected == nullptr) return false;
+  const LineList removed = LineRemove(rules.lines, rules.selected);
+  if (!rules.lines.empty()) {
+    HTTPDReplaceRules(cfg, rules.id, std::move(rules.lines), 1);
+  } else {
+    HTTPDRemoveRules(cfg, rules.id, removed);
+  }
+  return true;
+}
+
+}  // namespace cfgout
