@@ -10,6 +10,13 @@
 #include "pages/directory_pages.h"
 #include "pages/rule_list_pages.h"
 #include "pages/type_encoding_pages.h"
+#include "pages/performa_page.h"
+#include "pages/proxexp_page.h"
+#include "pages/proxgc_page.h"
+#include "pages/proxy_cache_pages.h"
+#include "pages/timeout_page.h"
+#include "pages/history_page.h"
+#include "pages/write_back.h"
 
 namespace cfgout {
 
@@ -32,6 +39,22 @@ int LmfOutput(PageRequest& r) { return LmfOutputHandler(r.args, r.status, r.cfg)
 int LmfDisplay(PageRequest& r) { return LmfDisplayHandler(r.page, r.status, r.cfg); }
 int MpfruleOutput(PageRequest& r) { return MpfruleOutputHandler(r.args, r.status, r.cfg); }
 int MpfruleDisplay(PageRequest& r) { return MpfruleDisplayHandler(r.page, r.status, r.cfg); }
+int PerformaOutput(PageRequest& r) {
+  return PerformaOutputHandler(r.args, r.status, r.package.limitActiveThreads, r.package.maxActiveThreadsLimit, r.cfg);
+}
+int PerformaDisplay(PageRequest& r) { return PerformaDisplayHandler(r.page, r.status, r.cfg); }
+int ProxbehaOutput(PageRequest& r) { return ProxbehaOutputHandler(r.status, r.args, r.package, r.cfg); }
+int ProxbehaDisplay(PageRequest& r) { return ProxbehaDisplayHandler(r.page, r.status, r.package, r.cfg); }
+int ProxcachOutput(PageRequest& r) { return ProxcachOutputHandler(r.status, r.args, r.package, r.cfg); }
+int ProxcachDisplay(PageRequest& r) { return ProxcachDisplayHandler(r.page, r.status, r.package, r.cfg); }
+int ProxexpOutput(PageRequest& r) { return ProxexpOutputHandler(r.args, r.status, r.cfg); }
+int ProxexpDisplay(PageRequest& r) { return ProxexpDisplayHandler(r.page, r.status, r.cfg); }
+int ProxgcOutput(PageRequest& r) { return ProxgcOutputHandler(r.args, r.status, r.cfg); }
+int ProxgcDisplay(PageRequest& r) { return ProxgcDisplayHandler(r.page, r.status, r.package, r.cfg); }
+int TimeoutOutput(PageRequest& r) { return TimeoutOutputHandler(r.status, r.args, r.cfg); }
+int TimeoutDisplay(PageRequest& r) { return TimeoutDisplayHandler(r.page, r.status, r.cfg); }
+int HistoryOutput(PageRequest& r) { return HistoryOutputHandler(r.args, r.status, r.cfg); }
+int HistoryDisplay(PageRequest& r) { return HistoryDisplayHandler(r.page, r.status, r.cfg, r.queryString); }
 
 // Rows in index order. Pages without a row take the default branch (message
 // 9 on the introduction page) until their handlers exist. The two pages with
@@ -48,16 +71,24 @@ constexpr std::array kDispatchTable = {
     DispatchRow{65, "HLPINITP", &InitpageOutput, true, &InitpageDisplay},
     DispatchRow{67, "HLPLMF", &LmfOutput, true, &LmfDisplay},
     DispatchRow{71, "HLPMPFRU", &MpfruleOutput, true, &MpfruleDisplay},
+    DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
+    DispatchRow{76, "HLPPROXB", &ProxbehaOutput, true, &ProxbehaDisplay},
+    DispatchRow{77, "HLPPROXC", &ProxcachOutput, true, &ProxcachDisplay},
+    DispatchRow{78, "HLPPROXE", &ProxexpOutput, true, &ProxexpDisplay},
+    DispatchRow{79, "HLPPROXG", &ProxgcOutput, true, &ProxgcDisplay},
+    DispatchRow{87, "HLPTIMEO", &TimeoutOutput, true, &TimeoutDisplay},
+    // The change history writes and records an undo itself.
+    DispatchRow{89, nullptr, &HistoryOutput, false, &HistoryDisplay},
 };
 
 static_assert(std::is_sorted(kDispatchTable.begin(), kDispatchTable.end(),
                              [](const DispatchRow& a, const DispatchRow& b) { return a.index < b.index; }));
 
-void WriteBack(PageRequest& request) {
-  if (request.status.success == 1 && HTTPDConfigWrite(request.cfg) != 0) {
-    SetStatusMessage(request.status, kStatusError,
-                     ConfigMessage(10, "Error writing to configuration file"));
-  }
+// Writes the configuration back after a successful output handler, and
+// records the change in the configuration's history.
+void WriteBack(PageRequest& request, std::string_view pageName) {
+  if (request.status.success != 1) return;
+  WriteBackAndRecord(request.cfg, request.status, PageChangeNote(pageName, request.args));
 }
 
 }  // namespace
@@ -91,7 +122,7 @@ void DispatchPage(int index, const std::string& pageName, PageRequest& request) 
   }
   if (request.isPost && row->output != nullptr) {
     row->output(request);
-    if (row->writeBack) WriteBack(request);
+    if (row->writeBack) WriteBack(request, pageName);
   }
   if (request.lock != nullptr) request.lock->Release();
   row->display(request);

@@ -92,8 +92,8 @@ int DiriconsOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
     switch (code) {
-      case kFieldAction: if (!value.empty()) action = FormNumber(value); return;
-      case kFieldList: if (!value.empty()) list = FormNumber(value); return;
+      case kFieldAction: if (!value.empty()) action = FieldNumber(value); return;
+      case kFieldList: if (!value.empty()) list = FieldNumber(value); return;
       case kFieldDirShowIcons: {
         LineList line;
         line.Append(FormatText("%s       %s\n", {std::string_view(arg.name), DirectiveValue(value)}));
@@ -170,8 +170,8 @@ int InitpageOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
     switch (code) {
-      case kFieldAction: if (!value.empty()) action = FormNumber(value); break;
-      case kFieldList: if (!value.empty()) list = FormNumber(value); break;
+      case kFieldAction: if (!value.empty()) action = FieldNumber(value); break;
+      case kFieldList: if (!value.empty()) list = FieldNumber(value); break;
       case kFieldWelcome: welcome = DirectiveValue(value); break;
       case kFieldIpAddress: address = DirectiveValue(value); break;
       default: break;

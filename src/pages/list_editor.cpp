@@ -1,6 +1,5 @@
 #include "pages/list_editor.h"
 
-#include <climits>
 #include <vector>
 
 #include "config/directive_access.h"
@@ -9,20 +8,6 @@
 #include "runtime/ascii.h"
 
 namespace cfgout {
-
-int FormNumber(std::string_view value) {
-  std::size_t pos = 0;
-  while (pos < value.size() && IsAsciiSpace(value[pos])) ++pos;
-  bool negative = false;
-  if (pos < value.size() && (value[pos] == '+' || value[pos] == '-')) negative = value[pos++] == '-';
-  long long n = 0;
-  for (; pos < value.size() && IsAsciiDigit(value[pos]); ++pos) {
-    n = n * 10 + (value[pos] - '0');
-    if (n > static_cast<long long>(INT_MAX) + 1) n = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) return n > INT_MAX ? INT_MIN : static_cast<int>(-n);
-  return n > INT_MAX ? INT_MAX : static_cast<int>(n);
-}
 
 int RequiredFieldsMissing(PageStatus& status) {
   FailStatus(status, ConfigMessage(2, "Required fields are missing - please reenter"));

@@ -36,11 +36,6 @@ inline constexpr int kActionDelete = 4;
 inline constexpr int kFieldAction = 170;
 inline constexpr int kFieldList = 2280;
 
-// A number posted in a form field, read as atoi reads it (leading blanks,
-// an optional sign, the digits that follow; 0 when there are none), but
-// saturated at the int range instead of overflowing.
-int FormNumber(std::string_view value);
-
 // An entry the form left incomplete: message 2 "Required fields are missing
 // - please reenter" as the page's error (type "3", success 0). Returns 0, the
 // output handler's result.

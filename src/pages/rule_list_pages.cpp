@@ -48,11 +48,11 @@ struct ListForm {
 
 bool TakeListField(ListForm& form, std::string_view value, int code) {
   if (code == kFieldAction) {
-    if (!value.empty()) form.action = FormNumber(value);
+    if (!value.empty()) form.action = FieldNumber(value);
     return true;
   }
   if (code == kFieldList) {
-    if (!value.empty()) form.list = FormNumber(value);
+    if (!value.empty()) form.list = FieldNumber(value);
     return true;
   }
   return false;

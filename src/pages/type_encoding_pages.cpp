@@ -72,8 +72,8 @@ int AddtypeOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
     switch (code) {
-      case kFieldAction: if (!value.empty()) action = FormNumber(value); break;
-      case kFieldList: if (!value.empty()) list = FormNumber(value); break;
+      case kFieldAction: if (!value.empty()) action = FieldNumber(value); break;
+      case kFieldList: if (!value.empty()) list = FieldNumber(value); break;
       case kFieldSuffixCaseSense: WriteSuffixCaseSense(cfg, value); break;
       case kFieldAddTypeA: field[0] = DirectiveValue(value); break;
       case kFieldAddTypeB: field[1] = DirectiveValue(value); break;
@@ -120,8 +120,8 @@ int AddencodOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
     switch (code) {
-      case kFieldAction: if (!value.empty()) action = FormNumber(value); break;
-      case kFieldList: if (!value.empty()) list = FormNumber(value); break;
+      case kFieldAction: if (!value.empty()) action = FieldNumber(value); break;
+      case kFieldList: if (!value.empty()) list = FieldNumber(value); break;
       case kFieldSuffixCaseSense: if (!value.empty()) WriteSuffixCaseSense(cfg, value); break;
       case kFieldAddExtension: extension = DirectiveValue(value); break;
       case kFieldAddEncoding: encoding = DirectiveValue(value); break;

@@ -18,15 +18,15 @@ runBrowserTest('list pages', async ({ page, assert, open, submit, readConfig }) 
   // Types: a new type into the empty list.
   await open('ADDTYPE');
   assert.equal(await page.title(), 'Types - Proxy configuration');
-  assert.equal(await page.locator('table.rules tbody tr').count(), 0);
+  assert.equal(await page.locator('table.list tbody tr').count(), 0);
   await label('Suffix').fill('.css');
   await label('MIME type').fill('text/css');
   await label('Encoding').selectOption('8bit');
   await label('Quality').fill('1.0');
   await done();
   await appendsToLogging('AddType        .css  text/css  8bit  1.0\n');
-  assert.equal(await page.locator('table.rules tbody tr').count(), 1);
-  assert.equal(await page.locator('table.rules tbody td').nth(1).textContent(), '.css');
+  assert.equal(await page.locator('table.list tbody tr').count(), 1);
+  assert.equal(await page.locator('table.list tbody td').nth(1).textContent(), '.css');
 
   // Encodings.
   await open('ADDENCOD');
@@ -78,7 +78,7 @@ runBrowserTest('list pages', async ({ page, assert, open, submit, readConfig }) 
   const mapping = readConfig();
   const rulesWith = (line) => mapping.replace('Proxy           http:*\n', `Proxy           http:*\n${line}`);
   await open('MPFRULE');
-  const rows = page.locator('table.rules tbody tr');
+  const rows = page.locator('table.list tbody tr');
   assert.equal(await rows.count(), 4);
   await label('Action').selectOption('2');
   await label('Selected row').selectOption('1');
