@@ -6,6 +6,8 @@
 #include "cgi/messages.h"
 #include "nls/message_lookup.h"
 #include "nls/message_format.h"
+#include "pages/access_log_page.h"
+#include "pages/api_pages.h"
 #include "pages/basic_page.h"
 #include "pages/directory_pages.h"
 #include "pages/rule_list_pages.h"
@@ -17,6 +19,7 @@
 #include "pages/timeout_page.h"
 #include "pages/history_page.h"
 #include "pages/write_back.h"
+#include "pages/method_pages.h"
 
 namespace cfgout {
 
@@ -55,6 +58,15 @@ int TimeoutOutput(PageRequest& r) { return TimeoutOutputHandler(r.status, r.args
 int TimeoutDisplay(PageRequest& r) { return TimeoutDisplayHandler(r.page, r.status, r.cfg); }
 int HistoryOutput(PageRequest& r) { return HistoryOutputHandler(r.args, r.status, r.cfg); }
 int HistoryDisplay(PageRequest& r) { return HistoryDisplayHandler(r.page, r.status, r.cfg, r.queryString); }
+int AccconfOutput(PageRequest& r) { return AccconfOutputHandler(r.args, r.status, r.cfg); }
+int AccconfDisplay(PageRequest& r) { return AccconfDisplayHandler(r.page, r.status, r.cfg); }
+int ApimapOutput(PageRequest& r) { return ApimapOutputHandler(r.args, r.status, r.cfg); }
+int ApimapDisplay(PageRequest& r) { return ApimapDisplayHandler(r.page, r.status, r.cfg); }
+int ApireqDisplay(PageRequest& r) { return ApireqDisplayHandler(r.page, r.status, r.queryString); }
+int MethenabOutput(PageRequest& r) { return MethenabOutputHandler(r.args, r.status, r.cfg); }
+int MethenabDisplay(PageRequest& r) { return MethenabDisplayHandler(r.page, r.status, r.cfg); }
+int UsermethOutput(PageRequest& r) { return UsermethOutputHandler(r.args, r.status, r.cfg); }
+int UsermethDisplay(PageRequest& r) { return UsermethDisplayHandler(r.page, r.status, r.cfg); }
 
 // Rows in index order. Pages without a row take the default branch (message
 // 9 on the introduction page) until their handlers exist. The two pages with
@@ -63,13 +75,17 @@ int HistoryDisplay(PageRequest& r) { return HistoryDisplayHandler(r.page, r.stat
 // output handler runs on GET too - get that sequence with their handlers;
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
+    DispatchRow{1, "HLPACCCO", &AccconfOutput, true, &AccconfDisplay},
     DispatchRow{2, "HLPADDEN", &AddencodOutput, true, &AddencodDisplay},
     DispatchRow{3, "HLPADDTY", &AddtypeOutput, true, &AddtypeDisplay},
+    DispatchRow{5, "HLPAPIMA", &ApimapOutput, true, &ApimapDisplay},
+    DispatchRow{6, nullptr, nullptr, false, &ApireqDisplay},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
     DispatchRow{14, "HLPDIRIC", &DiriconsOutput, true, &DiriconsDisplay},
     DispatchRow{16, "HLPERRCU", &ErrcustOutput, true, &ErrcustDisplay},
     DispatchRow{65, "HLPINITP", &InitpageOutput, true, &InitpageDisplay},
     DispatchRow{67, "HLPLMF", &LmfOutput, true, &LmfDisplay},
+    DispatchRow{70, "HLPMETHE", &MethenabOutput, true, &MethenabDisplay},
     DispatchRow{71, "HLPMPFRU", &MpfruleOutput, true, &MpfruleDisplay},
     DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
     DispatchRow{76, "HLPPROXB", &ProxbehaOutput, true, &ProxbehaDisplay},
@@ -77,6 +93,7 @@ constexpr std::array kDispatchTable = {
     DispatchRow{78, "HLPPROXE", &ProxexpOutput, true, &ProxexpDisplay},
     DispatchRow{79, "HLPPROXG", &ProxgcOutput, true, &ProxgcDisplay},
     DispatchRow{87, "HLPTIMEO", &TimeoutOutput, true, &TimeoutDisplay},
+    DispatchRow{88, "HLPUSERM", &UsermethOutput, true, &UsermethDisplay},
     // The change history writes and records an undo itself.
     DispatchRow{89, nullptr, &HistoryOutput, false, &HistoryDisplay},
 };

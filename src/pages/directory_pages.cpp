@@ -128,18 +128,18 @@ int DiriconsOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
   RuleList rules = SelectRule(cfg, "AddIcon", list);
   const std::string iconLine = FormatText("AddIcon       %s %s %s\n", {url, text, type});
   switch (action) {
-    case kActionInsertBefore:
-    case kActionInsertAfter:
-    case kActionReplace:
+    case kInsertBefore:
+    case kInsertAfter:
+    case kReplaceLine:
       if (given == 0) break;
       if (given < 3) return RequiredFieldsMissing(status);
-      if (action == kActionReplace) {
+      if (action == kReplaceLine) {
         ReplaceRule(cfg, std::move(rules), iconLine);
       } else {
         InsertRule(cfg, rules, iconLine, action);
       }
       break;
-    case kActionDelete:
+    case kDeleteLine:
       if (list != 0) DeleteRule(cfg, std::move(rules));
       break;
     default: break;
@@ -183,14 +183,14 @@ int InitpageOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
                                                   : FormatText("Welcome    %s %s\n", {welcome, address});
   RuleList rules = SelectRule(cfg, "Welcome", list);
   switch (action) {
-    case kActionInsertBefore:
-    case kActionInsertAfter:
+    case kInsertBefore:
+    case kInsertAfter:
       if (!welcome.empty()) InsertRule(cfg, rules, welcomeLine, action);
       break;
-    case kActionReplace:
+    case kReplaceLine:
       if (!welcome.empty()) ReplaceRule(cfg, std::move(rules), welcomeLine);
       break;
-    case kActionDelete:
+    case kDeleteLine:
       if (list != 0) DeleteRule(cfg, std::move(rules));
       break;
     default: break;

@@ -16,14 +16,11 @@ int RequiredFieldsMissing(PageStatus& status) {
 
 namespace {
 
-// The list-th node (the first for list < 2); null past the end, or the last
-// node when `clamp` is set.
-LineNode* NthLine(const LineList& lines, int list, bool clamp) {
+// The list-th node (the first for list < 2), or the last one when the list
+// has fewer.
+LineNode* NthLineOrLast(const LineList& lines, int list) {
   LineNode* node = lines.first();
-  for (int i = 1; node != nullptr && i < list; ++i) {
-    if (node->next == nullptr && clamp) break;
-    node = node->next;
-  }
+  for (int i = 1; node != nullptr && node->next != nullptr && i < list; ++i) node = node->next;
   return node;
 }
 
@@ -33,7 +30,7 @@ RuleList SelectRule(const ConfigHandle& cfg, std::string_view keyword, int list)
   RuleList rules;
   rules.id = HTTPDRuleToID(keyword);
   rules.lines = HTTPDGetRules(cfg, rules.id);
-  rules.selected = NthLine(rules.lines, list, false);
+  rules.selected = NthLine(rules.lines, list);
   return rules;
 }
 
@@ -41,7 +38,7 @@ RuleList SelectMixedRule(const ConfigHandle& cfg, std::span<const std::string_vi
   std::vector<int> ids;
   for (std::string_view keyword : keywords) ids.push_back(HTTPDRuleToID(keyword));
   const LineList mixed = HTTPDGetMultiRules(cfg, ids);
-  const LineNode* chosen = NthLine(mixed, list, true);
+  const LineNode* chosen = NthLineOrLast(mixed, list);
   RuleList rules;
   if (chosen == nullptr) return rules;
 

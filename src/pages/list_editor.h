@@ -9,9 +9,9 @@
 //
 //   RuleList rules = SelectRule(cfg, "AddType", list);
 //   switch (action) {
-//     case kActionInsertBefore: case kActionInsertAfter: InsertRule(cfg, rules, text, action); break;
-//     case kActionReplace: ReplaceRule(cfg, std::move(rules), text); break;
-//     case kActionDelete: if (list != 0) DeleteRule(cfg, std::move(rules)); break;
+//     case kInsertBefore: case kInsertAfter: InsertRule(cfg, rules, text, action); break;
+//     case kReplaceLine: ReplaceRule(cfg, std::move(rules), text); break;
+//     case kDeleteLine: if (list != 0) DeleteRule(cfg, std::move(rules)); break;
 //   }
 //
 // A selection never reads past the list: a number beyond the last line
@@ -24,13 +24,9 @@
 #include "config/config_file.h"
 #include "config/line_list.h"
 #include "html/page_status.h"
+#include "pages/list_page_rows.h"  // the ACTION values and NthLine
 
 namespace cfgout {
-
-inline constexpr int kActionInsertBefore = 1;
-inline constexpr int kActionInsertAfter = 2;
-inline constexpr int kActionReplace = 3;
-inline constexpr int kActionDelete = 4;
 
 // Form-variable codes of the two list-editor fields.
 inline constexpr int kFieldAction = 170;

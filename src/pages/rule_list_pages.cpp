@@ -62,17 +62,17 @@ bool TakeListField(ListForm& form, std::string_view value, int code) {
 // selected one by it, or delete the selected one.
 void ApplyListAction(ConfigHandle& cfg, RuleList rules, const ListForm& form, const std::string& line) {
   switch (form.action) {
-    case kActionInsertBefore:
-    case kActionInsertAfter: InsertRule(cfg, rules, line, form.action); break;
-    case kActionReplace: ReplaceRule(cfg, std::move(rules), line); break;
-    case kActionDelete:
+    case kInsertBefore:
+    case kInsertAfter: InsertRule(cfg, rules, line, form.action); break;
+    case kReplaceLine: ReplaceRule(cfg, std::move(rules), line); break;
+    case kDeleteLine:
       if (form.list != 0) DeleteRule(cfg, std::move(rules));
       break;
     default: break;
   }
 }
 
-bool IsInsert(int action) { return action == kActionInsertBefore || action == kActionInsertAfter; }
+bool IsInsert(int action) { return action == kInsertBefore || action == kInsertAfter; }
 
 // The page's table, its row numbers and the status block at `statusMarker`;
 // `extra` fills any other marker and says whether it did.
@@ -149,7 +149,7 @@ int ErrcustOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
     if (code == kFieldErrorPageB) target = DirectiveValue(value);
   });
   if (!walked) return 0;
-  if ((IsInsert(form.action) || form.action == kActionReplace) && (condition.empty() || target.empty())) {
+  if ((IsInsert(form.action) || form.action == kReplaceLine) && (condition.empty() || target.empty())) {
     return RequiredFieldsMissing(status);
   }
   ApplyListAction(cfg, SelectRule(cfg, "ErrorPage", form.list), form,
@@ -208,7 +208,7 @@ int LmfOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle& 
   if (!walked) return 0;
   const bool complete = !pattern.empty() && !fraction.empty();
   if (IsInsert(form.action) && !complete) return 0;  // nothing to insert, and no complaint
-  if (form.action == kActionReplace && !complete) return RequiredFieldsMissing(status);
+  if (form.action == kReplaceLine && !complete) return RequiredFieldsMissing(status);
   // The server reads the fraction with a decimal point, whatever the
   // browser's locale showed.
   for (char& c : fraction) {
@@ -256,11 +256,11 @@ int MpfruleOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   if (keyword.starts_with("* ")) keyword.erase(0, 2);
   if (StartsWithIgnoringCase(keyword, "FAIL")) replacement = " ";
 
-  if (args.empty() || (form.action != kActionDelete && pattern.empty())) {
+  if (args.empty() || (form.action != kDeleteLine && pattern.empty())) {
     FailStatus(status, ConfigMessage(40, "No URL request template was entered"));
     return 0;
   }
-  if (replacement.empty() && form.action != kActionDelete && !StartsWithIgnoringCase(keyword, "PROX")) {
+  if (replacement.empty() && form.action != kDeleteLine && !StartsWithIgnoringCase(keyword, "PROX")) {
     FailStatus(status, ConfigMessage(59, "No replacement for path was entered"));
     return 0;
   }
@@ -268,7 +268,7 @@ int MpfruleOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   // write a directive of another kind (or none) through this page.
   bool known = false;
   for (std::string_view name : kMappingKeywords) known = known || EqualsIgnoringCase(keyword, name);
-  if (!known && (IsInsert(form.action) || form.action == kActionReplace)) {
+  if (!known && (IsInsert(form.action) || form.action == kReplaceLine)) {
     FailStatus(status, FormatText(ConfigMessage(245, "The rule keyword %s is not a mapping rule keyword"), {keyword}));
     return 0;
   }

@@ -93,16 +93,16 @@ int AddtypeOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   };
   RuleList rules = SelectRule(cfg, "AddType", list);
   switch (action) {
-    case kActionInsertBefore:
-    case kActionInsertAfter:
+    case kInsertBefore:
+    case kInsertAfter:
       if (!complete) return RequiredFieldsMissing(status);
       InsertRule(cfg, rules, typeLine(), action);
       break;
-    case kActionReplace:
+    case kReplaceLine:
       if (!complete) return RequiredFieldsMissing(status);
       ReplaceRule(cfg, std::move(rules), typeLine());
       break;
-    case kActionDelete:
+    case kDeleteLine:
       if (list != 0) DeleteRule(cfg, std::move(rules));
       break;
     default: break;
@@ -138,19 +138,19 @@ int AddencodOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
   };
   RuleList rules = SelectRule(cfg, "AddEncoding", list);
   switch (action) {
-    case kActionInsertBefore:
-    case kActionInsertAfter:
+    case kInsertBefore:
+    case kInsertAfter:
       if (extension.empty()) break;  // nothing to insert, and no complaint
       if (encoding.empty() || quality.empty()) return RequiredFieldsMissing(status);
       InsertRule(cfg, rules, encodingLine(), action);
       break;
-    case kActionReplace:
+    case kReplaceLine:
       if (extension.empty() || encoding.empty() || quality.empty() || list == 0 || rules.selected == nullptr) {
         return RequiredFieldsMissing(status);
       }
       ReplaceRule(cfg, std::move(rules), encodingLine());
       break;
-    case kActionDelete:
+    case kDeleteLine:
       if (list != 0) DeleteRule(cfg, std::move(rules));
       break;
     default: break;

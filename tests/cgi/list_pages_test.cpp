@@ -226,8 +226,8 @@ TEST_F(ListPagesTest, WelcomePagesPage) {
       {"delete without a row number", "INITPAGE", "ACTION=4", kDone, {}},
       {"empty file name is ignored", "INITPAGE", "ACTION=2&LIST=1&WELCOME=&IPADDRESS=10.1.1.1", kDone, {}},
       {"file name with a colon", "INITPAGE", "ACTION=2&WELCOME=c:index.html",
-       "text=T13 invalid: T258 bad welcome file\ntype=3\n", {}},
-      {"bad address", "INITPAGE", "ACTION=2&WELCOME=a.html&IPADDRESS=-x", "text=T13 invalid: T117 bad address\ntype=3\n",
+       "text=The value of field WELCOME is not valid.\ntype=3\n", {}},
+      {"bad address", "INITPAGE", "ACTION=2&WELCOME=a.html&IPADDRESS=-x", "text=The value of field IPADDRESS is not valid.\ntype=3\n",
        {}},
   });
 }
@@ -313,7 +313,7 @@ TEST_F(ListPagesTest, MappingRulesPage) {
        {}},
       {"keyword that is no mapping rule, shown escaped", "MPFRULE",
        "ACTION=2&LIST=1&ACTIONA=%3Cb%3EPort&URLTEMPLATE=/a&FILEPATH=/b",
-       "text=T245 not a rule keyword [&lt;b&gt;Port]\ntype=3\n", {}},
+       "text=The rule keyword &lt;b&gt;Port is not a mapping rule keyword\ntype=3\n", {}},
       {"bad replacement", "MPFRULE", "ACTION=2&ACTIONA=Map&URLTEMPLATE=/a/*&FILEPATH=/a/%3Cb%3E",
        "text=T13 invalid: T90 bad replacement\ntype=3\n", {}},
   });
