@@ -5,7 +5,7 @@
 // the mapping rules page a rule is inserted after row 1, changed, deleted.
 import { DONE, runBrowserTest } from './harness.mjs';
 
-runBrowserTest('list pages', async ({ page, assert, open, submit, readConfig }) => {
+runBrowserTest('list pages', async ({ page, assert, open, submit, readConfig, screenshot }) => {
   const label = (text) => page.getByLabel(text, { exact: true });
   const done = async () => assert.deepEqual(await submit(), { message: DONE, kind: 'status-kind status-1' });
   // The demo has no such rules: new ones go to the end of the last file.
@@ -62,6 +62,7 @@ runBrowserTest('list pages', async ({ page, assert, open, submit, readConfig }) 
     + 'AddParentIcon       dir-up.gif UP\nAddUnknownIcon       unknown.gif ???\nAddBlankIcon       blank.gif \n');
   assert.equal(await label('Show an icon in front of every entry').isChecked(), false);
   assert.equal(await page.locator('#ADDDIRICONA').inputValue(), '/icons/folder.gif');
+  await screenshot('directory-icons-done.png');
 
   // Last-modified factors: a factor after row 1 (in the included cache file).
   const caching = readConfig('caching.conf');
@@ -88,6 +89,7 @@ runBrowserTest('list pages', async ({ page, assert, open, submit, readConfig }) 
   await done();
   assert.equal(readConfig(), rulesWith('Pass       /docs/*  /srv/docs/*\n'));
   assert.equal(await rows.count(), 5);
+  await screenshot('mapping-rules-inserted.png');
   assert.equal(await rows.nth(1).locator('td').nth(2).textContent(), '/docs/*');
 
   await label('Action').selectOption('3');
