@@ -83,17 +83,15 @@ int DiriconsDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigH
 
 int DiriconsOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle& cfg) {
   BeginOutputHandler(status);
-  int action = 0;
-  int list = 0;
+  ListChoice choice;
   std::array<IconFields, kSpecialIcons.size()> icons;
   std::string url;
   std::string text;
   std::string type;
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
+    if (choice.Take(code, value)) return;
     switch (code) {
-      case kFieldAction: if (!value.empty()) action = FieldNumber(value); return;
-      case kFieldList: if (!value.empty()) list = FieldNumber(value); return;
       case kFieldDirShowIcons: {
         LineList line;
         line.Append(FormatText("%s       %s\n", {std::string_view(arg.name), DirectiveValue(value)}));
@@ -125,25 +123,10 @@ int DiriconsOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
   // How many of the three AddIcon fields were given: all three make an
   // entry, one or two an incomplete one.
   const int given = int(!url.empty()) + int(!text.empty()) + int(!type.empty());
-  RuleList rules = SelectRule(cfg, "AddIcon", list);
-  const std::string iconLine = FormatText("AddIcon       %s %s %s\n", {url, text, type});
-  switch (action) {
-    case kInsertBefore:
-    case kInsertAfter:
-    case kReplaceLine:
-      if (given == 0) break;
-      if (given < 3) return RequiredFieldsMissing(status);
-      if (action == kReplaceLine) {
-        ReplaceRule(cfg, std::move(rules), iconLine);
-      } else {
-        InsertRule(cfg, rules, iconLine, action);
-      }
-      break;
-    case kDeleteLine:
-      if (list != 0) DeleteRule(cfg, std::move(rules));
-      break;
-    default: break;
-  }
+  if ((choice.IsInsert() || choice.action == kReplaceLine) && given == 0) return 0;  // no entry: nothing to do
+  if ((choice.IsInsert() || choice.action == kReplaceLine) && given < 3) return RequiredFieldsMissing(status);
+  ApplyListChoice(cfg, SelectRule(cfg, "AddIcon", choice.list), choice,
+                  FormatText("AddIcon       %s %s %s\n", {url, text, type}));
   return 0;
 }
 
@@ -163,38 +146,21 @@ int InitpageDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigH
 
 int InitpageOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle& cfg) {
   BeginOutputHandler(status);
-  int action = 0;
-  int list = 0;
+  ListChoice choice;
   std::string welcome;
   std::string address;
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
-    switch (code) {
-      case kFieldAction: if (!value.empty()) action = FieldNumber(value); break;
-      case kFieldList: if (!value.empty()) list = FieldNumber(value); break;
-      case kFieldWelcome: welcome = DirectiveValue(value); break;
-      case kFieldIpAddress: address = DirectiveValue(value); break;
-      default: break;
-    }
+    if (choice.Take(code, value)) return;
+    if (code == kFieldWelcome) welcome = DirectiveValue(value);
+    if (code == kFieldIpAddress) address = DirectiveValue(value);
   });
   if (!walked) return 0;
-
-  const std::string welcomeLine = address.empty() ? FormatText("Welcome    %s\n", {welcome})
-                                                  : FormatText("Welcome    %s %s\n", {welcome, address});
-  RuleList rules = SelectRule(cfg, "Welcome", list);
-  switch (action) {
-    case kInsertBefore:
-    case kInsertAfter:
-      if (!welcome.empty()) InsertRule(cfg, rules, welcomeLine, action);
-      break;
-    case kReplaceLine:
-      if (!welcome.empty()) ReplaceRule(cfg, std::move(rules), welcomeLine);
-      break;
-    case kDeleteLine:
-      if (list != 0) DeleteRule(cfg, std::move(rules));
-      break;
-    default: break;
-  }
+  // An empty file name is ignored, without a message.
+  if ((choice.IsInsert() || choice.action == kReplaceLine) && welcome.empty()) return 0;
+  ApplyListChoice(cfg, SelectRule(cfg, "Welcome", choice.list), choice,
+                  address.empty() ? FormatText("Welcome    %s\n", {welcome})
+                                  : FormatText("Welcome    %s %s\n", {welcome, address}));
   return 0;
 }
 

@@ -5,9 +5,24 @@
 #include "config/directive_access.h"
 #include "config/directive_names.h"
 #include "nls/message_lookup.h"
+#include "pages/form_fields.h"
 #include "runtime/ascii.h"
 
 namespace cfgout {
+
+namespace {
+
+// Form-variable codes of the two list-editor fields.
+constexpr int kFieldAction = 170;
+constexpr int kFieldList = 2280;
+
+}  // namespace
+
+bool ListChoice::Take(int code, std::string_view value) {
+  if (code != kFieldAction && code != kFieldList) return false;
+  if (!value.empty()) (code == kFieldAction ? action : list) = FieldNumber(value);
+  return true;
+}
 
 int RequiredFieldsMissing(PageStatus& status) {
   FailStatus(status, ConfigMessage(2, "Required fields are missing - please reenter"));
@@ -82,6 +97,18 @@ bool DeleteRule(ConfigHandle& cfg, RuleList rules) {
     HTTPDRemoveRules(cfg, rules.id, removed);
   }
   return true;
+}
+
+void ApplyListChoice(ConfigHandle& cfg, RuleList rules, const ListChoice& choice, std::string line) {
+  switch (choice.action) {
+    case kInsertBefore:
+    case kInsertAfter: InsertRule(cfg, rules, line, choice.action); break;
+    case kReplaceLine: ReplaceRule(cfg, std::move(rules), std::move(line)); break;
+    case kDeleteLine:
+      if (choice.list != 0) DeleteRule(cfg, std::move(rules));
+      break;
+    default: break;
+  }
 }
 
 }  // namespace cfgout

@@ -7,12 +7,10 @@
 // number (LIST, counted from 1 in configuration order over all files) and an
 // action (ACTION: 1 insert before, 2 insert after, 3 replace, 4 delete).
 //
-//   RuleList rules = SelectRule(cfg, "AddType", list);
-//   switch (action) {
-//     case kInsertBefore: case kInsertAfter: InsertRule(cfg, rules, text, action); break;
-//     case kReplaceLine: ReplaceRule(cfg, std::move(rules), text); break;
-//     case kDeleteLine: if (list != 0) DeleteRule(cfg, std::move(rules)); break;
-//   }
+//   ListChoice choice;                                  // in the field walk:
+//   if (choice.Take(code, FieldValue(field))) return;   //   ACTION and LIST
+//   ...                                                 // the page's own checks
+//   ApplyListChoice(cfg, SelectRule(cfg, "AddType", choice.list), choice, line);
 //
 // A selection never reads past the list: a number beyond the last line
 // selects nothing (or, for the mapping rules, the last line).
@@ -28,9 +26,15 @@
 
 namespace cfgout {
 
-// Form-variable codes of the two list-editor fields.
-inline constexpr int kFieldAction = 170;
-inline constexpr int kFieldList = 2280;
+// The ACTION and LIST fields of a posted form; 0 when not given.
+struct ListChoice {
+  int action = 0;
+  int list = 0;
+  // Takes the field when `code` is ACTION or LIST (a non-empty value is read
+  // with FieldNumber) and says whether it was one of them.
+  bool Take(int code, std::string_view value);
+  bool IsInsert() const { return action == kInsertBefore || action == kInsertAfter; }
+};
 
 // An entry the form left incomplete: message 2 "Required fields are missing
 // - please reenter" as the page's error (type "3", success 0). Returns 0, the
@@ -71,5 +75,10 @@ bool ReplaceRule(ConfigHandle& cfg, RuleList rules, std::string text);
 // file, or removes the directive when no line of it remains. Does nothing
 // (returns false) when nothing is selected.
 bool DeleteRule(ConfigHandle& cfg, RuleList rules);
+
+// The chosen action with the page's new line `line`: insert it (1, 2),
+// replace the selected line by it (3), or delete the selected line (4, only
+// with a LIST other than 0); any other action does nothing.
+void ApplyListChoice(ConfigHandle& cfg, RuleList rules, const ListChoice& choice, std::string line);
 
 }  // namespace cfgout

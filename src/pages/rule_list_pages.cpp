@@ -40,40 +40,6 @@ constexpr const char* kFractions =
 constexpr std::array<std::string_view, 8> kMappingKeywords = {
     "Map", "Pass", "Fail", "Exec", "Redirect", "Proxy", "Service", "NameTrans"};
 
-// The list editor's fields and the walk over them, shared by the pages.
-struct ListForm {
-  int action = 0;
-  int list = 0;
-};
-
-bool TakeListField(ListForm& form, std::string_view value, int code) {
-  if (code == kFieldAction) {
-    if (!value.empty()) form.action = FieldNumber(value);
-    return true;
-  }
-  if (code == kFieldList) {
-    if (!value.empty()) form.list = FieldNumber(value);
-    return true;
-  }
-  return false;
-}
-
-// Runs the action on the selected line: insert the built line, replace the
-// selected one by it, or delete the selected one.
-void ApplyListAction(ConfigHandle& cfg, RuleList rules, const ListForm& form, const std::string& line) {
-  switch (form.action) {
-    case kInsertBefore:
-    case kInsertAfter: InsertRule(cfg, rules, line, form.action); break;
-    case kReplaceLine: ReplaceRule(cfg, std::move(rules), line); break;
-    case kDeleteLine:
-      if (form.list != 0) DeleteRule(cfg, std::move(rules));
-      break;
-    default: break;
-  }
-}
-
-bool IsInsert(int action) { return action == kInsertBefore || action == kInsertAfter; }
-
 // The page's table, its row numbers and the status block at `statusMarker`;
 // `extra` fills any other marker and says whether it did.
 template <typename Table, typename Extra>
@@ -139,20 +105,20 @@ int ErrcustDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigHa
 
 int ErrcustOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle& cfg) {
   BeginOutputHandler(status);
-  ListForm form;
+  ListChoice form;
   std::string condition;
   std::string target;
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
-    if (TakeListField(form, value, code)) return;
+    if (form.Take(code, value)) return;
     if (code == kFieldErrorPageA) condition = DirectiveValue(value);
     if (code == kFieldErrorPageB) target = DirectiveValue(value);
   });
   if (!walked) return 0;
-  if ((IsInsert(form.action) || form.action == kReplaceLine) && (condition.empty() || target.empty())) {
+  if ((form.IsInsert() || form.action == kReplaceLine) && (condition.empty() || target.empty())) {
     return RequiredFieldsMissing(status);
   }
-  ApplyListAction(cfg, SelectRule(cfg, "ErrorPage", form.list), form,
+  ApplyListChoice(cfg, SelectRule(cfg, "ErrorPage", form.list), form,
                   FormatText("ErrorPage        %s %s\n", {condition, target}));
   return 0;
 }
@@ -196,25 +162,25 @@ int LmfDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigHandle
 
 int LmfOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle& cfg) {
   BeginOutputHandler(status);
-  ListForm form;
+  ListChoice form;
   std::string pattern;
   std::string fraction;
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
-    if (TakeListField(form, value, code)) return;
+    if (form.Take(code, value)) return;
     if (code == kFieldLmfPattern) pattern = DirectiveValue(value);
     if (code == kFieldLmfFraction) fraction = DirectiveValue(value);
   });
   if (!walked) return 0;
   const bool complete = !pattern.empty() && !fraction.empty();
-  if (IsInsert(form.action) && !complete) return 0;  // nothing to insert, and no complaint
+  if (form.IsInsert() && !complete) return 0;  // nothing to insert, and no complaint
   if (form.action == kReplaceLine && !complete) return RequiredFieldsMissing(status);
   // The server reads the fraction with a decimal point, whatever the
   // browser's locale showed.
   for (char& c : fraction) {
     if (c == ',') c = '.';
   }
-  ApplyListAction(cfg, SelectRule(cfg, "CacheLastModifiedFactor", form.list), form,
+  ApplyListChoice(cfg, SelectRule(cfg, "CacheLastModifiedFactor", form.list), form,
                   FormatText("CacheLastModifiedFactor   %s   %s\n", {pattern, fraction}));
   return 0;
 }
@@ -233,14 +199,14 @@ int MpfruleDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigHa
 
 int MpfruleOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle& cfg) {
   BeginOutputHandler(status);
-  ListForm form;
+  ListChoice form;
   std::string keyword;
   std::string pattern;
   std::string replacement;
   std::string address;
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
-    if (TakeListField(form, value, code)) return;
+    if (form.Take(code, value)) return;
     switch (code) {
       case kFieldRuleKeyword: keyword = DirectiveValue(value); break;
       case kFieldUrlTemplate: pattern = DirectiveValue(value); break;
@@ -268,14 +234,14 @@ int MpfruleOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   // write a directive of another kind (or none) through this page.
   bool known = false;
   for (std::string_view name : kMappingKeywords) known = known || EqualsIgnoringCase(keyword, name);
-  if (!known && (IsInsert(form.action) || form.action == kReplaceLine)) {
+  if (!known && (form.IsInsert() || form.action == kReplaceLine)) {
     FailStatus(status, FormatText(ConfigMessage(245, "The rule keyword %s is not a mapping rule keyword"), {keyword}));
     return 0;
   }
   const std::string line =
       address.empty() ? FormatText("%s       %s  %s\n", {keyword, pattern, replacement})
                       : FormatText("%s       %s  %s  %s\n", {keyword, pattern, replacement, address});
-  ApplyListAction(cfg, SelectMixedRule(cfg, kMappingKeywords, form.list), form, line);
+  ApplyListChoice(cfg, SelectMixedRule(cfg, kMappingKeywords, form.list), form, line);
   return 0;
 }
 

@@ -66,14 +66,12 @@ int AddencodDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigH
 
 int AddtypeOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle& cfg) {
   BeginOutputHandler(status);
-  int action = 0;
-  int list = 0;
+  ListChoice choice;
   std::string field[5];  // A to E
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
+    if (choice.Take(code, value)) return;
     switch (code) {
-      case kFieldAction: if (!value.empty()) action = FieldNumber(value); break;
-      case kFieldList: if (!value.empty()) list = FieldNumber(value); break;
       case kFieldSuffixCaseSense: WriteSuffixCaseSense(cfg, value); break;
       case kFieldAddTypeA: field[0] = DirectiveValue(value); break;
       case kFieldAddTypeB: field[1] = DirectiveValue(value); break;
@@ -86,42 +84,25 @@ int AddtypeOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   if (!walked) return 0;
 
   const bool complete = !field[0].empty() && !field[1].empty() && !field[2].empty() && !field[3].empty();
-  const auto typeLine = [&] {
-    return field[4].empty()
-               ? FormatText("AddType        %s  %s  %s  %s\n", {field[0], field[1], field[2], field[3]})
-               : FormatText("AddType        %s  %s  %s  %s  %s\n", {field[0], field[1], field[2], field[3], field[4]});
-  };
-  RuleList rules = SelectRule(cfg, "AddType", list);
-  switch (action) {
-    case kInsertBefore:
-    case kInsertAfter:
-      if (!complete) return RequiredFieldsMissing(status);
-      InsertRule(cfg, rules, typeLine(), action);
-      break;
-    case kReplaceLine:
-      if (!complete) return RequiredFieldsMissing(status);
-      ReplaceRule(cfg, std::move(rules), typeLine());
-      break;
-    case kDeleteLine:
-      if (list != 0) DeleteRule(cfg, std::move(rules));
-      break;
-    default: break;
-  }
+  if ((choice.IsInsert() || choice.action == kReplaceLine) && !complete) return RequiredFieldsMissing(status);
+  std::string line = field[4].empty()
+                         ? FormatText("AddType        %s  %s  %s  %s\n", {field[0], field[1], field[2], field[3]})
+                         : FormatText("AddType        %s  %s  %s  %s  %s\n",
+                                      {field[0], field[1], field[2], field[3], field[4]});
+  ApplyListChoice(cfg, SelectRule(cfg, "AddType", choice.list), choice, std::move(line));
   return 0;
 }
 
 int AddencodOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle& cfg) {
   BeginOutputHandler(status);
-  int action = 0;
-  int list = 0;
+  ListChoice choice;
   std::string extension;
   std::string encoding;
   std::string quality;
   const bool walked = WalkFormFields(args, status, [&](const FormArg& arg, int code) {
     const std::string_view value = FieldValue(arg);
+    if (choice.Take(code, value)) return;
     switch (code) {
-      case kFieldAction: if (!value.empty()) action = FieldNumber(value); break;
-      case kFieldList: if (!value.empty()) list = FieldNumber(value); break;
       case kFieldSuffixCaseSense: if (!value.empty()) WriteSuffixCaseSense(cfg, value); break;
       case kFieldAddExtension: extension = DirectiveValue(value); break;
       case kFieldAddEncoding: encoding = DirectiveValue(value); break;
@@ -131,30 +112,18 @@ int AddencodOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
   });
   if (!walked) return 0;
 
+  RuleList rules = SelectRule(cfg, "AddEncoding", choice.list);
+  if (choice.IsInsert() && extension.empty()) return 0;  // nothing to insert, and no complaint
+  if (choice.action == kReplaceLine && (extension.empty() || choice.list == 0 || rules.selected == nullptr)) {
+    return RequiredFieldsMissing(status);
+  }
   // An extension without its encoding or quality would write a line the
   // server cannot read; it is refused like any incomplete entry.
-  const auto encodingLine = [&] {
-    return FormatText("AddEncoding       %s  %s  %s\n", {extension, encoding, quality});
-  };
-  RuleList rules = SelectRule(cfg, "AddEncoding", list);
-  switch (action) {
-    case kInsertBefore:
-    case kInsertAfter:
-      if (extension.empty()) break;  // nothing to insert, and no complaint
-      if (encoding.empty() || quality.empty()) return RequiredFieldsMissing(status);
-      InsertRule(cfg, rules, encodingLine(), action);
-      break;
-    case kReplaceLine:
-      if (extension.empty() || encoding.empty() || quality.empty() || list == 0 || rules.selected == nullptr) {
-        return RequiredFieldsMissing(status);
-      }
-      ReplaceRule(cfg, std::move(rules), encodingLine());
-      break;
-    case kDeleteLine:
-      if (list != 0) DeleteRule(cfg, std::move(rules));
-      break;
-    default: break;
+  if ((choice.IsInsert() || choice.action == kReplaceLine) && (encoding.empty() || quality.empty())) {
+    return RequiredFieldsMissing(status);
   }
+  ApplyListChoice(cfg, std::move(rules), choice,
+                  FormatText("AddEncoding       %s  %s  %s\n", {extension, encoding, quality}));
   return 0;
 }
 
