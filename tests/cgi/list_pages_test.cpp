@@ -274,6 +274,24 @@ TEST_F(ListPagesTest, LastModifiedFactorsPage) {
   });
 }
 
+TEST_F(ListPagesTest, ConfigurationValuesAreEscapedOnEveryPage) {
+  constexpr std::string_view kHostile =
+      "AddType .x\"> <b>x</b> 8bit 1.0\n"
+      "AddEncoding .y <i>&amp; 1.0\n"
+      "Welcome <script>.html\n"
+      "ErrorPage '><x /e&.html\n"
+      "CacheLastModifiedFactor http://<h>/* 0.5\n";
+  const std::vector<Case> cases = {
+      {"types", "ADDTYPE", "", kReady, {},
+       {"row=<tr><td>1</td><td>.x&quot;&gt;</td><td>&lt;b&gt;x&lt;/b&gt;</td><td>T78 8-bit</td><td>T91 1.0</td></tr>"}},
+      {"encodings", "ADDENCOD", "", kReady, {}, {"row=<tr><td>1</td><td>.y</td><td>&lt;i&gt;&amp;amp;</td><td>T91 1.0</td></tr>"}},
+      {"welcome pages", "INITPAGE", "", kReady, {}, {"row=<tr><td>1</td><td>&lt;script&gt;.html</td></tr>"}},
+      {"error pages", "ERRCUST", "", kReady, {}, {"row=<tr><td>1</td><td>&#39;&gt;&lt;x</td><td>/e&amp;.html</td></tr>"}},
+      {"factors", "LMF", "", kReady, {}, {"row=<tr><td>1</td><td>http://&lt;h&gt;/*</td><td>0.5</td></tr>"}},
+  };
+  for (const Case& c : cases) Check(c, kHostile, "");
+}
+
 TEST_F(ListPagesTest, FractionsWithADecimalCommaAreCharacterReferences) {
   WriteFile(main_, "# none\n");
   const CgiResult r = RunCgi(CFGOUT_FIXTURE_BINARY, {{"PACKAGE_TYPE", "3"}, {"SERVER_ROOT", dir_.path()},
