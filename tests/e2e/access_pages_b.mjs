@@ -5,7 +5,7 @@
 // the mapping rules page a rule is inserted after row 1, changed, deleted.
 import { DONE, runBrowserTest } from './harness.mjs';
 
-runBrowserTest('list pages', async ({ page, assert, open, submit, readConfig, screenshot }) => {
+runBrowserTest('list pages', async ({ page, assert, open, submit, status, readConfig, checkA11y, screenshot }) => {
   const label = (text) => page.getByLabel(text, { exact: true });
   const done = async () => assert.deepEqual(await submit(), { message: DONE, kind: 'status-kind status-1' });
   // The demo has no such rules: new ones go to the end of the last file.
@@ -42,11 +42,18 @@ runBrowserTest('list pages', async ({ page, assert, open, submit, readConfig, sc
   await done();
   await appendsToLogging('Welcome    index.html 10.1.2.3\n');
 
-  // Error pages.
-  await open('ERRCUST');
-  await label('Error condition').fill('notfound');
-  await label('Page sent').fill('/errors/404.html');
-  await done();
+  // Error pages, with the keyboard only: from the navigation to the page,
+  // through its fields, and Enter submits.
+  await page.getByRole('link', { name: 'Error pages', exact: true }).focus();
+  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
+  await checkA11y('ERRCUST');
+  await label('Error condition').focus();
+  await page.keyboard.type('notfound');
+  await page.keyboard.press('Tab');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'ERRORPAGEB');
+  await page.keyboard.type('/errors/404.html');
+  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
+  assert.deepEqual(await status(), { message: DONE, kind: 'status-kind status-1' });
   await appendsToLogging('ErrorPage        notfound /errors/404.html\n');
 
   // Directory icons: listings without icons and another folder icon. The
