@@ -87,15 +87,15 @@ int UsermethDisplay(PageRequest& r) { return UsermethDisplayHandler(r.page, r.st
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
     DispatchRow{1, "HLPACCCO", &AccconfOutput, true, &AccconfDisplay},
-    DispatchRow{kPageCheckUser, "HLPCHKUS", &ChkuserOutput, false, &UserDisplay<kPageCheckUser>},
-    DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
-    DispatchRow{kPageDeleteUser, "HLPDELUS", &DeluserOutput, false, &UserDisplay<kPageDeleteUser>},
     DispatchRow{2, "HLPADDEN", &AddencodOutput, true, &AddencodDisplay},
     DispatchRow{3, "HLPADDTY", &AddtypeOutput, true, &AddtypeDisplay},
     DispatchRow{kPageAddUser, "HLPADDUS", &AdduserOutput, false, &UserDisplay<kPageAddUser>},
     DispatchRow{5, "HLPAPIMA", &ApimapOutput, true, &ApimapDisplay},
     DispatchRow{6, nullptr, nullptr, false, &ApireqDisplay},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
+    DispatchRow{kPageCheckUser, "HLPCHKUS", &ChkuserOutput, false, &UserDisplay<kPageCheckUser>},
+    DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
+    DispatchRow{kPageDeleteUser, "HLPDELUS", &DeluserOutput, false, &UserDisplay<kPageDeleteUser>},
     DispatchRow{14, "HLPDIRIC", &DiriconsOutput, true, &DiriconsDisplay},
     DispatchRow{16, "HLPERRCU", &ErrcustOutput, true, &ErrcustDisplay},
     DispatchRow{65, "HLPINITP", &InitpageOutput, true, &InitpageDisplay},
