@@ -6,7 +6,10 @@
 // A generated configuration of 20,000 lines (a main file and three included
 // files) is served by
 //   - cfgout: GET of the Basic page, and POST of the Basic page (one field
-//     changed, every file written back);
+//     changed, every file written back); GET of the proxy mapping page on a
+//     second configuration of the same size where every fifth line is a
+//     CacheOnly or NoCaching rule (4,000 rows, besides the generator's
+//     CacheQueries rules), so the page prints two long tables;
 //   - cgi_floor: a minimal C program that reads the same configuration and
 //     writes a CGI header and its bytes (for the POST floor it also writes
 //     the file back with temporary file, fsync and rename, as the store does).
@@ -34,10 +37,26 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// `count` generated lines; with `mappingEvery` > 0, every mappingEvery-th of
+// them is a CacheOnly or NoCaching rule instead.
+std::string RuleLines(cfgout::bench::RuleGenerator& rules, int count, int mappingEvery, int& mappings) {
+  if (mappingEvery <= 0) return rules.Lines(count);
+  std::string out;
+  for (int i = 1; i <= count; ++i) {
+    if (i % mappingEvery != 0) {
+      out += rules.Lines(1);
+      continue;
+    }
+    const int n = mappings++;
+    out += (n % 2 == 0 ? "CacheOnly   http://site" : "NoCaching   http://ads") + std::to_string(n) + ".example.com/*\n";
+  }
+  return out;
+}
+
 // Main file: the Basic page's directives, three configfile lines and rules;
 // each included file: rules. `totalLines` lines in all, a quarter per file.
 // Port stays the Basic page's one line, as on a real server.
-bool WriteConfiguration(const std::filesystem::path& dir, int totalLines) {
+bool WriteConfiguration(const std::filesystem::path& dir, int totalLines, int mappingEvery = 0) {
   cfgout::bench::RuleGenerator rules(20240601, false);
   const int perFile = totalLines / 4;
   cfgout::bench::ConfigFiles files;
@@ -59,8 +78,9 @@ bool WriteConfiguration(const std::filesystem::path& dir, int totalLines) {
       "InheritEnv      PATH LANG\n";
   int lines = 12;
   for (std::size_t f = 1; f < files.paths.size(); ++f, ++lines) images[0] += "configfile " + files.paths[f] + "\n";
-  images[0] += rules.Lines(perFile - lines);
-  for (std::size_t f = 1; f < images.size(); ++f) images[f] = rules.Lines(perFile);
+  int mappings = 0;
+  images[0] += RuleLines(rules, perFile - lines, mappingEvery, mappings);
+  for (std::size_t f = 1; f < images.size(); ++f) images[f] = RuleLines(rules, perFile, mappingEvery, mappings);
   return cfgout::bench::WriteConfigFiles(files, images);
 }
 
@@ -112,8 +132,9 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-std::vector<std::string> Environment(const std::filesystem::path& dir, bool post, std::size_t bodySize) {
-  std::vector<std::string> env = {"PACKAGE_TYPE=3", "SERVER_ROOT=" + dir.string(), "PATH_INFO=/BASIC",
+std::vector<std::string> Environment(const std::filesystem::path& dir, bool post, std::size_t bodySize,
+                                     const std::string& page) {
+  std::vector<std::string> env = {"PACKAGE_TYPE=3", "SERVER_ROOT=" + dir.string(), "PATH_INFO=/" + page,
                                   "RULE_FILE=" + (dir / "proxy.conf").string()};
   env.push_back(post ? "REQUEST_METHOD=POST" : "REQUEST_METHOD=GET");
   if (post) env.push_back("CONTENT_LENGTH=" + std::to_string(bodySize));
@@ -128,7 +149,9 @@ int main(int argc, char** argv) {
   const int rounds = argc > 2 ? std::max(3, std::atoi(argv[2])) : 60;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
-  if (!WriteConfiguration(dir, 20000)) {
+  const std::filesystem::path mappingDir = dir / "mapping";
+  std::filesystem::create_directories(mappingDir);
+  if (!WriteConfiguration(dir, 20000) || !WriteConfiguration(mappingDir, 20000, 5)) {
     std::fprintf(stderr, "cgi_bench: cannot write the configuration in %s\n", dir.c_str());
     return 1;
   }
@@ -138,18 +161,23 @@ int main(int argc, char** argv) {
 
   struct Case {
     const char* name;
+    const char* page;
+    const std::filesystem::path* dir;
     bool post;
     double goal;
   };
   std::printf("cgi: whole requests on a 20,000-line configuration (4 files), %d rounds, medians\n", rounds);
   bool ok = true;  // all ratios within their goals
-  for (const Case& c : {Case{"GET  Basic page", false, 1.5}, Case{"POST Basic page", true, 2.0}}) {
+  for (const Case& c : {Case{"GET  Basic page", "BASIC", &dir, false, 1.5},
+                        Case{"POST Basic page", "BASIC", &dir, true, 2.0},
+                        Case{"GET  Proxy mapping page", "PROXMAP", &mappingDir, false, 1.5}}) {
     std::vector<double> programTimes, floorTimes;
     for (int r = -2; r < rounds; ++r) {  // two warm-up rounds
       // Alternate the user so that every POST really changes a line.
       const std::string body = "UserID=user" + std::to_string(r & 1) + "&ADMINPORT=8008&PUSHBUTTON=Apply";
-      const double p = Request(program, Environment(dir, c.post, body.size()), c.post ? body : std::string());
-      const double f = Request(floor, Environment(dir, c.post, body.size()), c.post ? body : std::string());
+      const std::vector<std::string> env = Environment(*c.dir, c.post, body.size(), c.page);
+      const double p = Request(program, env, c.post ? body : std::string());
+      const double f = Request(floor, env, c.post ? body : std::string());
       if (p < 0 || f < 0) {
         std::fprintf(stderr, "cgi_bench: a request failed (%s)\n", c.name);
         return 1;
