@@ -257,9 +257,9 @@ int ProxservOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
       case kFieldFtpProtocol:
       case kFieldGopherProtocol:
         // A ticked box sends its pattern; the hidden field before it sends
-        // nothing when it is not ticked.
-        if (!value.empty()) {
-          AddProtocol(cfg, value);
+        // nothing when it is not ticked (blanks count as nothing).
+        if (!TrimAsciiSpace(value).empty()) {
+          AddProtocol(cfg, TrimAsciiSpace(value));
         } else {
           RemoveProtocol(cfg, ProtocolPattern(code));
         }
