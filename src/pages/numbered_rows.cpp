@@ -1,7 +1,6 @@
 #include "pages/numbered_rows.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "config/directive_names.h"
 #include "config/line_list.h"
@@ -63,19 +62,6 @@ LineNode* AppendToConfiguration(ConfigHandle& cfg, std::string_view text) {
 }
 
 void RemoveRow(const RowPosition& at) { LineRemove(at.file->lines, at.line); }
-
-int FormNumber(std::string_view value) {
-  std::size_t i = 0;
-  while (i < value.size() && IsAsciiSpace(value[i])) ++i;
-  bool negative = false;
-  if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
-  long long n = 0;
-  for (; i < value.size() && IsAsciiDigit(value[i]); ++i) {
-    n = std::min<long long>(n * 10 + (value[i] - '0'), static_cast<long long>(INT_MAX) + 1);
-  }
-  if (negative) n = -n;
-  return static_cast<int>(std::clamp<long long>(n, INT_MIN, INT_MAX));
-}
 
 std::vector<std::string> SplitPatterns(std::string_view text) {
   std::vector<std::string> patterns;

@@ -48,10 +48,6 @@ LineNode* AppendToConfiguration(ConfigHandle& cfg, std::string_view text);
 // Unlinks and frees the line of `at`.
 void RemoveRow(const RowPosition& at);
 
-// A form's row or action number read as atoi reads it (blanks, an optional
-// sign, digits; 0 when there are none), saturated at the int range.
-int FormNumber(std::string_view value);
-
 // The patterns of a list field: the text split at commas, blanks, tabs, CR
 // and LF, empty pieces skipped.
 std::vector<std::string> SplitPatterns(std::string_view text);

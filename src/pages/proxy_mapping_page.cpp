@@ -11,6 +11,7 @@
 #include "nls/message_format.h"
 #include "nls/message_lookup.h"
 #include "pages/directive_excerpt.h"
+#include "pages/directive_list.h"
 #include "pages/form_fields.h"
 #include "pages/numbered_rows.h"
 #include "runtime/ascii.h"
@@ -45,7 +46,7 @@ struct MappingForm {
 };
 
 void SetNumber(std::optional<int>& slot, std::string_view value) {
-  if (!value.empty()) slot = FormNumber(value);
+  if (!value.empty()) slot = FieldNumber(value);
 }
 
 void ApplyFirstList(ConfigHandle& cfg, const MappingForm& form) {
@@ -55,15 +56,7 @@ void ApplyFirstList(ConfigHandle& cfg, const MappingForm& form) {
     // keyword comes from the form, and any other keyword would let the form
     // write arbitrary directives.
     if (!EqualsIgnoringCase(form.keyword, "CacheOnly") && !EqualsIgnoringCase(form.keyword, "NoCaching")) return;
-    LineList lines;
-    for (const std::string& pattern : SplitPatterns(form.cacheOnly)) {
-      std::string line = form.keyword;
-      if (line.size() < 28) line.append(28 - line.size(), ' ');  // "%-28s %s\n"
-      line += ' ';
-      line += pattern;
-      line += '\n';
-      lines.Append(std::move(line));
-    }
+    LineList lines = DirectiveListLines(form.keyword, form.cacheOnly);
     if (!lines.empty()) HTTPDAddRules(cfg, HTTPDRuleToID(form.keyword), std::move(lines));
   } else if (*form.actionA == kDelete && form.list) {
     const RowPosition row =

@@ -324,10 +324,10 @@ int ProxtimeOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
       case kFieldCacheMaxExpiryTime: form.time = std::string(value); break;
       case kFieldTimeUnitB: form.unit = std::string(value); break;
       case kFieldActionB:
-        if (!value.empty()) form.action = FormNumber(value);
+        if (!value.empty()) form.action = FieldNumber(value);
         break;
       case kFieldListB:
-        if (!value.empty()) form.row = FormNumber(value);
+        if (!value.empty()) form.row = FieldNumber(value);
         break;
       default: break;  // the submit button and fields of other pages
     }
