@@ -303,7 +303,8 @@ int GenMethTableItems(const char* line, const ConfigHandle& cfg) {
   int rows = 0;
   for (const LineNode& occurrence : HTTPDGetUserMethodRules(cfg, id)) {
     const std::string method = HtmlEscape(GetField(occurrence.text, 2));
-    const std::string path = GetField(occurrence.text, 3);
+    std::string path = GetField(occurrence.text, 3);
+    if (IsComment(path)) path.clear();  // a trailing comment is no handler path
     const std::int64_t number = ++rows;
     const std::string row =
         path.empty() ? FormatText("<tr><td>%d</td><td>%s</td><td>%s</td><td></td></tr>", {number, method, std::string()})
@@ -385,7 +386,7 @@ int GenAPITableItems(const char* line, const char* keywordList, const ConfigHand
       // The initialisation argument may hold blanks: it is the rest of the line.
       std::string_view token;
       if (serverInit && tokens.Next("\r\n", token)) cell(row, token);
-      while (tokens.Next(kTokenSeparators, token)) cell(row, token);
+      while (tokens.Next(kTokenSeparators, token) && !IsComment(token)) cell(row, token);
     }
     row += "</tr>";
     GenHtmlLine(line, row);

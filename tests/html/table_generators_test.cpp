@@ -77,7 +77,7 @@ const TableCase kCases[] = {
      "[<tr><td>1</td><td>Do not cache</td><td>http://a/*</td></tr>]\n"
      "[<tr><td>2</td><td>Cache only</td><td>http://b/*</td></tr>]\n"
      "[<tr><td>1</td><td>Always</td><td>x</td></tr>]\n"},
-    {"user methods: main file, standard methods skipped", "Enable GET /x\nEnable PROPFIND /dav/*\nEnable MKCOL\n",
+    {"user methods: main file, standard methods skipped", "Enable GET /x\nEnable PROPFIND /dav/*\nEnable MKCOL # no handler\n",
      [](const ConfigHandle& c) { return GenMethTableItems(kLine, c); }, 2,
      "[<tr><td>1</td><td>PROPFIND</td><td>/dav/*</td></tr>]\n"
      "[<tr><td>2</td><td>MKCOL</td><td></td><td></td></tr>]\n"},
@@ -89,7 +89,7 @@ const TableCase kCases[] = {
      "[<tr><td>3</td><td>/c/*</td></tr>]\n"
      "[<tr><td>4</td><td>/d/*</td><td></td><td>Setup</td></tr>]\n"},
     {"API steps: empty cells, two-word steps, the init argument, Basic",
-     "ServerInit /lib/x.so:init a b  c\nAuthentication basic /lib/a.so:auth\nPostExit /lib/p.so:f\n",
+     "ServerInit /lib/x.so:init a b  c\nAuthentication basic /lib/a.so:auth # users\nPostExit /lib/p.so:f\n",
      [](const ConfigHandle& c) { return GenAPITableItems(kLine, "ServerInit&Authentication&PostExit&", c); }, 3,
      "[<tr><td>1</td><td>ServerInit</td><td></td><td>/lib/x.so:init a b  c</td></tr>]\n"
      "[<tr><td>2</td><td>Authentication</td><td>Basic</td><td>/lib/a.so:auth</td></tr>]\n"
