@@ -28,6 +28,9 @@ constexpr int kFieldNoProxy = 2690;
 // and in longer forms that route only some requests; this page owns the
 // one-value form and leaves the others alone.
 void ApplyUpstreamProxy(ConfigHandle& cfg, const char* keyword, std::string_view value) {
+  // The page shows a one-value line's rest untrimmed (its line end as a
+  // blank); blanks around a posted URL are not part of it.
+  value = TrimAsciiSpace(value);
   const int id = HTTPDRuleToID(keyword);
   if (value.empty()) {
     HTTPDRemoveRules(cfg, id, HTTPDGetRulesWithNFields(cfg, id, 2));
@@ -212,10 +215,10 @@ int ProxproxOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
       case kFieldFtpProxy: ApplyUpstreamProxy(cfg, "ftp_proxy", value); break;
       case kFieldGopherProxy: ApplyUpstreamProxy(cfg, "gopher_proxy", value); break;
       case kFieldNoProxy:
-        if (value.empty()) {
+        if (TrimAsciiSpace(value).empty()) {
           RemoveDirective(cfg, "no_proxy");
         } else {
-          ReplaceDirective(cfg, "no_proxy", FormatText("no_proxy     %s\n", {DirectiveValue(value)}));
+          ReplaceDirective(cfg, "no_proxy", FormatText("no_proxy     %s\n", {DirectiveValue(TrimAsciiSpace(value))}));
         }
         break;
       default: break;  // the submit button and fields of other pages

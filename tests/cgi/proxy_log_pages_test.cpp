@@ -157,12 +157,12 @@ TEST(UpstreamProxyPageTest, DisplayAndWrites) {
        "# main\nhttp_proxy     http://new:3128/\nhttp_proxy http://up:8080/ /a/*\nconfigfile @INC@\n"
        "gopher_proxy     http://g:70/\n",
        "no_proxy     localhost\n", "m0=http://g:70/ \nm1=\nm2=http://new:3128/ \nm3=localhost\n"},
-      {"empty no_proxy removes it, an empty proxy keeps longer rules", kMain, kInc, "NOPROXY=&HTTPPROXY=",
+      {"empty no_proxy removes it, an empty proxy keeps longer rules", kMain, kInc, "NOPROXY=+&HTTPPROXY=",
        "# main\nhttp_proxy http://up:8080/ /a/*\nconfigfile @INC@\n", "ftp_proxy http://f:21/\n",
        "m2=\nm3=\n"},
       {"bad URL: message, nothing written", kMain, kInc, "NOPROXY=x&HTTPPROXY=http%3A%2F%2Fa+b%2F", nullptr, nullptr,
        "text=T13 invalid: T112 bad http proxy\ntype=3\n"},
-      {"hostile value stored raw, shown escaped", kMain, kInc, "NOPROXY=%22%3E%3Cscript%3E%25s", nullptr,
+      {"hostile value stored raw (trimmed), shown escaped", kMain, kInc, "NOPROXY=+%22%3E%3Cscript%3E%25s+", nullptr,
        "ftp_proxy http://f:21/\nno_proxy     \"><script>%s\n", "m3=&gt;&lt;script&gt;%s\n"},
   });
 }
