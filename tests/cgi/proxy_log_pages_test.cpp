@@ -57,6 +57,7 @@ void RunPageCases(const char* page, const std::vector<PageCase>& cases) {
     if (c.body) env["CONTENT_LENGTH"] = std::to_string(std::string_view(c.body).size());
     const CgiResult r = RunCgi(CFGOUT_FIXTURE_BINARY, env, c.body ? c.body : "");
     EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.err, "");
     std::string wantMain = c.wantMain ? c.wantMain : c.main;
     Replace(wantMain, "@INC@", incPath);
     EXPECT_EQ(dir.Read("proxy.conf"), wantMain);
