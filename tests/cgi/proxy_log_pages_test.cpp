@@ -338,5 +338,46 @@ TEST(SnmpPageTest, DisplayAndWrites) {
   });
 }
 
+// The shipped templates: every marker filled, every label tied to a control
+// of the page, the configuration's values in their controls.
+TEST(ShippedTemplatesTest, EveryPageShowsItsValuesWithLabelledControls) {
+  struct Shown {
+    const char* page;
+    const char* title;
+    const char* control;  // a piece of the page showing a configured value
+  };
+  const std::vector<Shown> pages = {
+      {"PROXMAP", "Proxy mapping", "<tr><td>1</td><td>Do not cache</td><td>http://ads/*</td></tr>"},
+      {"PROXPROX", "Upstream proxies", R"(name="HTTPPROXY" value="http://up:8080/ ")"},
+      {"PROXSERV", "Proxied protocols", R"(name="HTTPPROTOCOL" value="http:*" CHECKED>)"},
+      {"PROXTIME", "Cache cleaning and maximum expiry", "<td>http://news/*</td><td>2 days</td>"},
+      {"LISTCNTS", "Directory listings", R"(name="DirShowMaxLength" value="40")"},
+      {"LOGFILES", "Log files", R"(name="ErrorLog" value="/logs/error")"},
+      {"ARCHIVE", "Log archiving", R"(<option value="Purge" SELECTED>)"},
+      {"SNMPMIB", "SNMP", R"(name="SNMPCOMMUNITY" value="&lt;secret&gt;")"},
+  };
+  const TempDir dir("cfgout-shipped");
+  const std::string config = dir.Write(
+      "proxy.conf",
+      "NoCaching http://ads/*\nhttp_proxy http://up:8080/\nProxy http:*\nCacheMaxExpiry http://news/* 2 days\n"
+      "DirShowMaxLength 40\nErrorLog /logs/error\nLogArchive purge\nSNMPCommunity <secret>\n");
+  for (const Shown& p : pages) {
+    SCOPED_TRACE(p.page);
+    const CgiResult r = RunCgi(CFGOUT_BINARY, {{"PACKAGE_TYPE", "3"}, {"SERVER_ROOT", dir.path()},
+                                               {"REQUEST_METHOD", "GET"}, {"PATH_INFO", std::string("/") + p.page},
+                                               {"RULE_FILE", config}});
+    EXPECT_NE(r.out.find("<title>" + std::string(p.title) + " - Proxy configuration</title>"), std::string::npos);
+    EXPECT_NE(r.out.find(p.control), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(R"(<p class="status-message">Ready</p>)"), std::string::npos);
+    EXPECT_EQ(r.out.find("%s"), std::string::npos);
+    EXPECT_TRUE(r.out.ends_with("</html>\n"));
+    for (std::size_t at = r.out.find(" for=\""); at != std::string::npos; at = r.out.find(" for=\"", at + 1)) {
+      const std::size_t end = r.out.find('"', at + 6);
+      const std::string id = r.out.substr(at + 6, end - at - 6);
+      EXPECT_NE(r.out.find(" id=\"" + id + "\""), std::string::npos) << "label for " << id;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace cfgout::testing
