@@ -12,6 +12,8 @@
 #include "pages/listing_logging_pages.h"
 #include "pages/proxy_mapping_page.h"
 #include "pages/proxy_server_pages.h"
+#include "pages/restart_page.h"
+#include "pages/user_pages.h"
 #include "pages/performa_page.h"
 #include "pages/proxexp_page.h"
 #include "pages/proxgc_page.h"
@@ -44,6 +46,15 @@ int ProxtimeOutput(PageRequest& r) { return ProxtimeOutputHandler(r.args, r.stat
 int ProxtimeDisplay(PageRequest& r) { return ProxtimeDisplayHandler(r.page, r.status, r.cfg); }
 int SnmpmibOutput(PageRequest& r) { return SnmpmibOutputHandler(r.args, r.status, r.cfg); }
 int SnmpmibDisplay(PageRequest& r) { return SnmpmibDisplayHandler(r.page, r.status, r.cfg); }
+int AdduserOutput(PageRequest& r) { return AdduserOutputHandler(r.args, r.status, r.cfg); }
+int ChkuserOutput(PageRequest& r) { return ChkuserOutputHandler(r.args, r.status); }
+int ChpasswdOutput(PageRequest& r) { return ChpasswdOutputHandler(r.args, r.status); }
+int DeluserOutput(PageRequest& r) { return DeluserOutputHandler(r.args, r.status); }
+template <int PageIndex>
+int UserDisplay(PageRequest& r) { return UserDisplayHandler(r.page, r.status, PageIndex, r.serverRoot); }
+// The restart runs on GET and POST alike and never returns; as the display
+// step it runs after the request lock is given up.
+int RestartPage(PageRequest& r) { RestartOutputHandler(r.status); }
 int PerformaOutput(PageRequest& r) {
   return PerformaOutputHandler(r.args, r.status, r.package.limitActiveThreads, r.package.maxActiveThreadsLimit, r.cfg);
 }
@@ -78,10 +89,14 @@ int UsermethDisplay(PageRequest& r) { return UsermethDisplayHandler(r.page, r.st
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
     DispatchRow{1, "HLPACCCO", &AccconfOutput, true, &AccconfDisplay},
+    DispatchRow{kPageAddUser, "HLPADDUS", &AdduserOutput, false, &UserDisplay<kPageAddUser>},
     DispatchRow{5, "HLPAPIMA", &ApimapOutput, true, &ApimapDisplay},
     DispatchRow{6, nullptr, nullptr, false, &ApireqDisplay},
     DispatchRow{7, "HLPARCHI", &ArchiveOutput, true, &ArchiveDisplay},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
+    DispatchRow{kPageCheckUser, "HLPCHKUS", &ChkuserOutput, false, &UserDisplay<kPageCheckUser>},
+    DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
+    DispatchRow{kPageDeleteUser, "HLPDELUS", &DeluserOutput, false, &UserDisplay<kPageDeleteUser>},
     DispatchRow{66, "HLPLISTC", &ListcntsOutput, true, &ListcntsDisplay},
     DispatchRow{69, "HLPLOGFI", &LogfilesOutput, true, &LogfilesDisplay},
     DispatchRow{70, "HLPMETHE", &MethenabOutput, true, &MethenabDisplay},
@@ -94,6 +109,7 @@ constexpr std::array kDispatchTable = {
     DispatchRow{81, "HLPPROXP", &ProxproxOutput, true, &ProxproxDisplay},
     DispatchRow{82, "HLPPROXS", &ProxservOutput, true, &ProxservDisplay},
     DispatchRow{83, "HLPPROXT", &ProxtimeOutput, true, &ProxtimeDisplay},
+    DispatchRow{84, nullptr, nullptr, false, &RestartPage},
     DispatchRow{85, "HLPSNMPM", &SnmpmibOutput, true, &SnmpmibDisplay},
     DispatchRow{87, "HLPTIMEO", &TimeoutOutput, true, &TimeoutDisplay},
     DispatchRow{88, "HLPUSERM", &UsermethOutput, true, &UsermethDisplay},
