@@ -14,6 +14,9 @@
 #include "pages/proxy_server_pages.h"
 #include "pages/restart_page.h"
 #include "pages/user_pages.h"
+#include "pages/directory_pages.h"
+#include "pages/rule_list_pages.h"
+#include "pages/type_encoding_pages.h"
 #include "pages/performa_page.h"
 #include "pages/proxexp_page.h"
 #include "pages/proxgc_page.h"
@@ -55,6 +58,20 @@ int UserDisplay(PageRequest& r) { return UserDisplayHandler(r.page, r.status, Pa
 // The restart runs on GET and POST alike and never returns; as the display
 // step it runs after the request lock is given up.
 int RestartPage(PageRequest& r) { RestartOutputHandler(r.status); }
+int AddencodOutput(PageRequest& r) { return AddencodOutputHandler(r.args, r.status, r.cfg); }
+int AddencodDisplay(PageRequest& r) { return AddencodDisplayHandler(r.page, r.status, r.cfg); }
+int AddtypeOutput(PageRequest& r) { return AddtypeOutputHandler(r.args, r.status, r.cfg); }
+int AddtypeDisplay(PageRequest& r) { return AddtypeDisplayHandler(r.page, r.status, r.cfg); }
+int DiriconsOutput(PageRequest& r) { return DiriconsOutputHandler(r.args, r.status, r.cfg); }
+int DiriconsDisplay(PageRequest& r) { return DiriconsDisplayHandler(r.page, r.status, r.cfg); }
+int ErrcustOutput(PageRequest& r) { return ErrcustOutputHandler(r.args, r.status, r.cfg); }
+int ErrcustDisplay(PageRequest& r) { return ErrcustDisplayHandler(r.page, r.status, r.cfg); }
+int InitpageOutput(PageRequest& r) { return InitpageOutputHandler(r.args, r.status, r.cfg); }
+int InitpageDisplay(PageRequest& r) { return InitpageDisplayHandler(r.page, r.status, r.cfg); }
+int LmfOutput(PageRequest& r) { return LmfOutputHandler(r.args, r.status, r.cfg); }
+int LmfDisplay(PageRequest& r) { return LmfDisplayHandler(r.page, r.status, r.cfg); }
+int MpfruleOutput(PageRequest& r) { return MpfruleOutputHandler(r.args, r.status, r.cfg); }
+int MpfruleDisplay(PageRequest& r) { return MpfruleDisplayHandler(r.page, r.status, r.cfg); }
 int PerformaOutput(PageRequest& r) {
   return PerformaOutputHandler(r.args, r.status, r.package.limitActiveThreads, r.package.maxActiveThreadsLimit, r.cfg);
 }
@@ -89,6 +106,8 @@ int UsermethDisplay(PageRequest& r) { return UsermethDisplayHandler(r.page, r.st
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
     DispatchRow{1, "HLPACCCO", &AccconfOutput, true, &AccconfDisplay},
+    DispatchRow{2, "HLPADDEN", &AddencodOutput, true, &AddencodDisplay},
+    DispatchRow{3, "HLPADDTY", &AddtypeOutput, true, &AddtypeDisplay},
     DispatchRow{kPageAddUser, "HLPADDUS", &AdduserOutput, false, &UserDisplay<kPageAddUser>},
     DispatchRow{5, "HLPAPIMA", &ApimapOutput, true, &ApimapDisplay},
     DispatchRow{6, nullptr, nullptr, false, &ApireqDisplay},
@@ -97,9 +116,14 @@ constexpr std::array kDispatchTable = {
     DispatchRow{kPageCheckUser, "HLPCHKUS", &ChkuserOutput, false, &UserDisplay<kPageCheckUser>},
     DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
     DispatchRow{kPageDeleteUser, "HLPDELUS", &DeluserOutput, false, &UserDisplay<kPageDeleteUser>},
+    DispatchRow{14, "HLPDIRIC", &DiriconsOutput, true, &DiriconsDisplay},
+    DispatchRow{16, "HLPERRCU", &ErrcustOutput, true, &ErrcustDisplay},
+    DispatchRow{65, "HLPINITP", &InitpageOutput, true, &InitpageDisplay},
     DispatchRow{66, "HLPLISTC", &ListcntsOutput, true, &ListcntsDisplay},
+    DispatchRow{67, "HLPLMF", &LmfOutput, true, &LmfDisplay},
     DispatchRow{69, "HLPLOGFI", &LogfilesOutput, true, &LogfilesDisplay},
     DispatchRow{70, "HLPMETHE", &MethenabOutput, true, &MethenabDisplay},
+    DispatchRow{71, "HLPMPFRU", &MpfruleOutput, true, &MpfruleDisplay},
     DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
     DispatchRow{76, "HLPPROXB", &ProxbehaOutput, true, &ProxbehaDisplay},
     DispatchRow{77, "HLPPROXC", &ProxcachOutput, true, &ProxcachDisplay},
