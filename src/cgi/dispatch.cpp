@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <string_view>
 
 #include "cgi/messages.h"
 #include "nls/message_lookup.h"
@@ -25,6 +27,8 @@
 #include "pages/history_page.h"
 #include "pages/write_back.h"
 #include "pages/method_pages.h"
+#include "pages/protection_pages.h"
+#include "runtime/ascii.h"
 
 namespace cfgout {
 
@@ -98,12 +102,17 @@ int MethenabDisplay(PageRequest& r) { return MethenabDisplayHandler(r.page, r.st
 int UsermethOutput(PageRequest& r) { return UsermethOutputHandler(r.args, r.status, r.cfg); }
 int UsermethDisplay(PageRequest& r) { return UsermethDisplayHandler(r.page, r.status, r.cfg); }
 
+int DocautosOutput(PageRequest& r) { return DocautosOutputHandler(r.args, r.status, r.cfg); }
+int DocautosDisplay(PageRequest& r) { return DocautosDisplayHandler(r.page, r.status, r.cfg); }
+int ProtectOutput(PageRequest& r) { return ProtectOutputHandler(r.args, r.status, r.cfg); }
+int DocautosSequence(PageRequest& r);
+int ProtectSequence(PageRequest& r);
+
 // Rows in index order. Pages without a row take the default branch (message
-// 9 on the introduction page) until their handlers exist. The two pages with
-// a sequence of their own - the protection list (15), which may show the
-// protection form in the same response, and the protection form (75), whose
-// output handler runs on GET too - get that sequence with their handlers;
-// until then they take the default branch like every page without a row.
+// 9 on the introduction page) until their handlers exist. The protection
+// list (15), which may show the protection form in the same response, and
+// the protection form (75), whose output handler runs on GET too, run
+// sequences of their own.
 constexpr std::array kDispatchTable = {
     DispatchRow{1, "HLPACCCO", &AccconfOutput, true, &AccconfDisplay},
     DispatchRow{2, "HLPADDEN", &AddencodOutput, true, &AddencodDisplay},
@@ -117,6 +126,7 @@ constexpr std::array kDispatchTable = {
     DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
     DispatchRow{kPageDeleteUser, "HLPDELUS", &DeluserOutput, false, &UserDisplay<kPageDeleteUser>},
     DispatchRow{14, "HLPDIRIC", &DiriconsOutput, true, &DiriconsDisplay},
+    DispatchRow{15, "HLPDOCAU", &DocautosOutput, true, &DocautosDisplay, &DocautosSequence},
     DispatchRow{16, "HLPERRCU", &ErrcustOutput, true, &ErrcustDisplay},
     DispatchRow{65, "HLPINITP", &InitpageOutput, true, &InitpageDisplay},
     DispatchRow{66, "HLPLISTC", &ListcntsOutput, true, &ListcntsDisplay},
@@ -125,6 +135,7 @@ constexpr std::array kDispatchTable = {
     DispatchRow{70, "HLPMETHE", &MethenabOutput, true, &MethenabDisplay},
     DispatchRow{71, "HLPMPFRU", &MpfruleOutput, true, &MpfruleDisplay},
     DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
+    DispatchRow{75, "HLPDOCAU", &ProtectOutput, true, &DocautosDisplay, &ProtectSequence},
     DispatchRow{76, "HLPPROXB", &ProxbehaOutput, true, &ProxbehaDisplay},
     DispatchRow{77, "HLPPROXC", &ProxcachOutput, true, &ProxcachDisplay},
     DispatchRow{78, "HLPPROXE", &ProxexpOutput, true, &ProxexpDisplay},
@@ -151,6 +162,65 @@ void WriteBack(PageRequest& request, std::string_view pageName) {
   WriteBackAndRecord(request.cfg, request.status, PageChangeNote(pageName, request.args));
 }
 
+void ReleaseLock(PageRequest& request) {
+  if (request.lock != nullptr) request.lock->Release();
+}
+
+// The protection list. A GET shows it. A POST runs its output handler: a
+// rejected request shows the list with the message, a delete is written
+// back and shows the list, and an insert or edit request shows the
+// protection form - followed by the list, in the same response, when the
+// form reports an error.
+int DocautosSequence(PageRequest& r) {
+  PageStatus& status = r.status;
+  if (!r.isPost) {
+    ReleaseLock(r);
+    return DocautosDisplay(r);
+  }
+  DocautosOutputHandler(r.args, status, r.cfg);
+  if (EqualsIgnoringCase(status.messageType, kStatusError)) {
+    ReleaseLock(r);
+    return DocautosDisplay(r);
+  }
+  if (status.success == 1) {
+    WriteBack(r, "DOCAUTOS");
+    ReleaseLock(r);
+    return DocautosDisplay(r);
+  }
+  ReleaseLock(r);
+  status.helpPage = "HLPPROTE";
+  status.helpTopic = "hltprote";
+  std::unique_ptr<TemplatePage> form = GetHtmlPage(std::string_view("PROTECT"));
+  if (!form) {
+    ShowPageNotFound(status, "PROTECT");
+    return 0;
+  }
+  ProtectDisplayHandler(*form, status, r.args, r.cfg);
+  if (EqualsIgnoringCase(status.messageType, kStatusError)) DocautosDisplay(r);
+  return 0;
+}
+
+// The protection form's POST: its output handler (which changes nothing
+// for a request without fields), the write-back, then the list page. A GET
+// runs the handler too but writes nothing back: it holds no lock, and an
+// unlocked write of an unchanged configuration could undo a change that a
+// concurrent POST has just written.
+int ProtectSequence(PageRequest& r) {
+  PageStatus& status = r.status;
+  status.helpPage = "HLPDOCAU";
+  status.helpTopic = "hltdocau";
+  ProtectOutputHandler(r.args, status, r.cfg);
+  if (r.isPost) WriteBack(r, "PROTECT");
+  ReleaseLock(r);
+  std::unique_ptr<TemplatePage> list = GetHtmlPage(std::string_view("DOCAUTOS"));
+  if (!list) {
+    ShowPageNotFound(status, "DOCAUTOS");
+    return 0;
+  }
+  DocautosDisplayHandler(*list, status, r.cfg);
+  return 0;
+}
+
 }  // namespace
 
 const DispatchRow* FindDispatchRow(int index) {
@@ -173,13 +243,18 @@ void DispatchPage(int index, const std::string& pageName, PageRequest& request) 
     return;
   }
 
-  // The ordinary sequence: the output handler on a POST, the write-back
-  // when it succeeded, then the page for GET and POST alike.
   if (row->helpPage != nullptr) {
     status.helpPage = row->helpPage;
   } else {
     status.helpPage.reset();
   }
+  if (row->sequence != nullptr) {
+    row->sequence(request);
+    return;
+  }
+
+  // The ordinary sequence: the output handler on a POST, the write-back
+  // when it succeeded, then the page for GET and POST alike.
   if (request.isPost && row->output != nullptr) {
     row->output(request);
     if (row->writeBack) WriteBack(request, pageName);
