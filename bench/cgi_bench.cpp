@@ -7,7 +7,10 @@
 // files) is served by
 //   - cfgout: GET of the Basic page, and POST of the Basic page (one field
 //     changed, every file written back and the change recorded in the
-//     configuration's history, a git repository beside it);
+//     configuration's history, a git repository beside it); GET of the
+//     proxy mapping page on a configuration of the same size where every
+//     fifth line is a CacheOnly or NoCaching rule (4,000 rows, besides the
+//     generator's CacheQueries rules), so the page prints two long tables;
 //   - cgi_floor: a minimal C program that reads the same configuration and
 //     writes a CGI header and its bytes (for the POST floor it also writes
 //     the file back with temporary file, fsync and rename, as the store does).
@@ -35,10 +38,26 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// `count` generated lines; with `mappingEvery` > 0, every mappingEvery-th of
+// them is a CacheOnly or NoCaching rule instead.
+std::string RuleLines(cfgout::bench::RuleGenerator& rules, int count, int mappingEvery, int& mappings) {
+  if (mappingEvery <= 0) return rules.Lines(count);
+  std::string out;
+  for (int i = 1; i <= count; ++i) {
+    if (i % mappingEvery != 0) {
+      out += rules.Lines(1);
+      continue;
+    }
+    const int n = mappings++;
+    out += (n % 2 == 0 ? "CacheOnly   http://site" : "NoCaching   http://ads") + std::to_string(n) + ".example.com/*\n";
+  }
+  return out;
+}
+
 // Main file: the Basic page's directives, three configfile lines and rules;
 // each included file: rules. `totalLines` lines in all, a quarter per file.
 // Port stays the Basic page's one line, as on a real server.
-bool WriteConfiguration(const std::filesystem::path& dir, int totalLines) {
+bool WriteConfiguration(const std::filesystem::path& dir, int totalLines, int mappingEvery = 0) {
   cfgout::bench::RuleGenerator rules(20240601, false);
   const int perFile = totalLines / 4;
   cfgout::bench::ConfigFiles files;
@@ -60,8 +79,9 @@ bool WriteConfiguration(const std::filesystem::path& dir, int totalLines) {
       "InheritEnv      PATH LANG\n";
   int lines = 12;
   for (std::size_t f = 1; f < files.paths.size(); ++f, ++lines) images[0] += "configfile " + files.paths[f] + "\n";
-  images[0] += rules.Lines(perFile - lines);
-  for (std::size_t f = 1; f < images.size(); ++f) images[f] = rules.Lines(perFile);
+  int mappings = 0;
+  images[0] += RuleLines(rules, perFile - lines, mappingEvery, mappings);
+  for (std::size_t f = 1; f < images.size(); ++f) images[f] = RuleLines(rules, perFile, mappingEvery, mappings);
   return cfgout::bench::WriteConfigFiles(files, images);
 }
 
@@ -169,7 +189,10 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   const std::filesystem::path mappingDir = dir / "mapping";
   std::filesystem::create_directories(mappingDir);
-  if (!WriteConfiguration(dir, 20000) || !WriteMappingConfiguration(mappingDir, 20000)) {
+  const std::filesystem::path cachingDir = dir / "caching";
+  std::filesystem::create_directories(cachingDir);
+  if (!WriteConfiguration(dir, 20000) || !WriteMappingConfiguration(mappingDir, 20000) ||
+      !WriteConfiguration(cachingDir, 20000, 5)) {
     std::fprintf(stderr, "cgi_bench: cannot write the configuration in %s\n", dir.c_str());
     return 1;
   }
@@ -187,7 +210,8 @@ int main(int argc, char** argv) {
   std::printf("cgi: whole requests on a 20,000-line configuration (4 files), %d rounds, medians\n", rounds);
   bool ok = true;  // all ratios within their goals
   for (const Case& c : {Case{"GET  Basic page", false, 1.5}, Case{"POST Basic page, with history", true, 2.5},
-                        Case{"GET  mapping rules page (5,000 rules)", false, 1.5, "MPFRULE", &mappingDir}}) {
+                        Case{"GET  mapping rules page (5,000 rules)", false, 1.5, "MPFRULE", &mappingDir},
+                        Case{"GET  proxy mapping page (5,000 rows)", false, 1.5, "PROXMAP", &cachingDir}}) {
     const std::filesystem::path& config = c.config != nullptr ? *c.config : dir;
     std::vector<double> programTimes, floorTimes;
     for (int r = -2; r < rounds; ++r) {  // two warm-up rounds

@@ -11,6 +11,9 @@
 #include "pages/access_log_page.h"
 #include "pages/api_pages.h"
 #include "pages/basic_page.h"
+#include "pages/listing_logging_pages.h"
+#include "pages/proxy_mapping_page.h"
+#include "pages/proxy_server_pages.h"
 #include "pages/restart_page.h"
 #include "pages/user_pages.h"
 #include "pages/directory_pages.h"
@@ -34,6 +37,22 @@ namespace {
 // Adapters from the common calling shape to each handler's own arguments.
 int BasicOutput(PageRequest& r) { return BasicOutputHandler(r.args, r.status, r.cfg); }
 int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, r.cfg); }
+int ArchiveOutput(PageRequest& r) { return ArchiveOutputHandler(r.args, r.status, r.cfg); }
+int ArchiveDisplay(PageRequest& r) { return ArchiveDisplayHandler(r.page, r.status, r.cfg); }
+int ListcntsOutput(PageRequest& r) { return ListcntsOutputHandler(r.args, r.status, r.cfg); }
+int ListcntsDisplay(PageRequest& r) { return ListcntsDisplayHandler(r.page, r.status, r.cfg); }
+int LogfilesOutput(PageRequest& r) { return LogfilesOutputHandler(r.args, r.status, r.cfg); }
+int LogfilesDisplay(PageRequest& r) { return LogfilesDisplayHandler(r.page, r.status, r.cfg); }
+int ProxmapOutput(PageRequest& r) { return ProxmapOutputHandler(r.args, r.status, r.cfg); }
+int ProxmapDisplay(PageRequest& r) { return ProxmapDisplayHandler(r.page, r.status, r.package, r.cfg); }
+int ProxproxOutput(PageRequest& r) { return ProxproxOutputHandler(r.args, r.status, r.cfg); }
+int ProxproxDisplay(PageRequest& r) { return ProxproxDisplayHandler(r.page, r.status, r.cfg); }
+int ProxservOutput(PageRequest& r) { return ProxservOutputHandler(r.args, r.status, r.cfg); }
+int ProxservDisplay(PageRequest& r) { return ProxservDisplayHandler(r.page, r.status, r.cfg); }
+int ProxtimeOutput(PageRequest& r) { return ProxtimeOutputHandler(r.args, r.status, r.cfg); }
+int ProxtimeDisplay(PageRequest& r) { return ProxtimeDisplayHandler(r.page, r.status, r.cfg); }
+int SnmpmibOutput(PageRequest& r) { return SnmpmibOutputHandler(r.args, r.status, r.cfg); }
+int SnmpmibDisplay(PageRequest& r) { return SnmpmibDisplayHandler(r.page, r.status, r.cfg); }
 int AdduserOutput(PageRequest& r) { return AdduserOutputHandler(r.args, r.status, r.cfg); }
 int ChkuserOutput(PageRequest& r) { return ChkuserOutputHandler(r.args, r.status); }
 int ChpasswdOutput(PageRequest& r) { return ChpasswdOutputHandler(r.args, r.status); }
@@ -101,6 +120,7 @@ constexpr std::array kDispatchTable = {
     DispatchRow{kPageAddUser, "HLPADDUS", &AdduserOutput, false, &UserDisplay<kPageAddUser>},
     DispatchRow{5, "HLPAPIMA", &ApimapOutput, true, &ApimapDisplay},
     DispatchRow{6, nullptr, nullptr, false, &ApireqDisplay},
+    DispatchRow{7, "HLPARCHI", &ArchiveOutput, true, &ArchiveDisplay},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
     DispatchRow{kPageCheckUser, "HLPCHKUS", &ChkuserOutput, false, &UserDisplay<kPageCheckUser>},
     DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
@@ -109,7 +129,9 @@ constexpr std::array kDispatchTable = {
     DispatchRow{15, "HLPDOCAU", &DocautosOutput, true, &DocautosDisplay, &DocautosSequence},
     DispatchRow{16, "HLPERRCU", &ErrcustOutput, true, &ErrcustDisplay},
     DispatchRow{65, "HLPINITP", &InitpageOutput, true, &InitpageDisplay},
+    DispatchRow{66, "HLPLISTC", &ListcntsOutput, true, &ListcntsDisplay},
     DispatchRow{67, "HLPLMF", &LmfOutput, true, &LmfDisplay},
+    DispatchRow{69, "HLPLOGFI", &LogfilesOutput, true, &LogfilesDisplay},
     DispatchRow{70, "HLPMETHE", &MethenabOutput, true, &MethenabDisplay},
     DispatchRow{71, "HLPMPFRU", &MpfruleOutput, true, &MpfruleDisplay},
     DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
@@ -118,7 +140,12 @@ constexpr std::array kDispatchTable = {
     DispatchRow{77, "HLPPROXC", &ProxcachOutput, true, &ProxcachDisplay},
     DispatchRow{78, "HLPPROXE", &ProxexpOutput, true, &ProxexpDisplay},
     DispatchRow{79, "HLPPROXG", &ProxgcOutput, true, &ProxgcDisplay},
+    DispatchRow{80, "HLPPROXM", &ProxmapOutput, true, &ProxmapDisplay},
+    DispatchRow{81, "HLPPROXP", &ProxproxOutput, true, &ProxproxDisplay},
+    DispatchRow{82, "HLPPROXS", &ProxservOutput, true, &ProxservDisplay},
+    DispatchRow{83, "HLPPROXT", &ProxtimeOutput, true, &ProxtimeDisplay},
     DispatchRow{84, nullptr, nullptr, false, &RestartPage},
+    DispatchRow{85, "HLPSNMPM", &SnmpmibOutput, true, &SnmpmibDisplay},
     DispatchRow{87, "HLPTIMEO", &TimeoutOutput, true, &TimeoutDisplay},
     DispatchRow{88, "HLPUSERM", &UsermethOutput, true, &UsermethDisplay},
     // The change history writes and records an undo itself.
