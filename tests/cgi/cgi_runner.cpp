@@ -38,6 +38,11 @@ long NowMillis() {
 
 CgiResult RunCgi(const std::string& binary, const CgiEnvironment& env, std::string_view body,
                  int timeoutSeconds) {
+  return RunProgram(binary, {}, env, body, timeoutSeconds);
+}
+
+CgiResult RunProgram(const std::string& binary, const std::vector<std::string>& args, const CgiEnvironment& env,
+                     std::string_view body, int timeoutSeconds) {
   // A program that exits without reading its input must not kill the test
   // with SIGPIPE; the write then fails with EPIPE instead.
   static const bool sigpipeIgnored = [] { ::signal(SIGPIPE, SIG_IGN); return true; }();
@@ -52,7 +57,10 @@ CgiResult RunCgi(const std::string& binary, const CgiEnvironment& env, std::stri
   for (std::string& s : envStrings) envp.push_back(s.data());
   envp.push_back(nullptr);
   std::string path = binary;
-  char* argv[] = {path.data(), nullptr};
+  std::vector<std::string> argStrings = args;
+  std::vector<char*> argv = {path.data()};
+  for (std::string& a : argStrings) argv.push_back(a.data());
+  argv.push_back(nullptr);
 
   const pid_t pid = ::fork();
   if (pid < 0) return result;
@@ -60,7 +68,7 @@ CgiResult RunCgi(const std::string& binary, const CgiEnvironment& env, std::stri
     ::dup2(in.fd[0], 0);
     ::dup2(out.fd[1], 1);
     ::dup2(err.fd[1], 2);
-    ::execve(path.c_str(), argv, envp.data());
+    ::execve(path.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
   in.Close(0);

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cfgout::testing {
 
@@ -23,5 +24,10 @@ using CgiEnvironment = std::map<std::string, std::string>;
 // exit status -1 when it runs longer than `timeoutSeconds`.
 CgiResult RunCgi(const std::string& binary, const CgiEnvironment& env, std::string_view body = {},
                  int timeoutSeconds = 30);
+
+// The same for any program, started with the arguments `args` (after its
+// name).
+CgiResult RunProgram(const std::string& binary, const std::vector<std::string>& args, const CgiEnvironment& env,
+                     std::string_view body = {}, int timeoutSeconds = 30);
 
 }  // namespace cfgout::testing
