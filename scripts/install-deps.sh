@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libicu-dev icu-devtools libcrypt-dev
+  libicu-dev icu-devtools libcrypt-dev libgit2-dev
   clang libclang-rt-14-dev
   lighttpd chromium nodejs
 )
@@ -29,6 +29,6 @@ fi
 
 # The browser tests drive Debian's Chromium through playwright-core (no browser download).
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [ -f "$root/tests/e2e/package.json" ] && [ ! -d "$root/tests/e2e/node_modules/playwright-core" ]; then
+if [ -f "$root/tests/e2e/package.json" ] && { [ ! -d "$root/tests/e2e/node_modules/playwright-core" ] || [ ! -d "$root/tests/e2e/node_modules/@axe-core/playwright" ]; }; then
   (cd "$root/tests/e2e" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm install --no-audit --no-fund --loglevel=error </dev/null)
 fi

@@ -1,6 +1,7 @@
 #include "cli/cfgctl.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "config/config_lock.h"
 #include "config/ldap_blocks.h"
 #include "config/pics_rules.h"
+#include "history/change_history.h"
 #include "nls/message_format.h"
 #include "runtime/ascii.h"
 #include "validate/form_variables.h"
@@ -488,7 +490,8 @@ Outcome CheckName(const std::string& command, std::string_view name, Check check
 
 class Session {
  public:
-  Session(Options& o, std::FILE* in, std::string& out) : o_(o), in_(in), out_(out) {}
+  Session(Options& o, std::FILE* in, std::string& out, std::string& warning, std::string command)
+      : o_(o), in_(in), out_(out), warning_(warning), command_(std::move(command)) {}
 
   // Reads the configuration; `change` commands hold the writer lock first.
   Outcome Open(bool change) {
@@ -518,8 +521,10 @@ class Session {
   const Options& options() const { return o_; }
   std::FILE* in() const { return in_; }
 
-  // Writes what changed (or, with --dry-run, prints the diff).
-  Outcome Commit() {
+  // Writes what changed (or, with --dry-run, prints the diff) and records
+  // the change in the change history; `what` names the directive or block
+  // kind that the command changed.
+  Outcome Commit(std::string what) {
     const std::vector<std::string> after = FileImages(*cfg_);
     std::vector<const ConfigFile*> changed;
     std::size_t i = 0;
@@ -547,7 +552,17 @@ class Session {
         return Fail(kExitFile, "cannot write " + p + ": " + std::strerror(errno));
       }
     }
+    const HistorySnapshot snapshot = SnapshotBeforeWrite(*cfg_);
     if (HTTPDConfigWrite(*cfg_) != 0) return Fail(kExitFile, "cannot write the configuration of " + path_);
+    ChangeNote note;
+    note.source = "cfgctl " + command_;
+    note.fields.push_back(std::move(what));
+    const passwd* user = ::getpwuid(::getuid());
+    note.author = (user != nullptr && user->pw_name != nullptr && *user->pw_name != '\0') ? user->pw_name : "unknown";
+    // The change stands even when it cannot be recorded; the caller is told.
+    if (const std::string why = RecordChange(*cfg_, note, snapshot); !why.empty()) {
+      warning_ = "warning: the change was written but not recorded in the change history: " + why;
+    }
     return {};
   }
 
@@ -555,6 +570,8 @@ class Session {
   Options& o_;
   std::FILE* in_;
   std::string& out_;
+  std::string& warning_;
+  std::string command_;
   ConfigLock lock_;
   std::unique_ptr<ConfigHandle> cfg_;
   std::string path_;
@@ -658,7 +675,7 @@ Outcome CmdSet(Session& s) {
   if (Outcome r = RefuseBlockDirective("set", s, id, keyword); r.code) return r;
   const std::string line = FormatText("%s       %s\n", {keyword, value});
   HTTPDReplaceRules(s.cfg(), id, LineList::FromTexts({line}), 1);
-  return s.Commit();
+  return s.Commit(keyword);
 }
 
 Outcome CmdRemove(Session& s) {
@@ -669,7 +686,7 @@ Outcome CmdRemove(Session& s) {
   if (instances.empty()) return Fail(kExitMissing, "remove: no " + keyword + " directive in the configuration");
   if (Outcome r = RefuseBlockDirective("remove", s, id, keyword); r.code) return r;
   HTTPDRemoveRules(s.cfg(), id, instances);
-  return s.Commit();
+  return s.Commit(keyword);
 }
 
 // ----------------------------------------------------------- LDAP commands
@@ -801,7 +818,7 @@ Outcome CmdLDAP(Session& s) {
     if (Outcome r = FindLDAP(s, command, name, rule); r.code) return r;
     if (Outcome r = CheckLDAPTarget(s, command, name); r.code) return r;
     HTTPDDeleteLDAPRule(s.cfg(), name);
-    return s.Commit();
+    return s.Commit("LDAPInfo");
   }
   // put
   if (Outcome r = CheckName(command, name, Check::kWord, nullptr); r.code) return r;
@@ -831,7 +848,7 @@ Outcome CmdLDAP(Session& s) {
     if (Outcome r = CheckLDAPTarget(s, command, name); r.code) return r;
     if (!anchor) {
       if (HTTPDPutLDAPRule(s.cfg(), rule, name, 3) != 1) return BrokenBlock(s, "LDAPInfo block " + Shown(name));
-      return s.Commit();
+      return s.Commit("LDAPInfo");
     }
     HTTPDDeleteLDAPRule(s.cfg(), name);
   }
@@ -839,7 +856,7 @@ Outcome CmdLDAP(Session& s) {
   if (HTTPDPutLDAPRule(s.cfg(), rule, anchor ? *anchor : std::string(), o.before ? 1 : 2) != 1) {
     return BrokenBlock(s, "an LDAPInfo block");
   }
-  return s.Commit();
+  return s.Commit("LDAPInfo");
 }
 
 // ----------------------------------------------------------- PICS commands
@@ -948,7 +965,7 @@ Outcome CmdPics(Session& s) {
     std::optional<PicsRule> rule;
     if (Outcome r = FindPics(s, command, name, rule); r.code) return r;
     HTTPDDeletePicsFilterRule(s.cfg(), name);
-    return s.Commit();
+    return s.Commit("DefinePicsRule");
   }
   // put
   if (name.empty() || name.find_first_of("\"{}\t\r\n()") != std::string::npos ||
@@ -1006,7 +1023,7 @@ Outcome CmdPics(Session& s) {
     if (*filter) HTTPDPutFilterSubdirective(s.cfg(), name, **filter);
     else HTTPDDeleteFilterSubdirective(s.cfg(), name);
   }
-  return s.Commit();
+  return s.Commit("DefinePicsRule");
 }
 
 // ------------------------------------------------------------ app commands
@@ -1153,7 +1170,7 @@ Outcome CmdAppSettings(Session& s) {
     else if (key == "AppRouterLocalZAPPort") HTTPDSetAppServerZAPPort(s.cfg(), std::stoi(v));
     else HTTPDSetAppServerRetryInterval(s.cfg(), std::stoi(v));
   }
-  return s.Commit();
+  return s.Commit("ApplicationProxy");
 }
 
 Outcome CmdApp(Session& s) {
@@ -1185,7 +1202,7 @@ Outcome CmdApp(Session& s) {
       return {};
     }
     HTTPDDeleteAppOffloadRuleset(s.cfg(), index);
-    return s.Commit();
+    return s.Commit("<Application>");
   }
   // put
   if (index < 0 && numeric && std::stoi(ref) != count) {
@@ -1240,7 +1257,7 @@ Outcome CmdApp(Session& s) {
   if (HTTPDReplaceAppOffloadRuleset(s.cfg(), target, app) != 1) {
     return Fail(kExitFile, s.mainPath() + ": the application could not be written");
   }
-  return s.Commit();
+  return s.Commit("<Application>");
 }
 
 // --------------------------------------------------------------- dispatch
@@ -1274,7 +1291,7 @@ const CommandRow kCommands[] = {
     {"app", "settings", 2, true, CmdApp, "no arguments"},
 };
 
-Outcome Dispatch(Options& o, std::FILE* in, std::string& out) {
+Outcome Dispatch(Options& o, std::FILE* in, std::string& out, std::string& warning) {
   const std::vector<std::string>& w = o.words;
   if (o.help || w.empty() || w[0] == "help") {
     std::string topic;
@@ -1300,7 +1317,7 @@ Outcome Dispatch(Options& o, std::FILE* in, std::string& out) {
     const bool takesPlace = row.sub != nullptr && std::string(row.sub) == "put" && std::string(row.group) != "app";
     if (!takesPlace && (o.before || o.after)) return Fail(kExitUsage, command + ": --before/--after are only for ldap and pics put");
     if (!row.change && o.dryRun) return Fail(kExitUsage, command + ": --dry-run is only for commands that change the configuration");
-    Session session(o, in, out);
+    Session session(o, in, out, warning, command);
     if (Outcome r = session.Open(row.change); r.code) return r;
     return row.run(session);
   }
@@ -1314,11 +1331,14 @@ Outcome Dispatch(Options& o, std::FILE* in, std::string& out) {
 
 int RunCfgctl(const std::vector<std::string>& args, std::FILE* in, std::string& out, std::string& err) {
   Options options;
+  std::string warning;
   Outcome outcome = ParseOptions(args, options);
-  if (outcome.code == kExitOk) outcome = Dispatch(options, in, out);
+  if (outcome.code == kExitOk) outcome = Dispatch(options, in, out, warning);
   if (outcome.code != kExitOk) {
     out.clear();  // a failed command prints nothing but its error line
     err = "cfgctl: " + OneLine(outcome.message) + "\n";
+  } else if (!warning.empty()) {
+    err = "cfgctl: " + OneLine(warning) + "\n";
   }
   return outcome.code;
 }

@@ -36,6 +36,7 @@ constexpr std::array<FormPage, kFormListSize> kFormRows = {{
     {"ERRCUST", 2, 16},
     {"HAPARMS", 2, 17},
     {"HEADER", 3, 6},
+    {"HISTORY", 2, 89},
     {"HLPABTWT", 3, 9},
     {"HLPACCCO", 2, 18},
     {"HLPADDEN", 2, 19},

@@ -24,7 +24,7 @@ struct FormPage {
   int index;         // the page's message set in that slot; for slot 2 also its dispatch number
 };
 
-inline constexpr std::size_t kFormListSize = 137;
+inline constexpr std::size_t kFormListSize = 138;
 
 // Sorted by name in byte order: the lookups below binary-search it.
 extern const std::array<FormPage, kFormListSize> formList;

@@ -39,11 +39,16 @@ std::string DirectiveValue(std::string_view value);
 // RejectField and ends the walk. Accepted fields go to
 // apply(field, HashValue(name)). The walk also ends as soon as `apply`
 // records a field error. Returns false when the walk ended on an error.
+// Fields named `keepRepeats` (ignoring case; none when empty) are exempt
+// from the pairing: each of a run of them is walked.
 template <typename Apply>
-bool WalkFormFields(const FormArgList& args, PageStatus& status, Apply&& apply) {
+bool WalkFormFields(const FormArgList& args, PageStatus& status, Apply&& apply, std::string_view keepRepeats = {}) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (HasFieldError(status)) return false;
-    if (i + 1 < args.size() && EqualsIgnoringCase(args[i].name, args[i + 1].name)) continue;
+    if (i + 1 < args.size() && EqualsIgnoringCase(args[i].name, args[i + 1].name) &&
+        (keepRepeats.empty() || !EqualsIgnoringCase(args[i].name, keepRepeats))) {
+      continue;
+    }
     const FormArg& field = args[i];
     if (std::optional<std::string> message = ValidateField(field)) {
       RejectField(status, std::move(*message));
@@ -66,5 +71,11 @@ void ReplaceDirective(ConfigHandle& cfg, std::string_view keyword, std::string l
 
 // Removes every instance of `keyword` from every file.
 void RemoveDirective(ConfigHandle& cfg, std::string_view keyword);
+
+// The number a field value spells, read as atoi reads it (leading white
+// space, an optional sign, the digits up to the first other character; 0
+// when there are none) but saturating at the int range instead of
+// overflowing: row and action numbers are not validated.
+int FieldNumber(std::string_view value);
 
 }  // namespace cfgout

@@ -229,7 +229,7 @@ TEST_F(CgiRequestTest, UnknownOrUnservedPagesAreMessageNineWithTheUpperCaseName)
   for (const Case& c : {Case{"/nope", "NOPE"}, Case{"/BASIC/", ""}, Case{"/cfg_intro", "CFG_INTRO"},
                         Case{"/HlpBasic", "HLPBASIC"}, Case{"/HAPARMS", "HAPARMS"},
                         Case{"BASIC", "QTX_INTRO"}, Case{"/qtx_intro", "QTX_INTRO"},
-                        Case{"/a\\BASIC", "A\\BASIC"}, Case{"/TIMEOUT", "TIMEOUT"}}) {
+                        Case{"/a\\BASIC", "A\\BASIC"}, Case{"/KRTDS", "KRTDS"}}) {
     for (bool post : {false, true}) {
       const ino_t before = Inode(config_);
       const CgiResult r = post ? Post("UserID=zz", c.path) : Get(c.path);
@@ -434,7 +434,7 @@ TEST(CgiRealTemplatesTest, BasicPageWithTheShippedTemplates) {
   EXPECT_NE(post.out.find(R"(<p class="status-kind status-1"></p>)"), std::string::npos);
   EXPECT_EQ(ReadFile(config), "# real\nHostName       www.example.org\nPort 80\nAdminPort       9090\n");
 
-  env["PATH_INFO"] = "/PROXGC";
+  env["PATH_INFO"] = "/KRTDS";
   env["REQUEST_METHOD"] = "GET";
   const CgiResult intro = RunCgi(CFGOUT_BINARY, env);
   EXPECT_NE(intro.out.find("<title>Proxy configuration</title>"), std::string::npos);

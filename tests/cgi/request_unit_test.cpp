@@ -70,7 +70,9 @@ TEST(DispatchTableTest, BasicHasARowAndPagesWithoutHandlersTakeTheDefault) {
   EXPECT_TRUE(basic->writeBack);
   EXPECT_NE(basic->output, nullptr);
   EXPECT_NE(basic->display, nullptr);
-  for (int index : {-1, 0, 9, 15, 17, 24, 75, 84, 87, 89}) EXPECT_EQ(FindDispatchRow(index), nullptr) << index;
+  // The pages that are no forms of their own (introduction, status block,
+  // help and frame pages, inserts) and numbers beyond the table.
+  for (int index : {-1, 0, 9, 12, 17, 24, 64, 68, 72, 73, 86, 90}) EXPECT_EQ(FindDispatchRow(index), nullptr) << index;
 }
 
 class ConfigLockTest : public ::testing::Test {

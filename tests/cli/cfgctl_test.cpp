@@ -171,9 +171,14 @@ TEST_F(Cfgctl, CommandTable) {
     const std::string c0 = row.args.empty() ? "" : row.args[0], c1 = row.args.size() > 1 ? row.args[1] : "";
     const bool dryRun = std::find(row.args.begin(), row.args.end(), "--dry-run") != row.args.end();
     const bool reads = dryRun || !(c0 == "set" || c0 == "remove" || c1 == "put" || c1 == "delete" || c1 == "settings");
+    // A written change is recorded in the change history beside the main file.
+    const bool wrote = row.status == 0 && (row.main != kSame || row.inc != kSame);
+    EXPECT_EQ(std::filesystem::is_directory(dir / "main.conf.history"), wrote) << label;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
       const std::string name = entry.path().filename();
-      EXPECT_TRUE(name == "main.conf" || name == "inc.conf" || (name == "main.conf.lock" && !reads)) << label << name;
+      EXPECT_TRUE(name == "main.conf" || name == "inc.conf" || (name == "main.conf.lock" && !reads) ||
+                  (name == "main.conf.history" && wrote))
+          << label << name;
     }
   }
 }

@@ -49,8 +49,12 @@ class ShippedTemplatesTest : public ::testing::Test {
   }
 };
 
+// Every shipped page, for the checks that hold for all of them.
+constexpr const char* kShippedPages[] = {"BASIC", "CFG_INTRO", "HAPARMS", "TIMEOUT", "PERFORMA",
+                                         "PROXBEHA", "PROXCACH", "PROXEXP", "PROXGC"};
+
 TEST_F(ShippedTemplatesTest, EveryPercentSignIsAMarkerOrDoubled) {
-  for (const char* name : {"BASIC", "CFG_INTRO", "HAPARMS"}) {
+  for (const char* name : kShippedPages) {
     for (const std::string& line : Lines(name)) {
       int markers = 0;
       for (std::size_t i = 0; i < line.size(); ++i) {
@@ -66,7 +70,7 @@ TEST_F(ShippedTemplatesTest, EveryPercentSignIsAMarkerOrDoubled) {
 }
 
 TEST_F(ShippedTemplatesTest, EveryLineEndsInItsOwnLineFeed) {
-  for (const char* name : {"BASIC", "CFG_INTRO", "HAPARMS"}) {
+  for (const char* name : kShippedPages) {
     const std::vector<std::string> lines = Lines(name);
     ASSERT_FALSE(lines.empty()) << name;
     for (const std::string& line : lines) {
@@ -165,6 +169,66 @@ TEST_F(ShippedTemplatesTest, BasicFormPostsToItselfWithKnownFieldsAndLabels) {
   ASSERT_NE(hidden, std::string::npos);
   ASSERT_NE(box, std::string::npos);
   EXPECT_EQ(page.substr(hidden + 1, box - hidden).find("name=", 30), std::string::npos);
+}
+
+// The server and cache pages: each marker holds the control its handler
+// fills there (a substring of the marker line, in marker order; the last
+// marker is the status block), and every control name is a known field.
+TEST_F(ShippedTemplatesTest, ServerAndCacheMarkersAreTheControlsInTheHandlersOrder) {
+  const auto span = [](const std::string& field) {
+    return std::vector<std::string>{"name=\"" + field + "HRS\">%s", "name=\"" + field + "MINS\">%s",
+                                    "name=\"" + field + "SECS\">%s"};
+  };
+  const auto number = [](const std::string& field) {
+    std::vector<std::string> m{"name=\"" + field + "\" value=\"%s\""};
+    for (const char* u : {"months", "days", "hours", "minutes", "seconds"}) {
+      m.push_back("<option value=\"" + std::string(u) + "\" %s>");
+    }
+    return m;
+  };
+  const auto sizeUnits = [](const std::string& field) {
+    return std::vector<std::string>{"name=\"" + field + "\" value=\"%s\"", "<option value=\"B\" %s>",
+                                    "<option value=\"K\" %s>", "<option value=\"M\" %s>",
+                                    "<option value=\"G\" %s>"};
+  };
+  const auto join = [](std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+  };
+  const std::map<std::string, std::vector<std::string>> pages = {
+      {"TIMEOUT", join({span("INPUTTIMEOUT"), span("READTIMEOUT"), span("OUTPUTTIMEOUT"), span("SCRIPTTIMEOUT"),
+                        span("PERSISTTIMEOUT")})},
+      {"PERFORMA", join({{R"(name="ListenBacklog" value="%s")", R"(name="MaxActiveThreads" value="%s")"},
+                         span("PERSISTTIMEOUT"), {R"(name="MaxPersistRequest" value="%s")"}})},
+      {"PROXBEHA", {"%s\n", R"(name="ContinueCaching" value="%s")", R"(name="CacheByIncomingUrl" value="on" %s>)",
+                    "%s\n", R"(<select id="LIST" name="LIST">%s</select>)"}},
+      {"PROXCACH", join({{R"(name="Caching" value="on" %s>)"}, sizeUnits("CACHEMEMORY"),
+                         {R"(name="BLOCKSIZE" value="%s")"}, sizeUnits("CACHELIMIT"),
+                         {R"(name="CacheAccessLog" value="%s")", "%s\n", R"(<select id="LIST" name="LIST">%s</select>)"}})},
+      {"PROXEXP", join({number("CACHEUNUSEDHTTP"), number("CACHEUNUSEDFTP"),
+                        number("CACHEUNUSEDGOPHER"), number("CACHEDEFAULTEXPIRYFTP"),
+                        number("CACHEDEFAULTEXPIRYGOPHER"),
+                        {R"(name="CacheExpiryCheck" value="on" %s>)", R"(name="CacheNoConnect" value="on" %s>)",
+                         R"(name="CacheTimeMargin" value="%s")"}})},
+      {"PROXGC", {R"(name="Gc" value="on" %s>)", R"(name="GcLowWater" value="%s")",
+                  R"(name="GcHighWater" value="%s")", "%s\n"}},
+  };
+  const std::regex nameAttr(R"re(<(input|button|select|textarea)\b[^>]*\bname="([^"]+)")re");
+  for (const auto& [name, expected] : pages) {
+    const std::vector<std::string> lines = Lines(name);
+    const std::vector<std::string> markers = Markers(lines);
+    ASSERT_EQ(markers.size(), expected.size() + 1) << name;
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+      EXPECT_NE(markers[k].find(expected[k]), std::string::npos) << name << " marker " << k << ": " << markers[k];
+    }
+    EXPECT_EQ(markers.back(), "%s\n") << name;
+    const std::string page = Joined(lines);
+    EXPECT_NE(page.find("<form method=\"post\" action=\"" + name + "\""), std::string::npos) << name;
+    for (auto it = std::sregex_iterator(page.begin(), page.end(), nameAttr); it != std::sregex_iterator(); ++it) {
+      EXPECT_NE(HashValue((*it)[2].str()), -1) << name << ": " << (*it)[2];
+    }
+  }
 }
 
 TEST_F(ShippedTemplatesTest, NavigationReachesEveryConfigurationPage) {

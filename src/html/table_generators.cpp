@@ -1,0 +1,397 @@
+#include "html/table_generators.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/directive_access.h"
+#include "config/directive_names.h"
+#include "html/output.h"
+#include "nls/message_format.h"
+#include "nls/message_lookup.h"
+#include "runtime/ascii.h"
+
+namespace cfgout {
+
+namespace {
+
+constexpr std::string_view kTokenSeparators = " \r\n\t{";
+
+// Cuts tokens off the front of a text the way the rows read their lines: a
+// token is a run of characters outside the separator set; the separators
+// before it are skipped, and the one separator that ends it is consumed, so
+// that a later "rest of the line" starts right after that one character.
+class Tokens {
+ public:
+  explicit Tokens(std::string_view text) : rest_(text) {}
+
+  bool Next(std::string_view separators, std::string_view& token) {
+    const std::size_t start = rest_.find_first_not_of(separators);
+    if (start == std::string_view::npos) {
+      rest_ = {};
+      return false;
+    }
+    rest_.remove_prefix(start);
+    const std::size_t end = rest_.find_first_of(separators);
+    token = rest_.substr(0, end);
+    rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+    return true;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+std::vector<std::string_view> Split(std::string_view text, std::string_view separators) {
+  std::vector<std::string_view> tokens;
+  Tokens cursor(text);
+  for (std::string_view token; cursor.Next(separators, token);) tokens.push_back(token);
+  return tokens;
+}
+
+// A localised word of message set 2; "" when no catalogue has it.
+std::string_view Word(int id) {
+  const char* text = get_message(id);
+  return text != nullptr ? std::string_view(text) : std::string_view();
+}
+
+// The message for `token` when it is one of `words` (ignoring case): the
+// i-th word gives message ids[i].
+template <std::size_t N>
+int WordMessage(std::string_view token, const std::array<std::string_view, N>& words,
+                const std::array<int, N>& ids) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (EqualsIgnoringCase(token, words[i])) return ids[i];
+  }
+  return 0;
+}
+
+constexpr std::array<std::string_view, 4> kEncodings = {"7bit", "8bit", "binary", "ebcdic"};
+constexpr std::array<int, 4> kEncodingMessages = {79, 78, 80, 81};
+
+constexpr std::array<std::string_view, 11> kFactors = {"1.0", "0.9", "0.8", "0.7", "0.6", "0.5",
+                                                       "0.4", "0.3", "0.2", "0.1", "0.0"};
+constexpr std::array<int, 11> kFactorMessages = {91, 92, 93, 94, 95, 96, 97, 98, 99, 100, 101};
+
+constexpr std::array<std::string_view, 6> kConditions = {"eq", "neq", "lt", "gt", "le", "ge"};
+constexpr std::array<int, 6> kConditionMessages = {60, 61, 62, 63, 64, 65};
+
+// Time units: a token starting with the unit's name (ignoring case).
+int TimeUnitMessage(std::string_view token) {
+  static constexpr std::array<std::string_view, 6> units = {"second", "minute", "hour", "day", "week", "month"};
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (StartsWithIgnoringCase(token, units[i])) return 69 + static_cast<int>(i);
+  }
+  return 0;
+}
+
+// The units of a minimum holding time: days, hours and minutes.
+int HoldUnitMessage(std::string_view token) {
+  if (StartsWithIgnoringCase(token, "day")) return 72;
+  if (StartsWithIgnoringCase(token, "hour")) return 71;
+  if (StartsWithIgnoringCase(token, "minute")) return 70;
+  return 0;
+}
+
+// One table row being built: "<tr><td>N", then cells. Cells beyond the
+// column count are appended to the last cell after one blank.
+class Row {
+ public:
+  Row(int number, int columns) : columns_(columns) {
+    AppendFormatted(text_, "<tr><td>%d", {std::int64_t{number}});
+  }
+
+  int column() const { return column_; }
+
+  // A cell from the configuration (escaped).
+  void Value(std::string_view value) {
+    Open();
+    AppendHtmlEscaped(text_, value);
+  }
+  // A localised word, or a token when `message` is 0.
+  void ValueOrWord(std::string_view token, int message) {
+    if (message != 0) {
+      Markup(Word(message));
+    } else {
+      Value(token);
+    }
+  }
+  // A cell whose text is already markup (escaped values, localised words).
+  void Markup(std::string_view markup) {
+    Open();
+    text_ += markup;
+  }
+  void Empty() { Open(); }
+
+  std::string Finish() {
+    text_ += "</td></tr>";
+    return std::move(text_);
+  }
+
+ private:
+  void Open() {
+    ++column_;
+    text_ += column_ <= columns_ ? "</td><td>" : " ";
+  }
+
+  int columns_;
+  int column_ = 0;
+  std::string text_;
+};
+
+bool IsComment(std::string_view token) { return !token.empty() && token.front() == '#'; }
+
+// The occurrence's text, or its rest from field 2.
+std::string_view RowText(const LineNode& occurrence, int skipKeyword) {
+  if (skipKeyword != 1) return occurrence.text;
+  const char* rest = PointToNextField(occurrence.text);
+  return rest != nullptr ? std::string_view(rest) : std::string_view();
+}
+
+enum class Directive { kOther, kDirect, kCacheTime, kAddType, kAddEncoding, kCacheMinHold, kSslServerCert };
+
+Directive DirectiveKind(std::string_view keyword) {
+  if (EqualsIgnoringCase(keyword, "direct")) return Directive::kDirect;
+  if (EqualsIgnoringCase(keyword, "cacheclean") || EqualsIgnoringCase(keyword, "cachemaxexpiry")) {
+    return Directive::kCacheTime;
+  }
+  if (EqualsIgnoringCase(keyword, "addtype")) return Directive::kAddType;
+  if (EqualsIgnoringCase(keyword, "addencoding")) return Directive::kAddEncoding;
+  if (EqualsIgnoringCase(keyword, "cacheminhold")) return Directive::kCacheMinHold;
+  if (EqualsIgnoringCase(keyword, "sslservercert")) return Directive::kSslServerCert;
+  return Directive::kOther;
+}
+
+// The tokens of one occurrence of GenTableItems' directive, with the cells
+// that go before them.
+std::string SingleDirectiveRow(int number, std::string_view text, int columns, Directive kind) {
+  Row row(number, columns);
+  std::vector<std::string_view> tokens;
+  if (kind == Directive::kSslServerCert && !text.empty()) {
+    // A quoted label keeps its blanks: split at the text's own first character.
+    tokens = Split(text.substr(1), text.substr(0, 1));
+  } else {
+    tokens = Split(text, kTokenSeparators);
+    if (kind == Directive::kCacheTime && !text.empty() && IsAsciiDigit(text.front())) row.Empty();
+  }
+
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const std::string_view token = tokens[i];
+    if (IsComment(token)) break;
+    const int column = row.column() + 1;
+    switch (kind) {
+      case Directive::kDirect:
+        row.ValueOrWord(token, column == 3 ? WordMessage(token, kConditions, kConditionMessages) : 0);
+        break;
+      case Directive::kCacheTime:
+        row.ValueOrWord(token, column == 3 ? TimeUnitMessage(token) : 0);
+        break;
+      case Directive::kAddType: {
+        const int encoding = WordMessage(token, kEncodings, kEncodingMessages);
+        if (column == 2 && encoding != 0) {
+          row.Empty();  // the type is missing: the encoding goes to its own column
+          row.ValueOrWord(token, encoding);
+        } else if (column == 3) {
+          row.ValueOrWord(token, encoding);
+        } else {
+          row.ValueOrWord(token, column == 4 ? WordMessage(token, kFactors, kFactorMessages) : 0);
+        }
+        break;
+      }
+      case Directive::kAddEncoding:
+        row.ValueOrWord(token, column == 3 ? WordMessage(token, kFactors, kFactorMessages) : 0);
+        break;
+      case Directive::kCacheMinHold:
+        if (column == 2) {
+          // Up to three pairs of number and unit, all in one cell.
+          std::string pairs;
+          std::size_t taken = 0;
+          while (i < tokens.size() && taken < 6 && !IsComment(tokens[i])) {
+            if (!pairs.empty()) pairs += ' ';
+            const int unit = taken % 2 == 1 ? HoldUnitMessage(tokens[i]) : 0;
+            if (unit != 0) {
+              pairs += Word(unit);
+            } else {
+              AppendHtmlEscaped(pairs, tokens[i]);
+            }
+            ++i;
+            ++taken;
+          }
+          --i;
+          row.Markup(pairs);
+        } else {
+          row.Value(token);
+        }
+        break;
+      default: row.Value(token); break;
+    }
+  }
+  if (kind == Directive::kDirect && row.column() == 2) row.ValueOrWord({}, 66);
+  return row.Finish();
+}
+
+}  // namespace
+
+int GenTableItems(const char* line, const char* directive, int columns, int skipKeyword,
+                  const ConfigHandle& cfg) {
+  if (directive == nullptr) return 0;
+  const int id = HTTPDRuleToID(directive);
+  if (id < 0) return 0;
+  const Directive kind = DirectiveKind(directive);
+  int rows = 0;
+  for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
+    GenHtmlLine(line, SingleDirectiveRow(++rows, RowText(occurrence, skipKeyword), columns, kind));
+  }
+  return rows;
+}
+
+int GenMultiTableItems(const char* line, const char* keywordList, int columns, int skipKeyword,
+                       const ConfigHandle& cfg) {
+  if (keywordList == nullptr) return 0;
+  const std::string_view list(keywordList);
+  // Each keyword is followed by one blank; the word after the last blank ends the list.
+  std::vector<int> ids;
+  for (std::size_t start = 0, blank; (blank = list.find(' ', start)) != std::string_view::npos; start = blank + 1) {
+    const int id = HTTPDRuleToID(list.substr(start, blank - start));
+    if (id >= 0) ids.push_back(id);
+  }
+  if (ids.empty()) return 0;
+
+  // The lists whose first column shows localised words.
+  static constexpr std::array<std::string_view, 6> mapWords = {"map", "pass", "fail", "exec", "redirect", "proxy"};
+  static constexpr std::array<int, 6> mapMessages = {82, 83, 84, 85, 86, 87};
+  static constexpr std::array<std::string_view, 2> cacheWords = {"CacheOnly", "NoCaching"};
+  static constexpr std::array<int, 2> cacheMessages = {104, 105};
+  static constexpr std::array<std::string_view, 2> queryWords = {"public", "always"};
+  static constexpr std::array<int, 2> queryMessages = {106, 107};
+  const bool mapping = list == "Map Pass Fail Exec Redirect Proxy Service NameTrans 0";
+  const bool caching = list == "CacheOnly NoCaching 0";
+  const bool queries = list == "CacheQueries 0";
+  auto firstColumnWord = [&](std::string_view token) {
+    if (mapping) return WordMessage(token, mapWords, mapMessages);
+    if (caching) return WordMessage(token, cacheWords, cacheMessages);
+    if (queries) return WordMessage(token, queryWords, queryMessages);
+    return 0;
+  };
+
+  int rows = 0;
+  for (const LineNode& occurrence : HTTPDGetMultiRules(cfg, ids)) {
+    Row row(++rows, columns);
+    bool failRow = false;
+    for (std::string_view token : Split(RowText(occurrence, skipKeyword), kTokenSeparators)) {
+      if (IsComment(token)) break;
+      const int column = row.column() + 1;
+      if (column == 1) {
+        failRow = EqualsIgnoringCase(token, "FAIL");
+        row.ValueOrWord(token, firstColumnWord(token));
+        continue;
+      }
+      // A Fail rule has no replacement: its address moves to the column
+      // where the other rules show theirs.
+      if (column == 3 && failRow && columns >= 3) row.Empty();
+      row.Value(token);
+    }
+    GenHtmlLine(line, row.Finish());
+  }
+  return rows;
+}
+
+int GenMethTableItems(const char* line, const ConfigHandle& cfg) {
+  const int id = HTTPDRuleToID("Enable");
+  if (id < 0) return 0;
+  int rows = 0;
+  for (const LineNode& occurrence : HTTPDGetUserMethodRules(cfg, id)) {
+    const std::string method = HtmlEscape(GetField(occurrence.text, 2));
+    std::string path = GetField(occurrence.text, 3);
+    if (IsComment(path)) path.clear();  // a trailing comment is no handler path
+    const std::int64_t number = ++rows;
+    const std::string row =
+        path.empty() ? FormatText("<tr><td>%d</td><td>%s</td><td>%s</td><td></td></tr>", {number, method, std::string()})
+                     : FormatText("<tr><td>%d</td><td>%s</td><td>%s</td></tr>", {number, method, HtmlEscape(path)});
+    GenHtmlLine(line, row);
+  }
+  return rows;
+}
+
+int GenProtectTableItems(const char* line, const ConfigHandle& cfg) {
+  const int id = HTTPDRuleToID("Protect");
+  if (id < 0) return 0;
+  int rows = 0;
+  for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
+    std::string row;
+    AppendFormatted(row, "<tr><td>%d</td>", {std::int64_t{++rows}});
+    const std::vector<std::string_view> tokens = Split(RowText(occurrence, 1), " {\r\n\t");
+    auto cell = [&row](std::string_view value) {
+      row += "<td>";
+      AppendHtmlEscaped(row, value);
+      row += "</td>";
+    };
+    if (!tokens.empty()) cell(tokens[0]);
+    if (tokens.size() > 1) {
+      if (occurrence.text.find('{') != std::string::npos) row += "<td></td>";
+      cell(tokens[1]);
+    }
+    if (tokens.size() > 3 && EqualsIgnoringCase(tokens[2], "FOR")) cell(tokens[3]);
+    row += "</tr>";
+    GenHtmlLine(line, row);
+  }
+  return rows;
+}
+
+int GenAPITableItems(const char* line, const char* keywordList, const ConfigHandle& cfg) {
+  if (keywordList == nullptr) return 0;
+  const std::string_view list(keywordList);
+  // Each keyword is followed by "&"; the text after the last "&" is none.
+  std::vector<int> ids;
+  for (std::size_t start = 0, amp; (amp = list.find('&', start)) != std::string_view::npos; start = amp + 1) {
+    const int id = HTTPDRuleToID(list.substr(start, amp - start));
+    if (id >= 0) ids.push_back(id);
+  }
+  if (ids.empty()) return 0;
+
+  // Steps that apply to every request rather than to a request template.
+  static constexpr std::array<std::string_view, 9> untemplatedSteps = {
+      "ServerInit", "PreExit", "PostAuth", "Transmogrifier", "DataFilter",
+      "PostExit", "ServerTerm", "Midnight", "PICSDBLookup"};
+  auto cell = [](std::string& row, std::string_view token) {
+    row += "<td>";
+    if (EqualsIgnoringCase(token, "Basic")) {
+      row += Word(108);
+    } else {
+      AppendHtmlEscaped(row, token);
+    }
+    row += "</td>";
+  };
+
+  int rows = 0;
+  for (const LineNode& occurrence : HTTPDGetMultiRules(cfg, ids)) {
+    std::string row;
+    AppendFormatted(row, "<tr><td>%d</td>", {std::int64_t{++rows}});
+    Tokens tokens(occurrence.text);
+    std::string_view step;
+    if (tokens.Next(kTokenSeparators, step)) {
+      std::string stepCell(step);
+      bool untemplated = false;
+      for (std::string_view name : untemplatedSteps) untemplated = untemplated || EqualsIgnoringCase(step, name);
+      if (EqualsIgnoringCase(step, "GC") || EqualsIgnoringCase(step, "PROXY")) {
+        // Two-word steps: the second word belongs to the step's name.
+        std::string_view second;
+        if (tokens.Next(kTokenSeparators, second)) stepCell += second;
+        untemplated = true;
+      }
+      cell(row, stepCell);
+      if (untemplated) row += "<td></td>";
+      const bool serverInit = EqualsIgnoringCase(step, "ServerInit");
+      // The initialisation argument may hold blanks: it is the rest of the line.
+      std::string_view token;
+      if (serverInit && tokens.Next("\r\n", token)) cell(row, token);
+      while (tokens.Next(kTokenSeparators, token) && !IsComment(token)) cell(row, token);
+    }
+    row += "</tr>";
+    GenHtmlLine(line, row);
+  }
+  return rows;
+}
+
+}  // namespace cfgout

@@ -1,0 +1,217 @@
+// The change history as a black box: requests of the cfgout program (with
+// the fixture's marker templates) against a configuration, then the files
+// and the history they leave. Each row is one scenario.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cgi/cgi_runner.h"
+#include "config/config_file.h"
+#include "history/change_history.h"
+#include "support/temp_dir.h"
+
+namespace cfgout::testing {
+namespace {
+
+struct Step {
+  const char* method;
+  const char* page;
+  std::string body;  // "@HEAD@" / "@HEAD~1@": the id of that change at the time of the step
+  const char* user = "admin";
+};
+
+struct Scenario {
+  const char* name;
+  const char* main;  // "@INC@" stands for the included file's path
+  const char* included;
+  std::vector<Step> steps;
+  int commits;  // in the history afterwards; 0 = no history at all
+  const char* mainAfter;
+  const char* includedAfter;
+  const char* statusType;
+  std::string statusText;  // "@MAIN@" stands for the main file's path; a prefix when it ends in "..."
+  const char* summary = "";  // of the newest change; a prefix when it ends in "..."
+  const char* author = "";
+  std::vector<std::string> fields = {};
+  const char* address = "";
+  std::vector<std::string> changedFiles = {};
+  bool historyIsAFile = false;
+};
+
+const std::string kDone = "T12 done";
+constexpr const char* kMain = "HostName a.example\nPort 80\nconfigfile @INC@\n";
+
+const Scenario kScenarios[] = {
+    {"a post records the files as they were, then the change", kMain, "UserID nobody\n",
+     {{"POST", "BASIC", "HostName=b.example&UserID=www&HostName=b.example"}}, 2,
+     "Port 80\nHostName       b.example\nconfigfile @INC@\n", "UserID       www\n", "1", kDone,
+     "BASIC: HostName, UserID", "admin", {"HostName", "UserID"}, "10.1.2.3", {"inc.conf", "main.conf"}},
+    {"a rejected field records nothing", kMain, "UserID nobody\n",
+     {{"POST", "BASIC", "HostName=b.example&AdminPort=99999"}}, 0, kMain, "UserID nobody\n", "3", "...", ""},
+    {"a GET records nothing", kMain, "UserID nobody\n", {{"GET", "BASIC", ""}}, 0, kMain, "UserID nobody\n", "0",
+     "T11 ready"},
+    {"only the fields that changed a directive are named; no REMOTE_USER is unknown", kMain, "",
+     {{"POST", "BASIC", "UserID=x&PUSHBUTTON=Apply&DNSLOOKUP=on", nullptr}}, 2,
+     "HostName a.example\nPort 80\nconfigfile @INC@\nUserID       x\nDNS-Lookup       on\n", "", "1", kDone,
+     "BASIC: UserID, DNSLOOKUP", "unknown", {"UserID", "DNSLOOKUP"}, "10.1.2.3", {"main.conf"}},
+    {"undo of the latest change gives back every byte", "HostName a.example\r\nPort 80\r\nconfigfile @INC@",
+     "UserID nobody",
+     {{"POST", "BASIC", "HostName=b.example"}, {"POST", "HISTORY", "UNDO=@HEAD@"}}, 3,
+     "HostName a.example\r\nPort 80\r\nconfigfile @INC@", "UserID nobody", "1", "The change has been undone.",
+     "Undo of change ...", "admin", {"HostName"}, "10.1.2.3", {"main.conf"}},
+    {"undo of a change whose file changed since is refused", kMain, "UserID nobody\n",
+     {{"POST", "BASIC", "HostName=b.example"}, {"POST", "BASIC", "HostName=c.example"},
+      {"POST", "HISTORY", "UNDO=@HEAD~1@"}},
+     3, "Port 80\nHostName       c.example\nconfigfile @INC@\n", "UserID nobody\n", "3",
+     "The change cannot be undone: @MAIN@ has been changed since.", "BASIC: HostName"},
+    {"the first recorded state has nothing to undo", kMain, "UserID nobody\n",
+     {{"POST", "BASIC", "UserID=www"}, {"POST", "HISTORY", "UNDO=@HEAD~1@"}}, 2, kMain, "UserID       www\n", "3",
+     "The first recorded configuration has no earlier state to return to.", "BASIC: UserID"},
+    {"an unknown change is refused", kMain, "UserID nobody\n",
+     {{"POST", "HISTORY", "UNDO=0123456789012345678901234567890123456789"}}, 0, kMain, "UserID nobody\n", "3",
+     "That change is not in the change history."},
+    {"a write-back that changes no byte records nothing more", kMain, "UserID nobody\n",
+     {{"POST", "BASIC", "UserID=www"}, {"POST", "BASIC", "UserID=www"}}, 2, kMain, "UserID       www\n", "1", kDone,
+     "BASIC: UserID"},
+    {"a history that cannot be written leaves the change with a warning", kMain, "UserID nobody\n",
+     {{"POST", "BASIC", "UserID=www"}}, 0, kMain, "UserID       www\n", "2",
+     "The changes have been made, but they could not be recorded in the change history: ...", "", "", {}, "", {},
+     true},
+};
+
+std::string Replace(std::string text, std::string_view from, std::string_view to) {
+  for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
+  return text;
+}
+
+// Equal, or starting with `expected` less its "..." when it ends in one.
+void ExpectText(const std::string& actual, const std::string& expected, const char* what) {
+  if (expected.size() >= 3 && expected.compare(expected.size() - 3, 3, "...") == 0) {
+    EXPECT_EQ(actual.substr(0, expected.size() - 3), expected.substr(0, expected.size() - 3)) << what;
+  } else {
+    EXPECT_EQ(actual, expected) << what;
+  }
+}
+
+std::string Line(const std::string& page, std::string_view key) {
+  const std::size_t at = page.find("\n" + std::string(key) + "=");
+  if (at == std::string::npos) return "<no " + std::string(key) + ">";
+  const std::size_t start = at + key.size() + 2;
+  return page.substr(start, page.find('\n', start) - start);
+}
+
+class HistoryTest : public ::testing::TestWithParam<Scenario> {
+ protected:
+  CgiResult Request(const char* method, const char* page, const std::string& body, const char* user,
+                    const std::string& query = {}) {
+    CgiEnvironment env{{"PACKAGE_TYPE", "3"},         {"SERVER_ROOT", dir_.path()},
+                       {"REQUEST_METHOD", method},    {"PATH_INFO", std::string("/") + page},
+                       {"RULE_FILE", main_},          {"REMOTE_ADDR", "10.1.2.3"}};
+    if (std::string_view(method) == "POST") env["CONTENT_LENGTH"] = std::to_string(body.size());
+    if (!query.empty()) env["QUERY_STRING"] = query;
+    if (user != nullptr) env["REMOTE_USER"] = user;
+    return RunCgi(CFGOUT_FIXTURE_BINARY, env, body);
+  }
+
+  ChangeList Changes(int skip = 0, int count = 1000) {
+    std::string error;
+    std::optional<ChangeList> list = ListChanges(main_, skip, count, error);
+    EXPECT_TRUE(list.has_value()) << error;
+    return list.value_or(ChangeList{});
+  }
+
+  TempDir dir_{"cfgout-history"};
+  std::string main_ = dir_ / "main.conf";
+  std::string included_ = dir_ / "inc.conf";
+};
+
+TEST_P(HistoryTest, RecordsAndUndoes) {
+  const Scenario& s = GetParam();
+  WriteFile(main_, Replace(s.main, "@INC@", included_));
+  WriteFile(included_, s.included);
+  if (s.historyIsAFile) WriteFile(HistoryPathFor(main_), "not a repository\n");
+
+  CgiResult last;
+  for (const Step& step : s.steps) {
+    std::string body = step.body;
+    if (body.find("@HEAD") != std::string::npos) {
+      const ChangeList now = Changes();
+      ASSERT_GE(now.entries.size(), 2u);
+      body = Replace(Replace(body, "@HEAD@", now.entries[0].id), "@HEAD~1@", now.entries[1].id);
+    }
+    last = Request(step.method, step.page, body, step.user);
+    ASSERT_EQ(last.exitStatus, 0) << last.err;
+  }
+
+  EXPECT_EQ(ReadFile(main_), Replace(s.mainAfter, "@INC@", included_));
+  EXPECT_EQ(ReadFile(included_), s.includedAfter);
+  EXPECT_EQ(Line(last.out, "type"), s.statusType);
+  ExpectText(Line(last.out, "text"), Replace(s.statusText, "@MAIN@", main_), "status text");
+
+  if (s.historyIsAFile) return;
+  struct stat st {};
+  if (s.commits == 0) {
+    EXPECT_NE(::stat(HistoryPathFor(main_).c_str(), &st), 0) << "a history was created";
+    return;
+  }
+  const ChangeList changes = Changes();
+  ASSERT_EQ(changes.entries.size(), static_cast<std::size_t>(s.commits));
+  EXPECT_TRUE(changes.entries.back().isStart);
+  const ChangeEntry& newest = changes.entries.front();
+  ExpectText(newest.summary, s.summary, "summary");
+  if (*s.author != '\0') {
+    EXPECT_EQ(newest.author, s.author);
+    EXPECT_EQ(newest.fields, s.fields);
+    EXPECT_EQ(newest.address, s.address);
+    std::vector<std::string> files;
+    for (const FileDiff& file : newest.files) files.push_back(file.path);
+    EXPECT_EQ(files, s.changedFiles);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, HistoryTest, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return "scenario" + std::to_string(info.index); });
+
+TEST_F(HistoryTest, PageShowsEscapedDiffsUndoButtonsAndPages) {
+  WriteFile(main_, "UserID a\n");
+  WriteFile(included_, "");
+  EXPECT_EQ(Line(Request("GET", "HISTORY", "", "admin").out, "list"), "<p>No change has been recorded yet.</p>");
+
+  ASSERT_EQ(Request("POST", "BASIC", "UserID=%3Cb%3E%25s", "ad<min>").exitStatus, 0);
+  const std::string page = Request("GET", "HISTORY", "", "admin").out;
+  ASSERT_EQ(Changes().entries.size(), 2u);
+  const std::string id = Changes().entries.front().id;
+  const std::string anchor = "change-" + id.substr(0, 12);
+  const std::string list = page.substr(page.find("list=") + 5, page.find("\nlinks=") - page.find("list=") - 5);
+  EXPECT_NE(list.find("<h2 id=\"" + anchor + "\">BASIC: UserID</h2>"), std::string::npos) << list;
+  EXPECT_NE(list.find("<dt>Author</dt><dd>admin</dd><dt>Page</dt><dd>BASIC</dd><dt>Address</dt><dd>10.1.2.3</dd>"),
+            std::string::npos) << list;
+  EXPECT_NE(list.find("<h3 id=\"" + anchor + "-f0\">main.conf</h3>\n<pre class=\"diff\"><span class=\"hunk\">@@ -1 +1 @@</span>"
+                      "<del><span class=\"visually-hidden\">Removed: </span>-UserID a</del>"
+                      "<ins><span class=\"visually-hidden\">Added: </span>+UserID       &lt;b&gt;%s</ins></pre>"),
+            std::string::npos) << list;
+  EXPECT_NE(list.find("<input type=\"hidden\" name=\"UNDO\" value=\"" + id + "\"><button type=\"submit\" class=\"secondary\" "
+                      "aria-describedby=\"" + anchor + "\">Undo this change</button>"),
+            std::string::npos) << list;
+  EXPECT_NE(list.find("The configuration as it was when recording began."), std::string::npos);
+  EXPECT_EQ(Line(page, "links"), "");
+
+  // 52 more changes: the second page holds the oldest three, a link back and none further.
+  for (int i = 0; i < 52; ++i) {
+    WriteFile(main_, "UserID u" + std::to_string(i) + "\n");
+    std::unique_ptr<ConfigHandle> cfg = HTTPDConfigOpen(main_);
+    ASSERT_EQ(RecordChange(*cfg, ChangeNote{"BASIC", {"UserID"}, "admin", "", ""}, HistorySnapshot{}), "");
+  }
+  EXPECT_EQ(Line(Request("GET", "HISTORY", "", "admin").out, "links"),
+            "<a href=\"HISTORY?page=2\" rel=\"next\">Older changes</a>");
+  const std::string second = Request("GET", "HISTORY", "", "admin", "page=2").out;
+  EXPECT_EQ(Line(second, "links"), "<a href=\"HISTORY?page=1\" rel=\"prev\">Newer changes</a>");
+  EXPECT_EQ(Changes(50, 50).entries.size(), 4u);  // 54 in all: the start, the page's change, 52 more
+}
+
+}  // namespace
+}  // namespace cfgout::testing

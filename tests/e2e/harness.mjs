@@ -1,0 +1,194 @@
+// Shared pieces of the browser tests: lighttpd runs the real cfgout as a CGI
+// program over a fresh copy of the demo configuration, Debian's Chromium
+// (driven by playwright-core, no browser download) visits the pages, and
+// axe-core checks each page it visits.
+//
+// Environment: CFGOUT_BINARY (the cfgout executable), CFGOUT_DEMO_DIR (the
+// sample configuration and lighttpd templates), CFGOUT_E2E_OUT (where run
+// folders and screenshots go).
+//
+// Usage:
+//   import { runBrowserTest } from './harness.mjs';
+//   runBrowserTest('server pages', async ({ page, open, submit, status, readConfig, checkA11y }) => {
+//     await open('TIMEOUT');             // GET the page, check it with axe-core
+//     ...
+//   });
+import { spawn } from 'node:child_process';
+import { strict as assert } from 'node:assert';
+import fs from 'node:fs';
+import net from 'node:net';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+import { AxeBuilder } from '@axe-core/playwright';
+
+export const DONE = 'The requested configuration changes have been completed successfully.';
+
+const lighttpdBin = process.env.LIGHTTPD || '/usr/sbin/lighttpd';
+const chromiumBin = process.env.CHROMIUM || '/usr/bin/chromium';
+
+export function mustEnv(name) {
+  const value = process.env[name];
+  if (!value) throw new Error(`${name} is not set`);
+  return value;
+}
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const srv = net.createServer();
+    srv.on('error', reject);
+    srv.listen(0, '127.0.0.1', () => {
+      const { port } = srv.address();
+      srv.close(() => resolve(port));
+    });
+  });
+}
+
+async function waitForPort(port, child, ms) {
+  const end = Date.now() + ms;
+  while (Date.now() < end) {
+    if (child.exitCode !== null) throw new Error(`lighttpd exited with ${child.exitCode}`);
+    const ok = await new Promise((resolve) => {
+      const s = net.connect(port, '127.0.0.1', () => { s.end(); resolve(true); });
+      s.on('error', () => resolve(false));
+    });
+    if (ok) return;
+    await new Promise((r) => setTimeout(r, 50));
+  }
+  throw new Error(`lighttpd did not listen on ${port} within ${ms} ms`);
+}
+
+function fillTemplate(demoDir, file, values) {
+  let text = fs.readFileSync(path.join(demoDir, file), 'utf8');
+  for (const [key, value] of Object.entries(values)) text = text.split(`@${key}@`).join(String(value));
+  return text;
+}
+
+// Lays out a run folder like the demo does (in CFGOUT_E2E_OUT/<name>) and
+// starts lighttpd on a free port. `prepare(run)`, when given, runs after the
+// folder is laid out and before lighttpd starts.
+export async function startServer(name = 'run', { prepare } = {}) {
+  const binary = mustEnv('CFGOUT_BINARY');
+  const demoDir = mustEnv('CFGOUT_DEMO_DIR');
+  const run = path.join(mustEnv('CFGOUT_E2E_OUT'), name);
+  fs.rmSync(run, { recursive: true, force: true });
+  for (const d of ['htdocs', 'cgi-bin', 'server/icons', 'logs']) fs.mkdirSync(path.join(run, d), { recursive: true });
+  fs.symlinkSync(path.resolve(binary), path.join(run, 'cgi-bin', 'cfgout'));
+  for (const conf of ['proxy', 'caching', 'logging']) {
+    fs.writeFileSync(path.join(run, `${conf}.conf`), fillTemplate(demoDir, `${conf}.conf.in`, { RUN: run }));
+  }
+  if (prepare) await prepare(run);
+  for (let attempt = 0; ; attempt++) {
+    const port = await freePort();
+    fs.writeFileSync(path.join(run, 'lighttpd.conf'), fillTemplate(demoDir, 'lighttpd.conf.in', { RUN: run, PORT: port }));
+    const child = spawn(lighttpdBin, ['-D', '-f', path.join(run, 'lighttpd.conf')], { stdio: ['ignore', 'inherit', 'inherit'] });
+    try {
+      await waitForPort(port, child, 10000);
+      return { run, port, child, base: `http://127.0.0.1:${port}` };
+    } catch (err) {
+      child.kill('SIGTERM');
+      if (attempt >= 2) throw err;
+    }
+  }
+}
+
+export function stopServer(child) {
+  return new Promise((resolve) => {
+    if (!child || child.exitCode !== null) return resolve();
+    const timer = setTimeout(() => { child.kill('SIGKILL'); }, 5000);
+    child.once('exit', () => { clearTimeout(timer); resolve(); });
+    child.kill('SIGTERM');
+  });
+}
+
+export async function launchBrowser() {
+  return chromium.launch({
+    executablePath: chromiumBin,
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+      '--disable-component-update', '--no-first-run'],
+    timeout: 30000,
+  });
+}
+
+// The status block of the page shown: its message and the class of its kind.
+export async function statusOf(page) {
+  const status = page.locator('section.status');
+  await status.waitFor();
+  const message = (await status.locator('.status-message').textContent()).trim();
+  const kind = await status.locator('.status-kind').getAttribute('class');
+  return { message, kind };
+}
+
+// Runs axe-core on the page and fails on every serious or critical violation.
+export async function checkA11y(page, label = page.url()) {
+  const results = await new AxeBuilder({ page }).analyze();
+  const bad = results.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical');
+  assert.deepEqual(
+    bad.map((v) => `${v.id} (${v.impact}): ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`),
+    [],
+    `accessibility violations on ${label}`,
+  );
+}
+
+// Starts the server and the browser, runs `body` with a context of helpers,
+// stops everything, and prints the closing line the test runners read.
+// `options.server` is handed to startServer, `options.context` to
+// browser.newContext (e.g. httpCredentials); `options.timeoutMs` bounds the run.
+export function runBrowserTest(name, body, options = {}) {
+  const outDir = mustEnv('CFGOUT_E2E_OUT');
+  const slug = name.replace(/[^a-z0-9]+/gi, '-').toLowerCase();
+  let server = null;
+  const watchdog = setTimeout(() => {
+    console.error(`e2e ${name}: time limit reached`);
+    if (server && server.child.exitCode === null) server.child.kill('SIGKILL');
+    process.exit(2);
+  }, options.timeoutMs || 170000);
+
+  async function main() {
+    fs.mkdirSync(outDir, { recursive: true });
+    server = await startServer(slug, options.server || {});
+    let browser;
+    try {
+      browser = await launchBrowser();
+      // axe-core needs a page of an explicit browser context.
+      const context = await browser.newContext({ viewport: { width: 1200, height: 1400 }, ...(options.context || {}) });
+      const page = await context.newPage();
+      page.setDefaultTimeout(15000);
+      const { run, base } = server;
+      const ctx = {
+        page, context, browser, server, run, base, assert,
+        url: (pageName) => `${base}/cgi-bin/cfgout/${pageName}`,
+        // GET a configuration page and check it with axe-core.
+        open: async (pageName) => {
+          await page.goto(ctx.url(pageName));
+          await checkA11y(page, pageName);
+        },
+        // Submit by clicking the named button (default "Apply"), wait for the
+        // answer page, check it with axe-core, return its status block.
+        submit: async (buttonName = 'Apply') => {
+          await Promise.all([page.waitForNavigation(), page.getByRole('button', { name: buttonName, exact: true }).click()]);
+          await checkA11y(page, `${page.url()} (after submit)`);
+          return statusOf(page);
+        },
+        status: () => statusOf(page),
+        checkA11y: (label) => checkA11y(page, label),
+        readConfig: (file = 'proxy.conf') => fs.readFileSync(path.join(run, file), 'utf8'),
+        screenshot: (file) => page.screenshot({ path: path.join(outDir, file), fullPage: true }),
+      };
+      await body(ctx);
+    } finally {
+      if (browser) await browser.close();
+      await stopServer(server && server.child);
+    }
+  }
+
+  main().then(() => {
+    clearTimeout(watchdog);
+    console.log(`e2e ${name}: 1 passed, 0 failed`);
+  }, (err) => {
+    clearTimeout(watchdog);
+    console.error(err);
+    console.log(`e2e ${name}: 0 passed, 1 failed`);
+    process.exit(1);
+  });
+}
