@@ -846,11 +846,14 @@ Outcome CmdLDAP(Session& s) {
   }
   if (existing) {
     if (Outcome r = CheckLDAPTarget(s, command, name); r.code) return r;
-    if (!anchor) {
-      if (HTTPDPutLDAPRule(s.cfg(), rule, name, 3) != 1) return BrokenBlock(s, "LDAPInfo block " + Shown(name));
-      return s.Commit("LDAPInfo");
+    // A block that moves keeps its lines (comments included) and is then
+    // rewritten in its new place.
+    if (anchor) {
+      HTTPDMoveLDAPRule(s.cfg(), name, *anchor, o.before ? 1 : 2);
+      if (Outcome r = CheckLDAPTarget(s, command, name); r.code) return r;  // another line may now stand first
     }
-    HTTPDDeleteLDAPRule(s.cfg(), name);
+    if (HTTPDPutLDAPRule(s.cfg(), rule, name, 3) != 1) return BrokenBlock(s, "LDAPInfo block " + Shown(name));
+    return s.Commit("LDAPInfo");
   }
   // An anchor name that no line carries puts a new block after the last one.
   if (HTTPDPutLDAPRule(s.cfg(), rule, anchor ? *anchor : std::string(), o.before ? 1 : 2) != 1) {
@@ -1003,15 +1006,8 @@ Outcome CmdPics(Session& s) {
     if (Outcome r = FindPics(s, command, *anchor, other); r.code) return r;
     if (*anchor == name) return Fail(kExitUsage, command + ": a rule cannot go before or after itself");
   }
-  if (existing && anchor) {
-    // Moving: the rule is copied to its new place under a name no rule has,
-    // the original removed, and the copy then takes the name back.
-    std::string moving = name + ".moving";
-    while (HTTPDGetPicsFilterRule(s.cfg(), moving)) moving += "_";
-    HTTPDCopyPicsFilterRule(s.cfg(), name, *anchor, moving, o.before ? 1 : 2);
-    HTTPDDeletePicsFilterRule(s.cfg(), name);
-    HTTPDReplacePicsFilterRule(s.cfg(), rule, moving);
-  } else if (existing) {
+  if (existing) {
+    if (anchor) HTTPDMovePicsFilterRule(s.cfg(), name, *anchor, o.before ? 1 : 2);
     HTTPDReplacePicsFilterRule(s.cfg(), rule, name);
   } else {
     const std::vector<std::string> names = HTTPDListPicsFilterRules(s.cfg());

@@ -101,5 +101,19 @@ inline LineList RemoveLineRange(ConfigFile& file, LineNode* first, LineNode* las
   return removed;
 }
 
+// Moves the lines from `first` through `last` to stand right before
+// `anchor` (`before` true) or right after `anchorEnd`; the anchor lines must
+// lie outside the moved range.
+inline void MoveLineRange(ConfigFile& file, LineNode* first, LineNode* last, LineNode* anchor, LineNode* anchorEnd,
+                          bool before) {
+  LineList moved = RemoveLineRange(file, first, last);
+  LineNode* after = before ? anchor->prev : anchorEnd;
+  if (after == nullptr) {
+    LinesAddTop(file, std::move(moved));
+  } else {
+    LinesAdd(after, std::move(moved));
+  }
+}
+
 }  // namespace blocklines
 }  // namespace cfgout

@@ -189,6 +189,19 @@ LineNode* HTTPDDeleteLDAPRule(ConfigHandle& handle, std::string_view name, Block
   return after;
 }
 
+int HTTPDMoveLDAPRule(ConfigHandle& handle, std::string_view name, std::string_view anchor, int mode) {
+  ConfigFile* file = MainFile(handle);
+  if (file == nullptr || name.empty() || anchor.empty()) return 0;
+  LineNode* header = FindHeader(*file, name);
+  LineNode* anchorHeader = FindHeader(*file, anchor);
+  if (header == nullptr || anchorHeader == nullptr || header == anchorHeader) return 0;
+  LineNode* end = BlockEnd(header);
+  LineNode* anchorEnd = BlockEnd(anchorHeader);
+  if (end == nullptr || anchorEnd == nullptr) return 0;
+  blocklines::MoveLineRange(*file, header, end, anchorHeader, anchorEnd, mode == 1);
+  return 1;
+}
+
 std::vector<const LineNode*> HTTPDListLDAPRules(const ConfigHandle& handle) {
   std::vector<const LineNode*> headers;
   if (ConfigFile* file = MainFile(handle)) {

@@ -96,6 +96,11 @@ int HTTPDPutLDAPRule(ConfigHandle& handle, const LDAPRule& rule, std::string_vie
 // the block is broken: `status` tells which).
 LineNode* HTTPDDeleteLDAPRule(ConfigHandle& handle, std::string_view name, BlockStatus* status = nullptr);
 
+// Moves the LDAPInfo block `name`, lines unchanged, before the LDAPInfo
+// block `anchor` (mode 1) or after it (other modes). 1 when moved; 0 when
+// either is missing or broken, or both are the same block.
+int HTTPDMoveLDAPRule(ConfigHandle& handle, std::string_view name, std::string_view anchor, int mode);
+
 // The header lines of every LDAPInfo block of the main file, in order.
 std::vector<const LineNode*> HTTPDListLDAPRules(const ConfigHandle& handle);
 

@@ -360,6 +360,14 @@ int HTTPDReplacePicsFilterRule(ConfigHandle& handle, const PicsRule& rule, std::
   return 1;
 }
 
+int HTTPDMovePicsFilterRule(ConfigHandle& handle, std::string_view name, std::string_view anchor, int mode) {
+  const RuleBlock block = LocateRule(handle, name);
+  const RuleBlock to = LocateRule(handle, anchor);
+  if (block.status != BlockStatus::kFound || to.status != BlockStatus::kFound || block.header == to.header) return 0;
+  blocklines::MoveLineRange(*block.file, block.header, block.end, to.header, to.end, mode == 1);
+  return 1;
+}
+
 std::optional<std::string> HTTPDDeletePicsFilterRule(ConfigHandle& handle, std::string_view name, BlockStatus* status) {
   const RuleBlock block = LocateRule(handle, name);
   if (status != nullptr) *status = block.status;

@@ -73,6 +73,11 @@ int HTTPDCopyPicsFilterRule(ConfigHandle& handle, std::string_view source, std::
 // found, else 0 (also when it is broken).
 int HTTPDReplacePicsFilterRule(ConfigHandle& handle, const PicsRule& rule, std::string_view name);
 
+// Moves rule `name`, lines unchanged, before rule `anchor` (mode 1) or
+// after its block (other modes). 1 when moved; 0 when either is missing or
+// broken, or both are the same rule.
+int HTTPDMovePicsFilterRule(ConfigHandle& handle, std::string_view name, std::string_view anchor, int mode);
+
 // Removes the rule; returns the text of its removed closing line, or
 // nullopt (no such rule, or a broken one: `status` tells which).
 std::optional<std::string> HTTPDDeletePicsFilterRule(ConfigHandle& handle, std::string_view name,

@@ -217,5 +217,24 @@ TEST_F(Cfgctl, EveryCommandHasHelpAndBrokenBlocksAreRefused) {
   }
 }
 
+TEST_F(Cfgctl, AmbiguousNamesAreRefusedAndRulesMoveWithTheirElements) {
+  TempDir dir("cfgctl");
+  const std::string shared = "Protection corp {\n   AuthType Basic\n}\nLDAPInfo corp {\n}\n";
+  dir.Write("main.conf", shared);
+  EXPECT_EQ(Run(dir, {"ldap", "delete", "corp"}, "").exitStatus, 2);
+  EXPECT_EQ(Run(dir, {"ldap", "put", "corp", "--field", "Host=h"}, "").exitStatus, 2);
+  EXPECT_EQ(Run(dir, {"ldap", "show", "corp"}, "").exitStatus, 0);
+  EXPECT_EQ(dir.Read("main.conf"), shared);
+
+  dir.Write("main.conf", "Port 80\n");
+  for (const char* rule : {"A", "B"}) {
+    ASSERT_EQ(Run(dir, {"pics", "put", rule, "--field", "passurl=http://" + std::string(rule) + "/"}, "").exitStatus, 0);
+  }
+  ASSERT_EQ(Run(dir, {"pics", "put", "B", "--before", "A", "--field", "description=moved"}, "").exitStatus, 0);
+  EXPECT_EQ(Run(dir, {"pics", "list"}, "").out, "B 2\nA 16\n");
+  EXPECT_EQ(Run(dir, {"--json", "pics", "show", "B"}, "").out,
+            "{\"name\": \"B\", \"description\": \"moved\", \"passurl\": [\"http://B/\"]}\n");
+}
+
 }  // namespace
 }  // namespace cfgout

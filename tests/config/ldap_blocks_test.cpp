@@ -87,6 +87,9 @@ TEST(LDAPBlocks, PutInEachMode) {
       {"LDAPInfo a {\n}\n", "a", 3, kSmallBlock},          // no line before: the top
       {"Port 80\nGc On", "a", 2, "Port 80\nGc On\n" + kSmallBlock},  // no block: the end
       {"", "a", 2, kSmallBlock},
+      // In place means in place of the first line whose second word is the
+      // name, whatever its keyword.
+      {"Protection a {\n  AuthType Basic\n}\nLDAPInfo a {\n}\n", "a", 3, kSmallBlock + "LDAPInfo a {\n}\n"},
   };
   for (const Row& row : rows) {
     auto cfg = MakeConfig({row.image, kIncluded});
