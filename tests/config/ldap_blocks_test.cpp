@@ -106,6 +106,28 @@ TEST(LDAPBlocks, PutInEachMode) {
   EXPECT_EQ(FileImages(*cfg)[0], "Port 80\nLDAPInfo a {\n  Host h\n}\n# c\nLDAPInfo b {\n}\nLDAPInfo n {\n}\nGc On\n");
 }
 
+TEST(LDAPBlocks, MoveKeepsTheLines) {
+  const std::string base = "LDAPInfo a {\n  Host h # main\n}\n# c\nLDAPInfo b {\n}\nGc On\n";
+  struct Row {
+    const char* name;
+    const char* anchor;
+    int mode;
+    int result;
+    std::string expected;
+  } rows[] = {
+      {"b", "a", 1, 1, "LDAPInfo b {\n}\nLDAPInfo a {\n  Host h # main\n}\n# c\nGc On\n"},
+      {"a", "B", 2, 1, "# c\nLDAPInfo b {\n}\nLDAPInfo a {\n  Host h # main\n}\nGc On\n"},
+      {"a", "a", 2, 0, base},
+      {"a", "nope", 1, 0, base},
+  };
+  for (const Row& row : rows) {
+    auto cfg = MakeConfig({base});
+    EXPECT_EQ(HTTPDMoveLDAPRule(*cfg, row.name, row.anchor, row.mode), row.result);
+    EXPECT_EQ(FileImages(*cfg)[0], row.expected) << row.name << row.anchor;
+    CheckLinks(cfg->first()->lines.first());
+  }
+}
+
 TEST(LDAPBlocks, WrittenBlockReadsBackTheSame) {
   LDAPRule full;
   full.name = "full";

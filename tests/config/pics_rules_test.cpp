@@ -185,6 +185,14 @@ TEST(PicsRules, SubElementsAndFilter) {
   EXPECT_EQ(FileImages(*cfg)[1], kIncluded);
 }
 
+TEST(PicsRules, MoveKeepsTheLines) {
+  auto cfg = MakeConfig({kMain + "DefinePicsRule \"Z\" {\n  (x)\n}\n"});
+  EXPECT_EQ(HTTPDMovePicsFilterRule(*cfg, "Z", "Kids", 1), 1);
+  EXPECT_EQ(FileImages(*cfg)[0], "# filters\nPort 80\nDefinePicsRule \"Z\" {\n  (x)\n}\n" + kKids + "Gc On\n");
+  EXPECT_EQ(HTTPDMovePicsFilterRule(*cfg, "Z", "Z", 1), 0);
+  EXPECT_EQ(HTTPDMovePicsFilterRule(*cfg, "Z", "kids", 2), 0);
+}
+
 TEST(PicsRules, BrokenRuleIsNeitherReadNorChanged) {
   for (const char* image : {"DefinePicsRule \"A\" {\n  (PicsRule-1.0\nDefinePicsRule \"B\" {\n}\n",
                             "Port 80\nDefinePicsRule \"A\" {\n  (PicsRule-1.0\n"}) {
