@@ -1008,11 +1008,16 @@ Outcome CmdPics(Session& s) {
   }
   if (existing) {
     if (anchor) HTTPDMovePicsFilterRule(s.cfg(), name, *anchor, o.before ? 1 : 2);
-    HTTPDReplacePicsFilterRule(s.cfg(), rule, name);
+    if (HTTPDReplacePicsFilterRule(s.cfg(), rule, name) != 1) {
+      return Fail(kExitFile, s.mainPath() + ": PICS rule " + Shown(name) + " has no body to rewrite; fix the file first");
+    }
   } else {
+    // A new rule goes after the last one (or where --before/--after says).
     const std::vector<std::string> names = HTTPDListPicsFilterRules(s.cfg());
     const std::string after = anchor ? *anchor : (names.empty() ? std::string() : names.back());
-    HTTPDPutPicsFilterRule(s.cfg(), rule, after, o.before ? 1 : 2);
+    if (HTTPDPutPicsFilterRule(s.cfg(), rule, after, o.before ? 1 : 2) != 1) {
+      return BrokenBlock(s, "PICS rule " + Shown(after));
+    }
   }
   for (const auto& [key, values] : lists) HTTPDPutPicsFilterSubdirective(s.cfg(), key, values, name);
   if (filter) {

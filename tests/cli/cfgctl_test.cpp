@@ -185,7 +185,8 @@ TEST_F(Cfgctl, CommandTable) {
 
 TEST_F(Cfgctl, EveryCommandHasHelpAndBrokenBlocksAreRefused) {
   TempDir dir("cfgctl");
-  dir.Write("main.conf", "LDAPInfo a {\n  Host h\nLDAPInfo b {\n}\n<ModuleBegin> ApplicationProxy\n");
+  dir.Write("main.conf",
+            "LDAPInfo a {\n  Host h\nLDAPInfo b {\n}\n<ModuleBegin> ApplicationProxy\nDefinePicsRule \"P\" {\n (x)\n");
   for (const char* command : {"get", "set", "remove", "list", "ldap", "ldap list", "ldap show", "ldap put",
                               "ldap delete", "pics", "pics list", "pics show", "pics put", "pics delete", "app",
                               "app list", "app show", "app put", "app delete", "app settings", ""}) {
@@ -209,6 +210,8 @@ TEST_F(Cfgctl, EveryCommandHasHelpAndBrokenBlocksAreRefused) {
       {{"ldap", "show", "b"}, 0},
       {{"app", "list"}, 3},
       {{"app", "put", "x.ear", "--field", "Enable=no"}, 3},
+      {{"pics", "show", "P"}, 3},
+      {{"pics", "put", "New", "--field", "description=d"}, 3},
   };
   for (const auto& row : broken) {
     const testing::CgiResult r = Run(dir, row.args, "");
