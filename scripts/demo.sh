@@ -3,7 +3,11 @@
 # bundles, writes a sample proxy configuration (a main file with comments and
 # two included files) into demo-run/, and serves the configuration pages with
 # lighttpd on 127.0.0.1:<port> (default 8080) until Ctrl-C.
-# Every start writes a fresh sample configuration.
+# Every start writes a fresh sample configuration. The pages are behind basic
+# authentication with the administration's password file
+# (demo-run/server/protect/webadmin.passwd): the first start creates it with
+# the user "admin" and a random password, and prints both; later starts keep
+# the password and group files (and print the initial password again).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,14 +22,32 @@ cmake --build build/demo -j "$(nproc)"
 binary=$root/build/demo/src/cgi/cfgout
 [ -x "$binary" ] || { echo "build did not produce $binary" >&2; exit 1; }
 
+htadm=$root/build/demo/tools/password_tool/htadm
+[ -x "$htadm" ] || { echo "build did not produce $htadm" >&2; exit 1; }
+
 run=$root/demo-run
-rm -rf "$run"
+protect=$run/server/protect
+# Everything but the password and group files is made afresh.
+if [ -d "$run" ]; then
+  find "$run" -mindepth 1 -maxdepth 1 ! -name server -exec rm -rf {} +
+  [ -d "$run/server" ] && find "$run/server" -mindepth 1 -maxdepth 1 ! -name protect -exec rm -rf {} +
+fi
 mkdir -p "$run/htdocs" "$run/cgi-bin" "$run/server/icons" "$run/logs"
+mkdir -p -m 700 "$protect"
+initial=$protect/.initial-admin-password
+if [ ! -f "$protect/webadmin.passwd" ]; then
+  password=$(head -c 15 /dev/urandom | base64 | tr '+/' '-_')
+  "$htadm" Q-create "$protect/webadmin.passwd"
+  "$htadm" Q-adduser "$protect/webadmin.passwd" admin "$password" "Demo administrator"
+  printf 'admins: admin\n' > "$protect/webadmin.group"
+  (umask 077; printf '%s\n' "$password" > "$initial")
+fi
 ln -s "$binary" "$run/cgi-bin/cfgout"
 for name in proxy caching logging; do
   sed -e "s|@RUN@|$run|g" "demo/$name.conf.in" > "$run/$name.conf"
 done
-sed -e "s|@RUN@|$run|g" -e "s|@PORT@|$port|g" demo/lighttpd.conf.in > "$run/lighttpd.conf"
+cat demo/lighttpd.conf.in demo/lighttpd-auth.conf.in |
+  sed -e "s|@RUN@|$run|g" -e "s|@PORT@|$port|g" > "$run/lighttpd.conf"
 lighttpd -tt -f "$run/lighttpd.conf" >/dev/null
 
 # Without job control a background job ignores SIGINT, so Ctrl-C reaches only
@@ -51,6 +73,10 @@ if ! kill -0 "$server" 2>/dev/null; then
 fi
 echo
 echo "cfgout demo: http://127.0.0.1:$port/   (redirects to the Basic settings page)"
+if [ -f "$initial" ]; then
+  echo "sign in as: admin   password: $(cat "$initial")   (the first start's password; a change on CHPASSWD replaces it)"
+fi
+echo "users: $protect/webadmin.passwd (+ webadmin.group); restarts are logged to $run/proxy.conf.restart.log"
 echo "configuration: $run/proxy.conf (+ caching.conf, logging.conf)"
 echo "press Ctrl-C to stop"
 wait "$server"

@@ -9,6 +9,11 @@
 #include "pages/access_log_page.h"
 #include "pages/api_pages.h"
 #include "pages/basic_page.h"
+#include "pages/restart_page.h"
+#include "pages/user_pages.h"
+#include "pages/directory_pages.h"
+#include "pages/rule_list_pages.h"
+#include "pages/type_encoding_pages.h"
 #include "pages/performa_page.h"
 #include "pages/proxexp_page.h"
 #include "pages/proxgc_page.h"
@@ -25,6 +30,29 @@ namespace {
 // Adapters from the common calling shape to each handler's own arguments.
 int BasicOutput(PageRequest& r) { return BasicOutputHandler(r.args, r.status, r.cfg); }
 int BasicDisplay(PageRequest& r) { return BasicDisplayHandler(r.page, r.status, r.cfg); }
+int AdduserOutput(PageRequest& r) { return AdduserOutputHandler(r.args, r.status, r.cfg); }
+int ChkuserOutput(PageRequest& r) { return ChkuserOutputHandler(r.args, r.status); }
+int ChpasswdOutput(PageRequest& r) { return ChpasswdOutputHandler(r.args, r.status); }
+int DeluserOutput(PageRequest& r) { return DeluserOutputHandler(r.args, r.status); }
+template <int PageIndex>
+int UserDisplay(PageRequest& r) { return UserDisplayHandler(r.page, r.status, PageIndex, r.serverRoot); }
+// The restart runs on GET and POST alike and never returns; as the display
+// step it runs after the request lock is given up.
+int RestartPage(PageRequest& r) { RestartOutputHandler(r.status); }
+int AddencodOutput(PageRequest& r) { return AddencodOutputHandler(r.args, r.status, r.cfg); }
+int AddencodDisplay(PageRequest& r) { return AddencodDisplayHandler(r.page, r.status, r.cfg); }
+int AddtypeOutput(PageRequest& r) { return AddtypeOutputHandler(r.args, r.status, r.cfg); }
+int AddtypeDisplay(PageRequest& r) { return AddtypeDisplayHandler(r.page, r.status, r.cfg); }
+int DiriconsOutput(PageRequest& r) { return DiriconsOutputHandler(r.args, r.status, r.cfg); }
+int DiriconsDisplay(PageRequest& r) { return DiriconsDisplayHandler(r.page, r.status, r.cfg); }
+int ErrcustOutput(PageRequest& r) { return ErrcustOutputHandler(r.args, r.status, r.cfg); }
+int ErrcustDisplay(PageRequest& r) { return ErrcustDisplayHandler(r.page, r.status, r.cfg); }
+int InitpageOutput(PageRequest& r) { return InitpageOutputHandler(r.args, r.status, r.cfg); }
+int InitpageDisplay(PageRequest& r) { return InitpageDisplayHandler(r.page, r.status, r.cfg); }
+int LmfOutput(PageRequest& r) { return LmfOutputHandler(r.args, r.status, r.cfg); }
+int LmfDisplay(PageRequest& r) { return LmfDisplayHandler(r.page, r.status, r.cfg); }
+int MpfruleOutput(PageRequest& r) { return MpfruleOutputHandler(r.args, r.status, r.cfg); }
+int MpfruleDisplay(PageRequest& r) { return MpfruleDisplayHandler(r.page, r.status, r.cfg); }
 int PerformaOutput(PageRequest& r) {
   return PerformaOutputHandler(r.args, r.status, r.package.limitActiveThreads, r.package.maxActiveThreadsLimit, r.cfg);
 }
@@ -59,15 +87,27 @@ int UsermethDisplay(PageRequest& r) { return UsermethDisplayHandler(r.page, r.st
 // until then they take the default branch like every page without a row.
 constexpr std::array kDispatchTable = {
     DispatchRow{1, "HLPACCCO", &AccconfOutput, true, &AccconfDisplay},
+    DispatchRow{2, "HLPADDEN", &AddencodOutput, true, &AddencodDisplay},
+    DispatchRow{3, "HLPADDTY", &AddtypeOutput, true, &AddtypeDisplay},
+    DispatchRow{kPageAddUser, "HLPADDUS", &AdduserOutput, false, &UserDisplay<kPageAddUser>},
     DispatchRow{5, "HLPAPIMA", &ApimapOutput, true, &ApimapDisplay},
     DispatchRow{6, nullptr, nullptr, false, &ApireqDisplay},
     DispatchRow{8, "HLPBASIC", &BasicOutput, true, &BasicDisplay},
+    DispatchRow{kPageCheckUser, "HLPCHKUS", &ChkuserOutput, false, &UserDisplay<kPageCheckUser>},
+    DispatchRow{kPageChangePassword, "HLPCHPAS", &ChpasswdOutput, false, &UserDisplay<kPageChangePassword>},
+    DispatchRow{kPageDeleteUser, "HLPDELUS", &DeluserOutput, false, &UserDisplay<kPageDeleteUser>},
+    DispatchRow{14, "HLPDIRIC", &DiriconsOutput, true, &DiriconsDisplay},
+    DispatchRow{16, "HLPERRCU", &ErrcustOutput, true, &ErrcustDisplay},
+    DispatchRow{65, "HLPINITP", &InitpageOutput, true, &InitpageDisplay},
+    DispatchRow{67, "HLPLMF", &LmfOutput, true, &LmfDisplay},
     DispatchRow{70, "HLPMETHE", &MethenabOutput, true, &MethenabDisplay},
+    DispatchRow{71, "HLPMPFRU", &MpfruleOutput, true, &MpfruleDisplay},
     DispatchRow{74, "HLPPERFO", &PerformaOutput, true, &PerformaDisplay},
     DispatchRow{76, "HLPPROXB", &ProxbehaOutput, true, &ProxbehaDisplay},
     DispatchRow{77, "HLPPROXC", &ProxcachOutput, true, &ProxcachDisplay},
     DispatchRow{78, "HLPPROXE", &ProxexpOutput, true, &ProxexpDisplay},
     DispatchRow{79, "HLPPROXG", &ProxgcOutput, true, &ProxgcDisplay},
+    DispatchRow{84, nullptr, nullptr, false, &RestartPage},
     DispatchRow{87, "HLPTIMEO", &TimeoutOutput, true, &TimeoutDisplay},
     DispatchRow{88, "HLPUSERM", &UsermethOutput, true, &UsermethDisplay},
     // The change history writes and records an undo itself.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "cgi/cross_site.h"
 #include "cgi/dispatch.h"
 #include "cgi/form_decoding.h"
 #include "cgi/messages.h"
@@ -22,6 +23,31 @@ namespace cfgout {
 namespace {
 
 constexpr const char* kCgiHeader = "Content-type: text/html\nPragma: no-cache\n\n";
+
+// The page that restarts the server on any method.
+constexpr int kRestartPageIndex = 84;
+
+std::string_view EnvView(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::string_view(value) : std::string_view();
+}
+
+// A POST, and a restart on any method, acts with the administrator's login;
+// one that a page of another site made the browser send is refused.
+bool IsRefusedCrossSite(bool isPost) {
+  if (!isPost) {
+    const char* pathInfo = std::getenv("PATH_INFO");
+    if (pathInfo == nullptr || IndexFromHtmlName(PageNameFromPathInfo(pathInfo)) != kRestartPageIndex) {
+      return false;
+    }
+  }
+  RequestSite site;
+  site.host = EnvView("HTTP_HOST");
+  site.origin = EnvView("HTTP_ORIGIN");
+  site.referer = EnvView("HTTP_REFERER");
+  site.https = EqualsIgnoringCase(EnvView("HTTPS"), "on") || EqualsIgnoringCase(EnvView("REQUEST_SCHEME"), "https");
+  return IsCrossSiteRequest(site);
+}
 
 // An environment failure: the introduction page with the message, and the
 // end of the request.
@@ -63,6 +89,14 @@ int RunCgiRequest(std::FILE* body) {
   const bool isPost = method != nullptr && EqualsIgnoringCase(method, "POST");
   FormArgList args;
   std::optional<std::string> queryString;
+  // Before a byte of the body is read, the lock is taken or anything is run.
+  if (IsRefusedCrossSite(isPost)) {
+    ShowEnvironmentError(status, 195,
+                         "The request came from a page of another site (its Origin or Referer names another "
+                         "host or port than this server) and was refused; nothing was changed.",
+                         true);
+    return 0;
+  }
   if (isPost) {
     const char* contentLength = std::getenv("CONTENT_LENGTH");
     if (contentLength == nullptr) {

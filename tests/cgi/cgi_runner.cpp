@@ -38,11 +38,11 @@ long NowMillis() {
 
 CgiResult RunCgi(const std::string& binary, const CgiEnvironment& env, std::string_view body,
                  int timeoutSeconds) {
-  return RunProgram(binary, {}, env, body, timeoutSeconds);
+  return RunCommand({binary}, env, body, timeoutSeconds);
 }
 
-CgiResult RunProgram(const std::string& binary, const std::vector<std::string>& args, const CgiEnvironment& env,
-                     std::string_view body, int timeoutSeconds) {
+CgiResult RunCommand(const std::vector<std::string>& command, const CgiEnvironment& env, std::string_view body,
+                     int timeoutSeconds) {
   // A program that exits without reading its input must not kill the test
   // with SIGPIPE; the write then fails with EPIPE instead.
   static const bool sigpipeIgnored = [] { ::signal(SIGPIPE, SIG_IGN); return true; }();
@@ -56,11 +56,11 @@ CgiResult RunProgram(const std::string& binary, const std::vector<std::string>& 
   std::vector<char*> envp;
   for (std::string& s : envStrings) envp.push_back(s.data());
   envp.push_back(nullptr);
-  std::string path = binary;
-  std::vector<std::string> argStrings = args;
-  std::vector<char*> argv = {path.data()};
-  for (std::string& a : argStrings) argv.push_back(a.data());
+  std::vector<std::string> args = command;
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  const std::string path = args.empty() ? std::string() : args[0];
 
   const pid_t pid = ::fork();
   if (pid < 0) return result;

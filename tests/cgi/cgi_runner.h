@@ -25,9 +25,9 @@ using CgiEnvironment = std::map<std::string, std::string>;
 CgiResult RunCgi(const std::string& binary, const CgiEnvironment& env, std::string_view body = {},
                  int timeoutSeconds = 30);
 
-// The same for any program, started with the arguments `args` (after its
-// name).
-CgiResult RunProgram(const std::string& binary, const std::vector<std::string>& args, const CgiEnvironment& env,
-                     std::string_view body = {}, int timeoutSeconds = 30);
+// The same for any program: command[0] is the program, the rest its
+// arguments.
+CgiResult RunCommand(const std::vector<std::string>& command, const CgiEnvironment& env, std::string_view body = {},
+                     int timeoutSeconds = 30);
 
 }  // namespace cfgout::testing

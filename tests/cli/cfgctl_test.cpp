@@ -15,7 +15,7 @@
 namespace cfgout {
 namespace {
 
-using testing::RunProgram;
+using testing::RunCommand;
 using testing::TempDir;
 
 // "@D" in every text below stands for the scratch directory.
@@ -135,9 +135,9 @@ const Row kRows[] = {
 class Cfgctl : public ::testing::Test {
  protected:
   testing::CgiResult Run(const TempDir& dir, std::vector<std::string> args, const std::string& input) {
-    std::vector<std::string> full = {"-f", dir / "main.conf"};
-    for (std::string& a : args) full.push_back(Fill(a, dir.path()));
-    return RunProgram(CFGCTL_BINARY, full, {{"PATH", "/usr/bin:/bin"}}, input);
+    std::vector<std::string> command = {CFGCTL_BINARY, "-f", dir / "main.conf"};
+    for (std::string& a : args) command.push_back(Fill(a, dir.path()));
+    return RunCommand(command, {{"PATH", "/usr/bin:/bin"}}, input);
   }
 };
 

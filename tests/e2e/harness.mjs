@@ -5,7 +5,8 @@
 //
 // Environment: CFGOUT_BINARY (the cfgout executable), CFGOUT_DEMO_DIR (the
 // sample configuration and lighttpd templates), CFGOUT_E2E_OUT (where run
-// folders and screenshots go).
+// folders and screenshots go); CFGOUT_HTADM (the password tool) for tests
+// that sign in.
 //
 // Usage:
 //   import { runBrowserTest } from './harness.mjs';
@@ -13,7 +14,7 @@
 //     await open('TIMEOUT');             // GET the page, check it with axe-core
 //     ...
 //   });
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import { strict as assert } from 'node:assert';
 import fs from 'node:fs';
 import net from 'node:net';
@@ -65,8 +66,11 @@ function fillTemplate(demoDir, file, values) {
 
 // Lays out a run folder like the demo does (in CFGOUT_E2E_OUT/<name>) and
 // starts lighttpd on a free port. `prepare(run)`, when given, runs after the
-// folder is laid out and before lighttpd starts.
-export async function startServer(name = 'run', { prepare } = {}) {
+// folder is laid out and before lighttpd starts. `auth` ({ username,
+// password }), when given, puts the pages behind basic authentication as the
+// demo does: the password file server/protect/webadmin.passwd made by the
+// password tool with that one user, and the group file "admins: <user>".
+export async function startServer(name = 'run', { prepare, auth } = {}) {
   const binary = mustEnv('CFGOUT_BINARY');
   const demoDir = mustEnv('CFGOUT_DEMO_DIR');
   const run = path.join(mustEnv('CFGOUT_E2E_OUT'), name);
@@ -76,10 +80,22 @@ export async function startServer(name = 'run', { prepare } = {}) {
   for (const conf of ['proxy', 'caching', 'logging']) {
     fs.writeFileSync(path.join(run, `${conf}.conf`), fillTemplate(demoDir, `${conf}.conf.in`, { RUN: run }));
   }
+  let authConf = '';
+  if (auth) {
+    const protect = path.join(run, 'server', 'protect');
+    const passwd = path.join(protect, 'webadmin.passwd');
+    fs.mkdirSync(protect, { recursive: true, mode: 0o700 });
+    const htadm = mustEnv('CFGOUT_HTADM');
+    execFileSync(htadm, ['Q-create', passwd]);
+    execFileSync(htadm, ['Q-adduser', passwd, auth.username, auth.password, 'Browser test administrator']);
+    fs.writeFileSync(path.join(protect, 'webadmin.group'), `admins: ${auth.username}\n`);
+    authConf = fillTemplate(demoDir, 'lighttpd-auth.conf.in', { RUN: run });
+  }
   if (prepare) await prepare(run);
   for (let attempt = 0; ; attempt++) {
     const port = await freePort();
-    fs.writeFileSync(path.join(run, 'lighttpd.conf'), fillTemplate(demoDir, 'lighttpd.conf.in', { RUN: run, PORT: port }));
+    fs.writeFileSync(path.join(run, 'lighttpd.conf'),
+      fillTemplate(demoDir, 'lighttpd.conf.in', { RUN: run, PORT: port }) + authConf);
     const child = spawn(lighttpdBin, ['-D', '-f', path.join(run, 'lighttpd.conf')], { stdio: ['ignore', 'inherit', 'inherit'] });
     try {
       await waitForPort(port, child, 10000);
@@ -133,7 +149,9 @@ export async function checkA11y(page, label = page.url()) {
 // Starts the server and the browser, runs `body` with a context of helpers,
 // stops everything, and prints the closing line the test runners read.
 // `options.server` is handed to startServer, `options.context` to
-// browser.newContext (e.g. httpCredentials); `options.timeoutMs` bounds the run.
+// browser.newContext (e.g. httpCredentials; with `options.server.auth` the
+// context signs in as that user unless it says otherwise); `options.timeoutMs`
+// bounds the run.
 export function runBrowserTest(name, body, options = {}) {
   const outDir = mustEnv('CFGOUT_E2E_OUT');
   const slug = name.replace(/[^a-z0-9]+/gi, '-').toLowerCase();
@@ -151,7 +169,10 @@ export function runBrowserTest(name, body, options = {}) {
     try {
       browser = await launchBrowser();
       // axe-core needs a page of an explicit browser context.
-      const context = await browser.newContext({ viewport: { width: 1200, height: 1400 }, ...(options.context || {}) });
+      const auth = (options.server || {}).auth;
+      const context = await browser.newContext({
+        viewport: { width: 1200, height: 1400 }, ...(auth ? { httpCredentials: auth } : {}), ...(options.context || {}),
+      });
       const page = await context.newPage();
       page.setDefaultTimeout(15000);
       const { run, base } = server;

@@ -51,7 +51,8 @@ class ShippedTemplatesTest : public ::testing::Test {
 
 // Every shipped page, for the checks that hold for all of them.
 constexpr const char* kShippedPages[] = {"BASIC", "CFG_INTRO", "HAPARMS", "TIMEOUT", "PERFORMA",
-                                         "PROXBEHA", "PROXCACH", "PROXEXP", "PROXGC"};
+                                         "PROXBEHA", "PROXCACH", "PROXEXP", "PROXGC",
+                                         "ADDUSER", "CHKUSER", "CHPASSWD", "DELUSER", "RESTART"};
 
 TEST_F(ShippedTemplatesTest, EveryPercentSignIsAMarkerOrDoubled) {
   for (const char* name : kShippedPages) {
