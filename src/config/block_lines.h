@@ -6,7 +6,7 @@
 // Usage:
 //   ConfigFile& main = *cfg.first();
 //   LineNode* after = InsertLinesAfter(main, anchor, {"LDAPInfo corp {\n", "}\n"});
-//   LineList gone = RemoveLineRange(main, first, last);   // unlinked, owned by `gone`
+//   std::vector<std::string> gone = RemoveLineRange(main, first, last);   // their texts
 
 #include <initializer_list>
 #include <string>
@@ -80,25 +80,21 @@ inline LineNode* InsertLinesAfter(ConfigFile& file, LineNode* after, std::initia
   return InsertLinesAfter(file, after, std::vector<std::string>(texts));
 }
 
-// Unlinks the lines from `first` through `last` (same file, in order) and
-// returns them. The file starts at the next remaining line when `first` was
-// its first line.
-inline LineList RemoveLineRange(ConfigFile& file, LineNode* first, LineNode* last) {
-  LineList removed;
-  LineNode* tail = nullptr;
+// Unlinks and frees the lines from `first` through `last` (same file, in
+// order) and returns their texts. The file starts at the next remaining line
+// when `first` was its first line.
+inline std::vector<std::string> RemoveLineRange(ConfigFile& file, LineNode* first, LineNode* last) {
+  std::vector<std::string> texts;
   LineNode* line = first;
   while (line != nullptr) {
     LineNode* next = line->next;
     const bool done = (line == last);
-    LineList one = LineRemove(file.lines, line);
-    LineNode* node = one.release();
-    node->prev = tail;
-    if (tail == nullptr) removed.reset(node); else tail->next = node;
-    tail = node;
+    LineList removed = LineRemove(file.lines, line);
+    texts.push_back(std::move(removed.first()->text));
     if (done) break;
     line = next;
   }
-  return removed;
+  return texts;
 }
 
 // Moves the lines from `first` through `last` to stand right before
@@ -106,13 +102,8 @@ inline LineList RemoveLineRange(ConfigFile& file, LineNode* first, LineNode* las
 // lie outside the moved range.
 inline void MoveLineRange(ConfigFile& file, LineNode* first, LineNode* last, LineNode* anchor, LineNode* anchorEnd,
                           bool before) {
-  LineList moved = RemoveLineRange(file, first, last);
-  LineNode* after = before ? anchor->prev : anchorEnd;
-  if (after == nullptr) {
-    LinesAddTop(file, std::move(moved));
-  } else {
-    LinesAdd(after, std::move(moved));
-  }
+  const std::vector<std::string> texts = RemoveLineRange(file, first, last);
+  InsertLinesAfter(file, before ? anchor->prev : anchorEnd, texts);
 }
 
 }  // namespace blocklines
