@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name = kNames[(u >> 5) % 5];
     const int mode = 1 + (u >> 3) % 3;
     switch (u % 16) {
-      case 0: HTTPDGetLDAPRule(cfg, name); break;
+      case 0: HTTPDGetLDAPRule(cfg, name); HTTPDMoveLDAPRule(cfg, name, kNames[u % 5], mode); break;
       case 1:
         // The first block of that name, freshly written, reads back as written.
         if (HTTPDPutLDAPRule(cfg, ldap, name, mode) == 1 && !ldapWritten && !mentionsFz) {
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         break;
       case 2: HTTPDDeleteLDAPRule(cfg, name); break;
-      case 3: HTTPDGetPicsFilterRule(cfg, name); break;
+      case 3: HTTPDGetPicsFilterRule(cfg, name); HTTPDMovePicsFilterRule(cfg, name, kNames[u % 5], mode); break;
       case 4: HTTPDPutPicsFilterRule(cfg, pics, name, mode); break;
       case 5: HTTPDCopyPicsFilterRule(cfg, name, kNames[u % 5], "Cp", mode); break;
       case 6: HTTPDReplacePicsFilterRule(cfg, pics, name); break;

@@ -98,12 +98,18 @@ inline std::vector<std::string> RemoveLineRange(ConfigFile& file, LineNode* firs
 }
 
 // Moves the lines from `first` through `last` to stand right before
-// `anchor` (`before` true) or right after `anchorEnd`; the anchor lines must
-// lie outside the moved range.
-inline void MoveLineRange(ConfigFile& file, LineNode* first, LineNode* last, LineNode* anchor, LineNode* anchorEnd,
+// `anchor` (`before` true) or right after `anchorEnd`. False, with nothing
+// changed, when either anchor line lies inside the moved range (a one-line
+// header written inside the block being moved).
+inline bool MoveLineRange(ConfigFile& file, LineNode* first, LineNode* last, LineNode* anchor, LineNode* anchorEnd,
                           bool before) {
+  for (const LineNode* line = first; line != nullptr; line = line->next) {
+    if (line == anchor || line == anchorEnd) return false;
+    if (line == last) break;
+  }
   const std::vector<std::string> texts = RemoveLineRange(file, first, last);
   InsertLinesAfter(file, before ? anchor->prev : anchorEnd, texts);
+  return true;
 }
 
 }  // namespace blocklines

@@ -198,8 +198,7 @@ int HTTPDMoveLDAPRule(ConfigHandle& handle, std::string_view name, std::string_v
   LineNode* end = BlockEnd(header);
   LineNode* anchorEnd = BlockEnd(anchorHeader);
   if (end == nullptr || anchorEnd == nullptr) return 0;
-  blocklines::MoveLineRange(*file, header, end, anchorHeader, anchorEnd, mode == 1);
-  return 1;
+  return blocklines::MoveLineRange(*file, header, end, anchorHeader, anchorEnd, mode == 1) ? 1 : 0;
 }
 
 std::vector<const LineNode*> HTTPDListLDAPRules(const ConfigHandle& handle) {

@@ -364,8 +364,7 @@ int HTTPDMovePicsFilterRule(ConfigHandle& handle, std::string_view name, std::st
   const RuleBlock block = LocateRule(handle, name);
   const RuleBlock to = LocateRule(handle, anchor);
   if (block.status != BlockStatus::kFound || to.status != BlockStatus::kFound || block.header == to.header) return 0;
-  blocklines::MoveLineRange(*block.file, block.header, block.end, to.header, to.end, mode == 1);
-  return 1;
+  return blocklines::MoveLineRange(*block.file, block.header, block.end, to.header, to.end, mode == 1) ? 1 : 0;
 }
 
 std::optional<std::string> HTTPDDeletePicsFilterRule(ConfigHandle& handle, std::string_view name, BlockStatus* status) {

@@ -126,6 +126,10 @@ TEST(LDAPBlocks, MoveKeepsTheLines) {
     EXPECT_EQ(FileImages(*cfg)[0], row.expected) << row.name << row.anchor;
     CheckLinks(cfg->first()->lines.first());
   }
+  // The anchor, a one-line header, stands inside the block to be moved.
+  auto inside = MakeConfig({"LDAPInfo b {\n ldapinfo A\n}\n"});
+  EXPECT_EQ(HTTPDMoveLDAPRule(*inside, "b", "a", 1), 0);
+  EXPECT_EQ(FileImages(*inside)[0], "LDAPInfo b {\n ldapinfo A\n}\n");
 }
 
 TEST(LDAPBlocks, WrittenBlockReadsBackTheSame) {
