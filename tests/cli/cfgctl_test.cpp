@@ -122,6 +122,8 @@ const Row kRows[] = {
     {{"app", "settings", "--field", "AppRouterAdminPort=70000"}, "", 2, "", "*AppRouterAdminPort: value '70000' rejected"},
     {{"app", "show", "0"}, "", 1, "", "cfgctl: app show: no application '0'\n"},
     {{"app", "list", "--json"}, "", 0, "[]\n", ""},
+    {{"app", "delete", "shop.ear"}, "", 1, "", "cfgctl: app delete: no application 'shop.ear'\n"},
+    {{"pics", "delete", "Kids"}, "", 1, "", "cfgctl: pics delete: no PICS filter rule named 'Kids'\n"},
     // usage and files
     {{}, "", 2, "", "cfgctl: no command given (see cfgctl --help)\n"},
     {{"frobnicate"}, "", 2, "", "cfgctl: unknown command 'frobnicate' (see cfgctl --help)\n"},
@@ -220,7 +222,7 @@ TEST_F(Cfgctl, EveryCommandHasHelpAndBrokenBlocksAreRefused) {
   }
 }
 
-TEST_F(Cfgctl, AmbiguousNamesAreRefusedAndRulesMoveWithTheirElements) {
+TEST_F(Cfgctl, AmbiguousNamesAreRefusedAndBlocksMoveAndGo) {
   TempDir dir("cfgctl");
   const std::string shared = "Protection corp {\n   AuthType Basic\n}\nLDAPInfo corp {\n}\n";
   dir.Write("main.conf", shared);
@@ -237,6 +239,15 @@ TEST_F(Cfgctl, AmbiguousNamesAreRefusedAndRulesMoveWithTheirElements) {
   EXPECT_EQ(Run(dir, {"pics", "list"}, "").out, "B 2\nA 16\n");
   EXPECT_EQ(Run(dir, {"--json", "pics", "show", "B"}, "").out,
             "{\"name\": \"B\", \"description\": \"moved\", \"passurl\": [\"http://B/\"]}\n");
+  EXPECT_EQ(Run(dir, {"pics", "delete", "A"}, "").exitStatus, 0);
+  EXPECT_EQ(Run(dir, {"pics", "list"}, "").out, "B 2\n");
+
+  ASSERT_EQ(Run(dir, {"app", "put", "a.ear"}, R"({"Enable": true, "NonEdgableURI": ["/x", "/y"]})").exitStatus, 0);
+  ASSERT_EQ(Run(dir, {"app", "put", "1", "--field", "EarName=b.ear"}, "").exitStatus, 0);
+  EXPECT_EQ(Run(dir, {"app", "show", "a.ear"}, "").out,
+            "index 0\nEarName a.ear\nDistributionType CDSManaged\nEnable yes\nNonEdgableURI /x\nNonEdgableURI /y\n");
+  EXPECT_EQ(Run(dir, {"app", "delete", "0"}, "").exitStatus, 0);
+  EXPECT_EQ(Run(dir, {"--json", "app", "list"}, "").out, "[{\"index\": 0, \"EarName\": \"b.ear\", \"line\": 17}]\n");
 }
 
 }  // namespace
