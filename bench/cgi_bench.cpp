@@ -7,7 +7,10 @@
 // files) is served by
 //   - cfgout: GET of the Basic page, and POST of the Basic page (one field
 //     changed, every file written back and the change recorded in the
-//     configuration's history, a git repository beside it);
+//     configuration's history, a git repository beside it); GET of the
+//     proxy mapping page on a configuration of the same size where every
+//     fifth line is a CacheOnly or NoCaching rule (4,000 rows, besides the
+//     generator's CacheQueries rules), so the page prints two long tables;
 //   - cgi_floor: a minimal C program that reads the same configuration and
 //     writes a CGI header and its bytes (for the POST floor it also writes
 //     the file back with temporary file, fsync and rename, as the store does).
@@ -35,10 +38,26 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// `count` generated lines; with `mappingEvery` > 0, every mappingEvery-th of
+// them is a CacheOnly or NoCaching rule instead.
+std::string RuleLines(cfgout::bench::RuleGenerator& rules, int count, int mappingEvery, int& mappings) {
+  if (mappingEvery <= 0) return rules.Lines(count);
+  std::string out;
+  for (int i = 1; i <= count; ++i) {
+    if (i % mappingEvery != 0) {
+      out += rules.Lines(1);
+      continue;
+    }
+    const int n = mappings++;
+    out += (n % 2 == 0 ? "CacheOnly   http://site" : "NoCaching   http://ads") + std::to_string(n) + ".example.com/*\n";
+  }
+  return out;
+}
+
 // Main file: the Basic page's directives, three configfile lines and rules;
 // each included file: rules. `totalLines` lines in all, a quarter per file.
 // Port stays the Basic page's one line, as on a real server.
-bool WriteConfiguration(const std::filesystem::path& dir, int totalLines) {
+bool WriteConfiguration(const std::filesystem::path& dir, int totalLines, int mappingEvery = 0) {
   cfgout::bench::RuleGenerator rules(20240601, false);
   const int perFile = totalLines / 4;
   cfgout::bench::ConfigFiles files;
@@ -60,8 +79,46 @@ bool WriteConfiguration(const std::filesystem::path& dir, int totalLines) {
       "InheritEnv      PATH LANG\n";
   int lines = 12;
   for (std::size_t f = 1; f < files.paths.size(); ++f, ++lines) images[0] += "configfile " + files.paths[f] + "\n";
-  images[0] += rules.Lines(perFile - lines);
-  for (std::size_t f = 1; f < images.size(); ++f) images[f] = rules.Lines(perFile);
+  int mappings = 0;
+  images[0] += RuleLines(rules, perFile - lines, mappingEvery, mappings);
+  for (std::size_t f = 1; f < images.size(); ++f) images[f] = RuleLines(rules, perFile, mappingEvery, mappings);
+  return cfgout::bench::WriteConfigFiles(files, images);
+}
+
+// The mapping rules page's configuration: `totalLines` lines in a main file
+// and three included files, a quarter of them (`totalLines` / 4) mapping
+// rules of the eight keywords (some with a trailing comment), the rest
+// comments, blank lines and other directives.
+bool WriteMappingConfiguration(const std::filesystem::path& dir, int totalLines) {
+  static const char* const kRules[] = {
+      "Pass      /docs%d/*     /var/www/docs%d/*\n",
+      "Map       /old%d/*      /new%d/*   # moved\n",
+      "Fail      /private%d/*\n",
+      "Exec      /cgi-bin%d/*  /opt/server/cgi-bin%d/*\n",
+      "Redirect  /gone%d/*     http://elsewhere%d.example.com/*\n",
+      "Proxy     http://site%d.example.com/*\n",
+      "Service   /svc%d/*      /opt/server/lib/svc%d.so:run*\n",
+      "NameTrans /nt%d/*       /opt/server/lib/nt%d.so:map\n",
+  };
+  static const char* const kOthers[] = {
+      "# %d: the rules of the next section\n",
+      "AddType   .ext%d        application/x-type%d   binary  1.0\n",
+      "\n",
+  };
+  cfgout::bench::ConfigFiles files;
+  files.paths.push_back((dir / "proxy.conf").string());
+  for (int f = 1; f <= 3; ++f) files.paths.push_back((dir / ("rules" + std::to_string(f) + ".conf")).string());
+  std::vector<std::string> images(files.paths.size());
+  images[0] = "# Proxy configuration (mapping rules benchmark)\nPass      /index.html   /var/www/index.html\n";
+  for (std::size_t f = 1; f < files.paths.size(); ++f) images[0] += "configfile " + files.paths[f] + "\n";
+  int lines = static_cast<int>(files.paths.size()) + 1;
+  const int perFile = totalLines / 4;
+  char line[256];
+  for (int n = 0; lines < totalLines; ++n, ++lines) {
+    const char* shape = n % 4 == 0 ? kRules[(n / 4) % std::size(kRules)] : kOthers[n % 3];
+    std::snprintf(line, sizeof line, shape, n, n);
+    images[std::min<std::size_t>(lines / perFile, images.size() - 1)] += line;
+  }
   return cfgout::bench::WriteConfigFiles(files, images);
 }
 
@@ -113,8 +170,9 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-std::vector<std::string> Environment(const std::filesystem::path& dir, bool post, std::size_t bodySize) {
-  std::vector<std::string> env = {"PACKAGE_TYPE=3", "SERVER_ROOT=" + dir.string(), "PATH_INFO=/BASIC",
+std::vector<std::string> Environment(const std::filesystem::path& dir, bool post, std::size_t bodySize,
+                                     const char* page = "BASIC") {
+  std::vector<std::string> env = {"PACKAGE_TYPE=3", "SERVER_ROOT=" + dir.string(), std::string("PATH_INFO=/") + page,
                                   "RULE_FILE=" + (dir / "proxy.conf").string()};
   env.push_back(post ? "REQUEST_METHOD=POST" : "REQUEST_METHOD=GET");
   if (post) env.push_back("CONTENT_LENGTH=" + std::to_string(bodySize));
@@ -129,7 +187,12 @@ int main(int argc, char** argv) {
   const int rounds = argc > 2 ? std::max(3, std::atoi(argv[2])) : 60;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
-  if (!WriteConfiguration(dir, 20000)) {
+  const std::filesystem::path mappingDir = dir / "mapping";
+  std::filesystem::create_directories(mappingDir);
+  const std::filesystem::path cachingDir = dir / "caching";
+  std::filesystem::create_directories(cachingDir);
+  if (!WriteConfiguration(dir, 20000) || !WriteMappingConfiguration(mappingDir, 20000) ||
+      !WriteConfiguration(cachingDir, 20000, 5)) {
     std::fprintf(stderr, "cgi_bench: cannot write the configuration in %s\n", dir.c_str());
     return 1;
   }
@@ -141,16 +204,23 @@ int main(int argc, char** argv) {
     const char* name;
     bool post;
     double goal;
+    const char* page = "BASIC";
+    const std::filesystem::path* config = nullptr;  // null: the Basic page's configuration
   };
   std::printf("cgi: whole requests on a 20,000-line configuration (4 files), %d rounds, medians\n", rounds);
   bool ok = true;  // all ratios within their goals
-  for (const Case& c : {Case{"GET  Basic page", false, 1.5}, Case{"POST Basic page, with history", true, 2.5}}) {
+  for (const Case& c : {Case{"GET  Basic page", false, 1.5}, Case{"POST Basic page, with history", true, 2.5},
+                        Case{"GET  mapping rules page (5,000 rules)", false, 1.5, "MPFRULE", &mappingDir},
+                        Case{"GET  proxy mapping page (5,000 rows)", false, 1.5, "PROXMAP", &cachingDir}}) {
+    const std::filesystem::path& config = c.config != nullptr ? *c.config : dir;
     std::vector<double> programTimes, floorTimes;
     for (int r = -2; r < rounds; ++r) {  // two warm-up rounds
       // Alternate the user so that every POST really changes a line.
       const std::string body = "UserID=user" + std::to_string(r & 1) + "&ADMINPORT=8008&PUSHBUTTON=Apply";
-      const double p = Request(program, Environment(dir, c.post, body.size()), c.post ? body : std::string());
-      const double f = Request(floor, Environment(dir, c.post, body.size()), c.post ? body : std::string());
+      const double p =
+          Request(program, Environment(config, c.post, body.size(), c.page), c.post ? body : std::string());
+      const double f =
+          Request(floor, Environment(config, c.post, body.size(), c.page), c.post ? body : std::string());
       if (p < 0 || f < 0) {
         std::fprintf(stderr, "cgi_bench: a request failed (%s)\n", c.name);
         return 1;

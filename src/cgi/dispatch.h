@@ -43,6 +43,9 @@ struct DispatchRow {
   PageHandlerFn output;  // called for a POST; null = nothing to apply
   bool writeBack;        // write the configuration back when output succeeded
   PageHandlerFn display;
+  // A page whose requests run a sequence of their own instead of the
+  // ordinary one (output on POST, write-back, display); null for most.
+  PageHandlerFn sequence = nullptr;
 };
 
 // The row for a page index, or null (the default branch).

@@ -6,3 +6,4 @@
 #include "config/directive_access.h"
 #include "config/directive_names.h"
 #include "config/line_list.h"
+#include "config/protection_blocks.h"

@@ -24,7 +24,7 @@ bool IsLineStart(const LineNode& line) { return !line.continuation; }
 // (all freed); returns the node that followed them.
 LineNode* RemoveWholeLine(LineList& owner, LineNode* line) {
   LineNode* after = LineEnd(line)->next;
-  LineRemove(owner, line);
+  LineRemoveWhole(owner, line);
   return after;
 }
 
@@ -202,7 +202,19 @@ LineList HTTPDGetMultiRules(const ConfigHandle& handle, const std::vector<int>& 
     if (id == 0) break;
     wanted.push_back(id);
   }
-  return CollectAllFiles(handle, [&wanted](const LineNode& l) {
+  // A line can only be an instance of a keyword it starts with: one look at
+  // its first character (keywords are lower case) rejects most lines before
+  // any keyword is compared, however many are wanted.
+  std::array<bool, 256> firstChars{};
+  for (int id : wanted) {
+    if (const char* keyword = HTTPDIDToRule(id)) firstChars[static_cast<unsigned char>(keyword[0])] = true;
+  }
+  return CollectAllFiles(handle, [&wanted, &firstChars](const LineNode& l) {
+    const char* start = l.text.c_str();
+    while (*start == ' ' || *start == '\t' || *start == '\n' || *start == '\r') ++start;
+    char first = *start;
+    if (first >= 'A' && first <= 'Z') first = static_cast<char>(first - 'A' + 'a');
+    if (!firstChars[static_cast<unsigned char>(first)]) return false;
     for (int id : wanted) {
       if (HTTPDRuleMatch(l.text, id) != 0) return true;
     }
@@ -354,7 +366,7 @@ void HTTPDReplaceRuleLine(ConfigHandle& handle, int id, std::string line) {
       LineNode* existing = memo->line;
       if (RuleSame(existing->text.c_str(), line.c_str()) == 0) {
         while (existing->next != nullptr && existing->next->continuation) {
-          LineRemove(memo->file->lines, existing->next);
+          LineRemoveWhole(memo->file->lines, existing->next);
         }
         existing->text = std::move(line);
       }

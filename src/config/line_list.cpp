@@ -189,18 +189,32 @@ void LinesAddTop(ConfigFile& file, LineList chain) {
 LineList LineRemove(LineList& owner, LineNode* node) {
   if (node == nullptr) return LineList();
   owner.NoteEdit();
-  LineNode* end = LineEnd(node);  // the last piece of the line `node` starts
-  if (owner.tail_ != nullptr) {
-    for (LineNode* l = node; l != end->next; l = l->next) {
-      if (owner.tail_ == l) owner.tail_ = node->prev;
-    }
-  }
-  if (owner.first() == node) owner.set_first(end->next);
-  if (node->prev != nullptr) node->prev->next = end->next;
-  if (end->next != nullptr) end->next->prev = node->prev;
-  end->next = nullptr;
+  if (owner.tail_ == node) owner.tail_ = node->prev;
+  if (owner.first() == node) owner.set_first(node->next);
+  if (node->prev != nullptr) node->prev->next = node->next;
+  if (node->next != nullptr) node->next->prev = node->prev;
+  node->next = nullptr;
   node->prev = nullptr;
   return LineList(node);
+}
+
+LineList LineRemoveWhole(LineList& owner, LineNode* line) {
+  if (line == nullptr) return LineList();
+  // The pieces first, from the last: each removal leaves the rest linked.
+  LineList pieces;
+  while (line->next != nullptr && line->next->continuation) {
+    LineList piece = LineRemove(owner, LineEnd(line));
+    LineNode* node = piece.release();
+    node->next = pieces.release();
+    if (node->next != nullptr) node->next->prev = node;
+    pieces.reset(node);
+  }
+  LineList whole = LineRemove(owner, line);
+  if (LineNode* first = pieces.release()) {
+    line->next = first;
+    first->prev = line;
+  }
+  return whole;
 }
 
 void LineCopyData(LineNode& dst, const LineNode& src) {

@@ -159,10 +159,14 @@ void LinesAddTop(ConfigFile& file, LineList chain);
 
 // Unlinks `node` from `owner` (its neighbours are joined, and when it was the
 // first node the owner starts at the next one) and returns it as a list of
-// its own, together with the continuation pieces that follow it: a line and
-// its pieces leave a list together, so no piece is ever left behind to be
-// written as a line of its own. A null node gives an empty list.
+// its own. A null node gives an empty list.
 LineList LineRemove(LineList& owner, LineNode* node);
+
+// Unlinks the line `line` starts together with the continuation pieces that
+// follow it, and returns them as a list of their own: removing a line this
+// way never leaves a piece behind to be written as a line of its own. A
+// null line gives an empty list.
+LineList LineRemoveWhole(LineList& owner, LineNode* line);
 
 // Copies the text of `src` into `dst` and clears `dst`'s links. `dst` must
 // not be linked into a list.

@@ -53,6 +53,8 @@ std::size_t ElementRequest(std::size_t bytes) {
 int InsertLocked(ResBundle* bundle, int set, int id, const UChar* unicodeText, int32_t length) {
   if (unicodeText == nullptr) return 0;
   if (length < 0) length = u_strlen(unicodeText);
+  // A number the catalogue skips is no message: its built-in text applies.
+  if (length == 1 && unicodeText[0] == kCatalogueGapMark) return 0;
   UErrorCode status = U_ZERO_ERROR;
   const int32_t converted = ucnv_fromUChars(bundle->converter, nullptr, 0, unicodeText, length, &status);
   if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return 0;

@@ -20,6 +20,10 @@
 
 namespace cfgout {
 
+// The text the bundle compiler stores for a catalogue number that no line
+// defines: a lookup of it finds no message (and so gives the default text).
+inline constexpr UChar kCatalogueGapMark = 0xFFFF;
+
 // One cached message, allocated in one piece from the bundle's heap: these
 // fields, then the UTF-16 copy, then the converted copy (both terminated).
 struct ResBundleElement {

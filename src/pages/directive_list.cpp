@@ -42,9 +42,9 @@ bool RemoveDirectiveRow(ConfigHandle& cfg, std::string_view keyword, int row) {
   for (ConfigFile& file : cfg) {
     for (LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
       if (!line->continuation && HTTPDRuleMatch(line->text, id) && ++seen == row) {
-        // Unlinked and freed; the file starts at the next line when it was
-        // the first.
-        LineRemove(file.lines, line);
+        // Unlinked and freed with the pieces that continue it; the file
+        // starts at the next line when it was the first.
+        LineRemoveWhole(file.lines, line);
         return true;
       }
     }

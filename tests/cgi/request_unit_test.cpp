@@ -71,9 +71,17 @@ TEST(DispatchTableTest, BasicHasARowAndPagesWithoutHandlersTakeTheDefault) {
   EXPECT_TRUE(basic->writeBack);
   EXPECT_NE(basic->output, nullptr);
   EXPECT_NE(basic->display, nullptr);
+  EXPECT_EQ(basic->sequence, nullptr);
   // The pages that are no forms of their own (introduction, status block,
   // help and frame pages, inserts) and numbers beyond the table.
   for (int index : {-1, 0, 9, 12, 17, 24, 64, 68, 72, 73, 86, 90}) EXPECT_EQ(FindDispatchRow(index), nullptr) << index;
+  // The protection list and form run sequences of their own.
+  for (int index : {15, 75}) {
+    const DispatchRow* row = FindDispatchRow(index);
+    ASSERT_NE(row, nullptr) << index;
+    EXPECT_STREQ(row->helpPage, "HLPDOCAU");
+    EXPECT_NE(row->sequence, nullptr) << index;
+  }
 }
 
 TEST(DispatchTableTest, UserPagesNeverWriteBackAndRestartRunsOnEveryMethod) {

@@ -207,24 +207,27 @@ namespace cfgout {
 namespace {
 
 // A line leaves its list with the pieces that continue it; removing any
-// other line leaves those pieces with their line.
-TEST(LineRemove, TakesTheContinuationPiecesAlong) {
+// other line leaves those pieces with their line. LineRemove alone takes one
+// node.
+TEST(LineRemoveWhole, TakesTheContinuationPiecesAlong) {
   struct Case {
     int remove;  // index of the node removed
+    bool whole;
     std::vector<std::string> left;
     std::vector<std::string> removed;
   };
-  for (const Case& c : {Case{1, {"a", "z"}, {"long", "+1", "+2"}}, Case{0, {"long", "+1", "+2", "z"}, {"a"}},
-                        Case{4, {"a", "long", "+1", "+2"}, {"z"}}}) {
+  for (const Case& c : {Case{1, true, {"a", "z"}, {"long", "+1", "+2"}}, Case{0, true, {"long", "+1", "+2", "z"}, {"a"}},
+                        Case{4, true, {"a", "long", "+1", "+2"}, {"z"}}, Case{1, false, {"a", "+1", "+2", "z"}, {"long"}}}) {
     LineList list = LineList::FromTexts({"a", "long", "+1", "+2", "z"});
     list.first()->next->next->continuation = true;
     list.first()->next->next->next->continuation = true;
     LineNode* node = list.first();
     for (int i = 0; i < c.remove; ++i) node = node->next;
-    const LineList removed = LineRemove(list, node);
+    const LineList removed = c.whole ? LineRemoveWhole(list, node) : LineRemove(list, node);
     EXPECT_EQ(Texts(list), c.left) << c.remove;
     EXPECT_EQ(Texts(removed), c.removed) << c.remove;
     EXPECT_EQ(CheckLinks(list.first()), c.left.size());
+    EXPECT_EQ(CheckLinks(removed.first()), c.removed.size());
     list.Append("end");
     EXPECT_EQ(list.last()->text, "end");
   }

@@ -281,7 +281,9 @@ bool ParseCatalogue(std::string_view text, const std::string& origin, MessageSet
               std::to_string(seen->second);
       return false;
     }
-    if (out.messages.size() < static_cast<std::size_t>(id)) out.messages.resize(static_cast<std::size_t>(id));
+    if (out.messages.size() < static_cast<std::size_t>(id)) {
+      out.messages.resize(static_cast<std::size_t>(id), std::string(kGapMark));
+    }
     out.messages[static_cast<std::size_t>(id) - 1] = Unescape(rest);
   }
   return true;

@@ -20,6 +20,10 @@ namespace cfgout::bundles {
 // Highest message number a catalogue may use (keeps a typo from making a
 // huge array of empty messages).
 inline constexpr int kMaxMessageNumber = 100000;
+// What a catalogue number that no line defines holds: U+FFFF, a
+// noncharacter no text uses. The program's bundle reader takes it for a
+// missing message, so the built-in text applies (an empty text would hide it).
+inline constexpr std::string_view kGapMark = "\xEF\xBF\xBF";
 // A template holds at most this many lines before its end mark.
 inline constexpr std::size_t kMaxTemplateLines = 499;
 

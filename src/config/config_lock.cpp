@@ -1,4 +1,4 @@
-#include "cgi/request_lock.h"
+#include "config/config_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
