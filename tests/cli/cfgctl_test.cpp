@@ -78,6 +78,9 @@ const Row kRows[] = {
     {{"set", "Gc", "On\n}"}, "", 2, "", "cfgctl: set: Gc: value 'On\\n}' must not hold a line break\n"},
     {{"set", "Gc", "{"}, "", 2, "", "cfgctl: set: Gc: value '{' must not hold { or }\n"},
     {{"set", "LDAPInfo", "x"}, "", 2, "", "*LDAPInfo lines open blocks"},
+    {{"set", "UserID", std::string(1100, 'u')}, "", 2, "",
+     "cfgctl: a value is too long for one configuration line (at most 1023 characters with its directive); "
+     "nothing was changed\n"},
     {{"remove", "gc"}, "", 0, "", "", kAfterCorp, kSame},
     {{"remove", "map"}, "", 1, "", "cfgctl: remove: no map directive in the configuration\n"},
     // LDAP blocks
