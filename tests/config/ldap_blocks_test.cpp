@@ -1,4 +1,5 @@
 #include "config/ldap_blocks.h"
+#include "config/pics_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -182,6 +183,28 @@ TEST(LDAPBlocks, DeleteAndBrokenBlocks) {
   }
   auto brokenFirst = MakeConfig({"LDAPInfo a {\n  Host h\nLDAPInfo b {\n  Host y\n}\n"});
   EXPECT_EQ(HTTPDGetLDAPRule(*brokenFirst, "b")->host, "y");
+}
+
+}  // namespace
+}  // namespace cfgout
+
+namespace cfgout {
+namespace {
+
+// A block header hidden in the piece that continues a cut line (longer than
+// the reader takes at once) is no block.
+TEST(BlocksAndCutLines, HeadersInContinuationPiecesAreNoBlocks) {
+  testing::TempDir dir;
+  const std::string cut = "# " + std::string(1021, 'c');  // 1023 bytes: the next bytes are a piece
+  testing::WriteFile(dir / "m.conf", cut + "LDAPInfo hidden {\n}\nLDAPInfo corp {\n  Host h\n}\n" + cut +
+                                         "DefinePicsRule \"Hidden\" {\n}\n");
+  auto cfg = HTTPDConfigOpen(dir / "m.conf");
+  ASSERT_TRUE(cfg);
+  std::vector<std::string> ldap;
+  for (const LineNode* header : HTTPDListLDAPRules(*cfg)) ldap.push_back(header->text);
+  EXPECT_EQ(ldap, std::vector<std::string>{"LDAPInfo corp {\n"});
+  EXPECT_FALSE(HTTPDGetLDAPRule(*cfg, "hidden").has_value());
+  EXPECT_TRUE(HTTPDListPicsFilterRules(*cfg).empty());
 }
 
 }  // namespace
