@@ -162,13 +162,17 @@ bool WriteTree(const GitLibrary& git, git_repository* repo, const TreeNode& node
   return git.git_treebuilder_write(&out, builder.get()) == 0;
 }
 
+// Stores the files' contents and their tree; `blobs` (when given) receives
+// each file's blob id, in the files' order.
 bool WriteFilesTree(const GitLibrary& git, git_repository* repo,
-                    const std::vector<std::pair<std::string, std::string>>& files, git_oid& out) {
+                    const std::vector<std::pair<std::string, std::string>>& files, git_oid& out,
+                    std::vector<git_oid>* blobs = nullptr) {
   TreeNode root;
   for (const auto& [path, bytes] : files) {
     git_oid blob;
     if (git.git_blob_create_from_buffer(&blob, repo, bytes.data(), bytes.size()) != 0) return false;
     Insert(root, path, blob);
+    if (blobs != nullptr) blobs->push_back(blob);
   }
   return WriteTree(git, repo, root, out);
 }
@@ -464,7 +468,8 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
     files.emplace_back(file.treePath, std::move(bytes));
   }
   git_oid tree;
-  if (!WriteFilesTree(git, repo.get(), files, tree)) return GitErrorText(git, "cannot store the files");
+  std::vector<git_oid> blobs;
+  if (!WriteFilesTree(git, repo.get(), files, tree, &blobs)) return GitErrorText(git, "cannot store the files");
   std::vector<std::string> keywords;
   if (hasParent) {
     // A write-back that changed no byte is no change.
@@ -473,13 +478,15 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
     if (git.git_commit_lookup(last.out(), repo.get(), &parent) == 0 &&
         git.git_commit_tree(lastTree.out(), last.get()) == 0) {
       if (git.git_oid_cmp(&tree, git.git_commit_tree_id(last.get())) == 0) return {};
-      for (const auto& [treePath, bytes] : files) {
+      for (std::size_t i = 0; i < files.size(); ++i) {
         TreeEntry entry(git);
         std::string old;
-        if (git.git_tree_entry_bypath(entry.out(), lastTree.get(), treePath.c_str()) == 0) {
+        if (git.git_tree_entry_bypath(entry.out(), lastTree.get(), files[i].first.c_str()) == 0) {
+          // Same blob, same bytes: only changed files are read back.
+          if (git.git_oid_cmp(git.git_tree_entry_id(entry.get()), &blobs[i]) == 0) continue;
           if (!BlobBytes(git, repo.get(), *git.git_tree_entry_id(entry.get()), old)) continue;
         }
-        if (old != bytes) AddChangedKeywords(old, bytes, keywords);
+        AddChangedKeywords(old, files[i].second, keywords);
       }
     }
   }
