@@ -42,6 +42,10 @@ struct GitLibrary {
 // `error` when it cannot be loaded.
 const GitLibrary* LoadGitLibrary(std::string& error);
 
+// How often libgit2 asked for the system's certificates and was given none
+// (the history needs no TLS; see git_library.cpp).
+int SkippedCertificateLoads();
+
 // The text of libgit2's last error, or `fallback`.
 std::string GitErrorText(const GitLibrary& git, const char* fallback);
 
