@@ -54,6 +54,7 @@ using Signature = Owned<git_signature, &GitLibrary::git_signature_free>;
 using Diff = Owned<git_diff, &GitLibrary::git_diff_free>;
 using RevWalk = Owned<git_revwalk, &GitLibrary::git_revwalk_free>;
 using TreeEntry = Owned<git_tree_entry, &GitLibrary::git_tree_entry_free>;
+using ObjectDatabase = Owned<git_odb, &GitLibrary::git_odb_free>;
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -64,6 +65,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return false;
   }
   bytes.clear();
+  bytes.reserve(static_cast<std::size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -167,10 +169,15 @@ bool WriteTree(const GitLibrary& git, git_repository* repo, const TreeNode& node
 bool WriteFilesTree(const GitLibrary& git, git_repository* repo,
                     const std::vector<std::pair<std::string, std::string>>& files, git_oid& out,
                     std::vector<git_oid>* blobs = nullptr) {
+  ObjectDatabase odb(git);
+  if (git.git_repository_odb(odb.out(), repo) != 0) return false;
   TreeNode root;
   for (const auto& [path, bytes] : files) {
+    // Hashed first and written only when the history does not hold these
+    // bytes yet: most files of a change are unchanged, and compressing them
+    // again only to find the object already there was most of the cost.
     git_oid blob;
-    if (git.git_blob_create_from_buffer(&blob, repo, bytes.data(), bytes.size()) != 0) return false;
+    if (git.git_odb_write(&blob, odb.get(), bytes.data(), bytes.size(), GIT_OBJECT_BLOB) != 0) return false;
     Insert(root, path, blob);
     if (blobs != nullptr) blobs->push_back(blob);
   }

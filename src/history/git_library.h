@@ -21,7 +21,7 @@ namespace cfgout {
 
 #define CFGOUT_GIT_FUNCTIONS(X)                                                                          \
   X(git_libgit2_init) X(git_error_last) X(git_repository_init_ext) X(git_repository_init_options_init)  \
-  X(git_repository_open_bare) X(git_repository_free) X(git_blob_create_from_buffer) X(git_blob_lookup)   \
+  X(git_repository_open_bare) X(git_repository_free) X(git_blob_lookup)   \
   X(git_blob_rawcontent) X(git_blob_rawsize) X(git_blob_free) X(git_treebuilder_new)                    \
   X(git_treebuilder_insert) X(git_treebuilder_write) X(git_treebuilder_free) X(git_tree_lookup)         \
   X(git_tree_free) X(git_tree_entry_bypath) X(git_tree_entry_free) X(git_tree_entry_id)                  \
@@ -30,7 +30,8 @@ namespace cfgout {
   X(git_commit_author) X(git_commit_id) X(git_commit_time) X(git_signature_new) X(git_signature_free)   \
   X(git_revwalk_new) X(git_revwalk_push_head) X(git_revwalk_next) X(git_revwalk_free)                   \
   X(git_revwalk_sorting) X(git_diff_options_init) X(git_diff_tree_to_tree) X(git_diff_print)           \
-  X(git_diff_free) X(git_oid_fromstrn) X(git_oid_tostr_s) X(git_oid_cmp) X(git_diff_num_deltas) X(git_diff_get_delta) X(git_commit_tree_id)
+  X(git_diff_free) X(git_oid_fromstrn) X(git_oid_tostr_s) X(git_oid_cmp) X(git_diff_num_deltas) X(git_diff_get_delta) X(git_commit_tree_id) \
+  X(git_repository_odb) X(git_odb_write) X(git_odb_free)
 
 struct GitLibrary {
 #define CFGOUT_GIT_POINTER(name) decltype(&::name) name = nullptr;
