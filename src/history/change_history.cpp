@@ -12,6 +12,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 #include "history/git_library.h"
 #include "runtime/ascii.h"
@@ -245,14 +246,25 @@ std::vector<std::string_view> LinesOfText(std::string_view bytes) {
 // The keywords of the directive lines that one side has more often than the
 // other (comments and blank lines left out), in order of appearance.
 void AddChangedKeywords(std::string_view before, std::string_view after, std::vector<std::string>& keywords) {
-  std::map<std::string_view, int> balance;
   const std::vector<std::string_view> oldLines = LinesOfText(before);
   const std::vector<std::string_view> newLines = LinesOfText(after);
-  for (std::string_view line : oldLines) --balance[line];
-  for (std::string_view line : newLines) ++balance[line];
+  // Lines the two sides share at their start and end count once on each
+  // side and so never change a balance: only the lines between are counted.
+  std::size_t head = 0;
+  while (head < oldLines.size() && head < newLines.size() && oldLines[head] == newLines[head]) ++head;
+  std::size_t tail = 0;
+  while (tail < oldLines.size() - head && tail < newLines.size() - head &&
+         oldLines[oldLines.size() - 1 - tail] == newLines[newLines.size() - 1 - tail]) {
+    ++tail;
+  }
+  std::unordered_map<std::string_view, int> balance;
+  balance.reserve(oldLines.size() + newLines.size() - 2 * (head + tail));
+  for (std::size_t i = head; i < oldLines.size() - tail; ++i) --balance[oldLines[i]];
+  for (std::size_t i = head; i < newLines.size() - tail; ++i) ++balance[newLines[i]];
   for (const std::vector<std::string_view>* side : {&newLines, &oldLines}) {
     for (std::string_view line : *side) {
-      if (balance[line] == 0) continue;
+      const auto counted = balance.find(line);
+      if (counted == balance.end() || counted->second == 0) continue;
       const std::size_t start = line.find_first_not_of(" \t\r\n");
       if (start == std::string_view::npos || line[start] == '#') continue;
       const std::size_t end = line.find_first_of(" \t\r\n", start);
