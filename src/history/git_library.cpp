@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <string_view>
+#include <system_error>
 
 // libgit2 initialises its TLS layer in git_libgit2_init, and that reads and
 // parses the system's whole certificate bundle (several milliseconds, a
@@ -47,6 +48,8 @@ constexpr bool IsLocalOnly(std::string_view name) {
 CFGOUT_GIT_FUNCTIONS(CFGOUT_GIT_CHECK_LOCAL)
 #undef CFGOUT_GIT_CHECK_LOCAL
 
+std::atomic<bool> libraryReady{false};
+
 }  // namespace
 
 int SkippedCertificateLoads() { return skippedCertificateLoads.load(std::memory_order_relaxed); }
@@ -77,11 +80,29 @@ const GitLibrary* LoadGitLibrary(std::string& error) {
     }
     return true;
   }();
+  libraryReady.store(true, std::memory_order_release);
   if (!loaded) {
     error = loadError;
     return nullptr;
   }
   return &library;
+}
+
+GitLibraryPreload::GitLibraryPreload() {
+  if (libraryReady.load(std::memory_order_acquire)) return;
+  try {
+    // The function-local statics of LoadGitLibrary make a caller on the
+    // main thread wait until this load has finished.
+    thread_ = std::thread([] {
+      std::string ignored;  // the error is kept and given to the next caller
+      LoadGitLibrary(ignored);
+    });
+  } catch (const std::system_error&) {
+  }
+}
+
+GitLibraryPreload::~GitLibraryPreload() {
+  if (thread_.joinable()) thread_.join();
 }
 
 std::string GitErrorText(const GitLibrary& git, const char* fallback) {

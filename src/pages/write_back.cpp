@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "history/git_library.h"
 #include "nls/message_format.h"
 #include "nls/message_lookup.h"
 #include "runtime/ascii.h"
@@ -54,6 +55,8 @@ std::optional<std::string> WriteRefusalMessage(const ConfigWriteReport& report) 
 }
 
 bool WriteBackAndRecord(ConfigHandle& cfg, PageStatus& status, const ChangeNote& note) {
+  // libgit2 loads on the other thread while the files are written and synced.
+  const GitLibraryPreload preload;
   const HistorySnapshot before = SnapshotBeforeWrite(cfg);
   ConfigWriteReport report;
   if (HTTPDConfigWrite(cfg, &report) != 0) {
