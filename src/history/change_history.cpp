@@ -12,6 +12,8 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include "history/git_library.h"
@@ -165,24 +167,40 @@ bool WriteTree(const GitLibrary& git, git_repository* repo, const TreeNode& node
   return git.git_treebuilder_write(&out, builder.get()) == 0;
 }
 
-// Stores the files' contents and their tree; `blobs` (when given) receives
-// each file's blob id, in the files' order.
-bool WriteFilesTree(const GitLibrary& git, git_repository* repo,
-                    const std::vector<std::pair<std::string, std::string>>& files, git_oid& out,
-                    std::vector<git_oid>* blobs = nullptr) {
+// Stores the files' contents; `blobs` receives each file's blob id, in the
+// files' order.
+bool WriteBlobs(const GitLibrary& git, git_repository* repo,
+                const std::vector<std::pair<std::string, std::string>>& files, std::vector<git_oid>& blobs) {
   ObjectDatabase odb(git);
   if (git.git_repository_odb(odb.out(), repo) != 0) return false;
-  TreeNode root;
   for (const auto& [path, bytes] : files) {
     // Hashed first and written only when the history does not hold these
     // bytes yet: most files of a change are unchanged, and compressing them
     // again only to find the object already there was most of the cost.
     git_oid blob;
     if (git.git_odb_write(&blob, odb.get(), bytes.data(), bytes.size(), GIT_OBJECT_BLOB) != 0) return false;
-    Insert(root, path, blob);
-    if (blobs != nullptr) blobs->push_back(blob);
+    blobs.push_back(blob);
   }
+  return true;
+}
+
+bool WriteFilesTree(const GitLibrary& git, git_repository* repo,
+                    const std::vector<std::pair<std::string, std::string>>& files,
+                    const std::vector<git_oid>& blobs, git_oid& out) {
+  TreeNode root;
+  for (std::size_t i = 0; i < files.size() && i < blobs.size(); ++i) Insert(root, files[i].first, blobs[i]);
   return WriteTree(git, repo, root, out);
+}
+
+// Stores the files' contents and their tree; `blobs` (when given) receives
+// each file's blob id, in the files' order.
+bool WriteFilesTree(const GitLibrary& git, git_repository* repo,
+                    const std::vector<std::pair<std::string, std::string>>& files, git_oid& out,
+                    std::vector<git_oid>* blobs = nullptr) {
+  std::vector<git_oid> ids;
+  if (!WriteBlobs(git, repo, files, ids)) return false;
+  if (blobs != nullptr) *blobs = ids;
+  return WriteFilesTree(git, repo, files, ids, out);
 }
 
 // A signature's name may not hold angle brackets or line ends.
@@ -436,7 +454,92 @@ LineList LinesOf(const std::string& bytes) {
   return LineList(head);
 }
 
+// The keywords of the directives that the files' new contents (with blob
+// ids `blobs`) changed against the tree of commit `parent`; only files whose
+// blob differs are read back. False when the parent cannot be read.
+bool ChangedKeywords(const GitLibrary& git, git_repository* repo, const git_oid& parent,
+                     const std::vector<std::pair<std::string, std::string>>& files,
+                     const std::vector<git_oid>& blobs, git_oid& parentTree, std::vector<std::string>& keywords) {
+  Commit last(git);
+  Tree lastTree(git);
+  if (git.git_commit_lookup(last.out(), repo, &parent) != 0 || git.git_commit_tree(lastTree.out(), last.get()) != 0) {
+    return false;
+  }
+  parentTree = *git.git_commit_tree_id(last.get());
+  for (std::size_t i = 0; i < files.size() && i < blobs.size(); ++i) {
+    TreeEntry entry(git);
+    std::string old;
+    if (git.git_tree_entry_bypath(entry.out(), lastTree.get(), files[i].first.c_str()) == 0) {
+      // Same blob, same bytes: only changed files are read back.
+      if (git.git_oid_cmp(git.git_tree_entry_id(entry.get()), &blobs[i]) == 0) continue;
+      if (!BlobBytes(git, repo, *git.git_tree_entry_id(entry.get()), old)) continue;
+    }
+    AddChangedKeywords(old, files[i].second, keywords);
+  }
+  return true;
+}
+
+// The bytes the write-back is about to put into each file: its lines.
+std::string BytesOf(const ConfigFile& file) {
+  std::size_t size = 0;
+  for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) size += line->text.size();
+  std::string bytes;
+  bytes.reserve(size);
+  for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) bytes += line->text;
+  return bytes;
+}
+
 }  // namespace
+
+struct StagedChange::Work {
+  std::string historyPath;
+  std::vector<std::pair<std::string, std::string>> files;  // tree path, bytes
+  bool stage = false;                                      // store the files (the history has commits)
+  bool stored = false;                                     // and they were stored
+  git_oid parent{};                                        // the commit they were compared with
+  git_oid parentTree{};
+  std::vector<git_oid> blobs;
+  std::vector<std::string> keywords;
+  std::thread thread;
+
+  void Run() {
+    std::string error;
+    const GitLibrary* loaded = LoadGitLibrary(error);
+    if (loaded == nullptr || !stage) return;
+    const GitLibrary& git = *loaded;
+    Repository repo(git);
+    if (!OpenHistory(git, historyPath, false, repo) || !HeadId(git, repo.get(), parent)) return;
+    stored = WriteBlobs(git, repo.get(), files, blobs) &&
+             ChangedKeywords(git, repo.get(), parent, files, blobs, parentTree, keywords);
+  }
+};
+
+StagedChange::StagedChange(const ConfigHandle& cfg, const HistorySnapshot& before) : work_(new Work) {
+  if (cfg.first() == nullptr) return;
+  work_->historyPath = HistoryPathFor(cfg.first()->path);
+  // A new history first records the files as they were; that and the rest
+  // are left to RecordChange, and only the library is loaded ahead.
+  work_->stage = !before.needed;
+  if (work_->stage) {
+    const Locations locations(cfg);
+    for (const FileLocation& file : locations.files()) work_->files.emplace_back(file.treePath, BytesOf(*file.file));
+  }
+  if (!work_->stage && GitLibraryTried()) return;
+  try {
+    work_->thread = std::thread([work = work_.get()] { work->Run(); });
+  } catch (const std::system_error&) {
+    // No thread: RecordChange does all of the work.
+  }
+}
+
+StagedChange::~StagedChange() {
+  if (work_->thread.joinable()) work_->thread.join();
+}
+
+const StagedChange::Work* StagedChange::Finished() const {
+  if (work_->thread.joinable()) work_->thread.join();
+  return work_.get();
+}
 
 std::string HistoryPathFor(std::string_view mainFile) { return std::string(mainFile) + ".history"; }
 
@@ -454,8 +557,10 @@ HistorySnapshot SnapshotBeforeWrite(const ConfigHandle& cfg) {
   return snapshot;
 }
 
-std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const HistorySnapshot& before) {
+std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const HistorySnapshot& before,
+                         const StagedChange* staged) {
   if (cfg.first() == nullptr) return "the configuration has no main file";
+  const StagedChange::Work* work = staged != nullptr ? staged->Finished() : nullptr;
   std::string error;
   const GitLibrary* loaded = LoadGitLibrary(error);
   if (loaded == nullptr) return error;
@@ -486,27 +591,24 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
     if (!ReadWholeFile(file.diskPath, bytes)) return "cannot read " + file.diskPath;
     files.emplace_back(file.treePath, std::move(bytes));
   }
+  // What was staged is used only when it is exactly what is on disk now,
+  // compared with the same commit.
+  const bool useStaged = work != nullptr && work->stored && hasParent && work->files == files &&
+                         git.git_oid_cmp(&work->parent, &parent) == 0;
   git_oid tree;
   std::vector<git_oid> blobs;
-  if (!WriteFilesTree(git, repo.get(), files, tree, &blobs)) return GitErrorText(git, "cannot store the files");
   std::vector<std::string> keywords;
-  if (hasParent) {
+  if (useStaged) {
+    if (!WriteFilesTree(git, repo.get(), files, work->blobs, tree)) return GitErrorText(git, "cannot store the files");
     // A write-back that changed no byte is no change.
-    Commit last(git);
-    Tree lastTree(git);
-    if (git.git_commit_lookup(last.out(), repo.get(), &parent) == 0 &&
-        git.git_commit_tree(lastTree.out(), last.get()) == 0) {
-      if (git.git_oid_cmp(&tree, git.git_commit_tree_id(last.get())) == 0) return {};
-      for (std::size_t i = 0; i < files.size(); ++i) {
-        TreeEntry entry(git);
-        std::string old;
-        if (git.git_tree_entry_bypath(entry.out(), lastTree.get(), files[i].first.c_str()) == 0) {
-          // Same blob, same bytes: only changed files are read back.
-          if (git.git_oid_cmp(git.git_tree_entry_id(entry.get()), &blobs[i]) == 0) continue;
-          if (!BlobBytes(git, repo.get(), *git.git_tree_entry_id(entry.get()), old)) continue;
-        }
-        AddChangedKeywords(old, files[i].second, keywords);
-      }
+    if (git.git_oid_cmp(&tree, &work->parentTree) == 0) return {};
+    keywords = work->keywords;
+  } else {
+    if (!WriteFilesTree(git, repo.get(), files, tree, &blobs)) return GitErrorText(git, "cannot store the files");
+    git_oid parentTree;
+    if (hasParent && ChangedKeywords(git, repo.get(), parent, files, blobs, parentTree, keywords) &&
+        git.git_oid_cmp(&tree, &parentTree) == 0) {
+      return {};  // a write-back that changed no byte is no change
     }
   }
   git_oid commit;

@@ -15,6 +15,7 @@
 // absolute path without the leading "/".
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,10 +51,38 @@ std::string HistoryPathFor(std::string_view mainFile);
 
 HistorySnapshot SnapshotBeforeWrite(const ConfigHandle& cfg);
 
+// The files of a change stored in the history on another thread while the
+// write-back puts them on disk (which mostly waits for fsync). Made from the
+// lines in memory just before HTTPDConfigWrite; RecordChange then uses what
+// was stored for every file whose bytes on disk are exactly the staged ones,
+// and does the work itself otherwise. Only loads libgit2 when the history
+// has no commit yet. The destructor waits for the thread.
+//
+//   const HistorySnapshot before = SnapshotBeforeWrite(cfg);
+//   StagedChange staged(cfg, before);
+//   if (HTTPDConfigWrite(cfg) == 0) RecordChange(cfg, note, before, &staged);
+class StagedChange {
+ public:
+  StagedChange(const ConfigHandle& cfg, const HistorySnapshot& before);
+  ~StagedChange();
+  StagedChange(const StagedChange&) = delete;
+  StagedChange& operator=(const StagedChange&) = delete;
+
+  struct Work;  // private to the history
+
+  // Waits for the thread; the staged work, or null when there is none.
+  const Work* Finished() const;
+
+ private:
+  std::unique_ptr<Work> work_;
+};
+
 // Commits every file of `cfg` as it is on disk now (after the write-back),
 // preceded by `before` when the history is new. "" on success, else a
-// one-line reason; the configuration files are never touched.
-std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const HistorySnapshot& before);
+// one-line reason; the configuration files are never touched. `staged`, when
+// given, spares storing the files that it already stored.
+std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const HistorySnapshot& before,
+                         const StagedChange* staged = nullptr);
 
 // One line of a file's unified diff.
 struct DiffLine {

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <string_view>
-#include <system_error>
 
 // libgit2 initialises its TLS layer in git_libgit2_init, and that reads and
 // parses the system's whole certificate bundle (several milliseconds, a
@@ -88,22 +87,7 @@ const GitLibrary* LoadGitLibrary(std::string& error) {
   return &library;
 }
 
-GitLibraryPreload::GitLibraryPreload() {
-  if (libraryReady.load(std::memory_order_acquire)) return;
-  try {
-    // The function-local statics of LoadGitLibrary make a caller on the
-    // main thread wait until this load has finished.
-    thread_ = std::thread([] {
-      std::string ignored;  // the error is kept and given to the next caller
-      LoadGitLibrary(ignored);
-    });
-  } catch (const std::system_error&) {
-  }
-}
-
-GitLibraryPreload::~GitLibraryPreload() {
-  if (thread_.joinable()) thread_.join();
-}
+bool GitLibraryTried() { return libraryReady.load(std::memory_order_acquire); }
 
 std::string GitErrorText(const GitLibrary& git, const char* fallback) {
   const git_error* last = git.git_error_last();

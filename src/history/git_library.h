@@ -16,7 +16,6 @@
 #include <git2.h>
 
 #include <string>
-#include <thread>
 
 namespace cfgout {
 
@@ -44,23 +43,8 @@ struct GitLibrary {
 // `error` when it cannot be loaded.
 const GitLibrary* LoadGitLibrary(std::string& error);
 
-// Loads libgit2 on another thread while the caller goes on, and waits for it
-// when destroyed. Loading and initialising the library and its dozen
-// dependencies costs a few milliseconds of CPU, while a write-back spends
-// most of its time waiting for the disk to sync the files; recording the
-// change afterwards then finds the library ready. Starts nothing when the
-// library is loaded already (or no thread can be started: it is then loaded
-// on first use, as without this).
-class GitLibraryPreload {
- public:
-  GitLibraryPreload();
-  ~GitLibraryPreload();
-  GitLibraryPreload(const GitLibraryPreload&) = delete;
-  GitLibraryPreload& operator=(const GitLibraryPreload&) = delete;
-
- private:
-  std::thread thread_;
-};
+// True once LoadGitLibrary has finished loading (successfully or not).
+bool GitLibraryTried();
 
 // How often libgit2 asked for the system's certificates and was given none
 // (the history needs no TLS; see git_library.cpp).

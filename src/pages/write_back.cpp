@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "history/git_library.h"
 #include "nls/message_format.h"
 #include "nls/message_lookup.h"
 #include "runtime/ascii.h"
@@ -55,9 +54,10 @@ std::optional<std::string> WriteRefusalMessage(const ConfigWriteReport& report) 
 }
 
 bool WriteBackAndRecord(ConfigHandle& cfg, PageStatus& status, const ChangeNote& note) {
-  // libgit2 loads on the other thread while the files are written and synced.
-  const GitLibraryPreload preload;
   const HistorySnapshot before = SnapshotBeforeWrite(cfg);
+  // The history stores the files on another thread while they are written
+  // and synced.
+  const StagedChange staged(cfg, before);
   ConfigWriteReport report;
   if (HTTPDConfigWrite(cfg, &report) != 0) {
     if (std::optional<std::string> refusal = WriteRefusalMessage(report)) {
@@ -67,7 +67,7 @@ bool WriteBackAndRecord(ConfigHandle& cfg, PageStatus& status, const ChangeNote&
     }
     return false;
   }
-  const std::string why = RecordChange(cfg, note, before);
+  const std::string why = RecordChange(cfg, note, before, &staged);
   if (!why.empty()) {
     SetStatusMessage(status, kStatusWarning,
                      FormatText(ConfigMessage(200, "The changes have been made, but they could not be recorded "
