@@ -14,6 +14,10 @@ void PrepareRequestHeap(std::size_t bytes) {
   // to the system: the region advised below must stay the heap's.
   if (mallopt(M_MMAP_THRESHOLD, 64 << 20) == 0) return;
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  // A second thread (the change history's, during a write-back) allocates
+  // from this heap too instead of mapping a fresh arena of its own, whose
+  // every page would first be faulted in.
+  mallopt(M_ARENA_MAX, 1);
 
   void* block = std::malloc(bytes);
   if (block == nullptr) return;
