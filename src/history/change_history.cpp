@@ -15,6 +15,7 @@
 
 #include "history/git_library.h"
 #include "runtime/ascii.h"
+#include "runtime/file_bytes.h"
 
 namespace cfgout {
 
@@ -56,27 +57,8 @@ using RevWalk = Owned<git_revwalk, &GitLibrary::git_revwalk_free>;
 using TreeEntry = Owned<git_tree_entry, &GitLibrary::git_tree_entry_free>;
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
   bytes.clear();
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return true;
+  return ReadRegularFile(path, bytes);
 }
 
 std::string Canonical(const std::string& path) {
