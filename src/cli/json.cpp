@@ -194,7 +194,7 @@ class Parser {
       ++pos_;
       std::optional<JsonValue> member = Value(depth + 1);
       if (!member) return std::nullopt;
-      value.members.emplace_back(std::move(*name), std::move(*member));
+      value.members.push_back(JsonMember{std::move(*name), std::move(*member)});
       SkipSpace();
       if (pos_ < text_.size() && text_[pos_] == ',') { ++pos_; continue; }
       if (pos_ < text_.size() && text_[pos_] == '}') { ++pos_; return value; }

@@ -16,13 +16,22 @@
 
 namespace cfgout::cli {
 
+struct JsonMember;
+
 struct JsonValue {
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
   Kind kind = Kind::kNull;
   bool boolean = false;
   std::string text;  // a string's value (UTF-8), or a number as written
   std::vector<JsonValue> items;                              // array
-  std::vector<std::pair<std::string, JsonValue>> members;    // object, in input order
+  std::vector<JsonMember> members;                           // object, in input order
+};
+
+// One member of an object. A struct of its own rather than a std::pair: a
+// pair may not hold the still incomplete JsonValue inside JsonValue.
+struct JsonMember {
+  std::string name;
+  JsonValue value;
 };
 
 // Parses one JSON value (surrounding white space allowed, nothing else after

@@ -341,8 +341,22 @@ bool WriteBatch::WriteTemp(PreparedFile& file, const LineList& lines, const stru
   if (ok) {
     char buffer[kIoBufferSize];  // on the stack, as in ReadLines
     std::size_t used = 0;
+    // A line that was the last of its file may lack its line end; when a
+    // line has been put after it, the line end is written between the two,
+    // so that they stay two lines instead of running together into one
+    // (an include line followed by a directive would name another file).
+    bool lineEnded = true;
     for (const LineNode* line = lines.first(); ok && line != nullptr; line = line->next) {
       const std::string& text = line->text;
+      if (text.empty()) continue;
+      if (!lineEnded && !line->continuation) {
+        if (used == sizeof buffer) {
+          ok = WriteAll(fd, buffer, used, target);
+          used = 0;
+        }
+        buffer[used++] = '\n';
+      }
+      lineEnded = text.back() == '\n';
       if (used + text.size() > sizeof buffer && used > 0) {
         ok = WriteAll(fd, buffer, used, target);
         used = 0;

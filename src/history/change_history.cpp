@@ -18,6 +18,7 @@
 
 #include "history/git_library.h"
 #include "runtime/ascii.h"
+#include "runtime/file_bytes.h"
 
 namespace cfgout {
 
@@ -60,28 +61,8 @@ using TreeEntry = Owned<git_tree_entry, &GitLibrary::git_tree_entry_free>;
 using ObjectDatabase = Owned<git_odb, &GitLibrary::git_odb_free>;
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
   bytes.clear();
-  bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return true;
+  return ReadRegularFile(path, bytes);
 }
 
 std::string Canonical(const std::string& path) {
@@ -479,13 +460,22 @@ bool ChangedKeywords(const GitLibrary& git, git_repository* repo, const git_oid&
   return true;
 }
 
-// The bytes the write-back is about to put into each file: its lines.
+// The bytes the write-back is about to put into each file: its lines, with
+// a line end put between a line that lacks one and a line after it that is
+// no piece of it, as the writer does. (RecordChange compares them with the
+// file on disk in any case.)
 std::string BytesOf(const ConfigFile& file) {
   std::size_t size = 0;
   for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) size += line->text.size();
   std::string bytes;
   bytes.reserve(size);
-  for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) bytes += line->text;
+  bool lineEnded = true;
+  for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
+    if (line->text.empty()) continue;
+    if (!lineEnded && !line->continuation) bytes += '\n';
+    lineEnded = line->text.back() == '\n';
+    bytes += line->text;
+  }
   return bytes;
 }
 

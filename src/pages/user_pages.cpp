@@ -18,6 +18,7 @@
 #include "pages/external_programs.h"
 #include "pages/form_fields.h"
 #include "runtime/child_process.h"
+#include "runtime/file_bytes.h"
 
 namespace cfgout {
 
@@ -122,73 +123,21 @@ bool FileExists(const std::string& passwordFile) {
 // The file's lines, each with its "\n" when it had one. nullopt when the file
 // cannot be read.
 std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
   std::string text;
-  char buffer[65536];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  if (!ok) return std::nullopt;
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    end = end == std::string::npos ? text.size() : end + 1;
-    lines.push_back(text.substr(start, end - start));
-    start = end;
-  }
-  return lines;
+  if (!ReadRegularFile(path, text)) return std::nullopt;
+  return SplitLinesKeepingEnds(text);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-// Replaces the file by `text` without ever truncating it in place: a
-// temporary file beside it, synced and renamed over it, with the old file's
-// mode and (where allowed) owner. A symbolic link is followed, so the link
-// stays a link.
+// Replaces the file by `text` without ever truncating it in place, with the
+// old file's mode and (where allowed) owner. A symbolic link is followed, so
+// the link stays a link.
 bool ReplaceGroupFile(const std::string& path, const std::string& text) {
   std::string target = path;
   char resolved[PATH_MAX];
   if (::realpath(path.c_str(), resolved) != nullptr) target = resolved;
   struct stat old {};
   if (::stat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) return false;
-  const std::size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temp = dir + "/." + base.substr(0, 200) + ".cfgout-XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
-    (void)::fchown(fd, old.st_uid, old.st_gid);  // allowed to fail without privileges
-  }
-  bool ok = ::fchmod(fd, old.st_mode & 07777) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    (void)::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
+  return ReplaceFileContents(target, text, ReplaceOptions{old.st_mode & 07777, &old, false, "cfgout"});
 }
 
 // The default file shown on a page: the server root, a "/" unless it ends
@@ -212,7 +161,7 @@ int AddUserToGroup(std::string_view user, std::string_view group, const std::str
     // which creates the file.
     const int fd = ::open(groupFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
     if (fd < 0) return 1;
-    const bool ok = WriteAll(fd, newLine);
+    const bool ok = WriteAllBytes(fd, newLine);
     return ::close(fd) == 0 && ok ? 0 : 1;
   }
   std::string text;

@@ -85,11 +85,41 @@ const Scenario kScenarios[] = {
     {"a write-back that changes no byte records nothing more", kMain, "UserID nobody\n",
      {{"POST", "BASIC", "UserID=www"}, {"POST", "BASIC", "UserID=www"}}, 2, kMain, "UserID       www\n", "1", kDone,
      "BASIC: UserID"},
+    {"a line added after a last line without line end is recorded as written", "HostName a.example\nconfigfile @INC@",
+     "", {{"POST", "BASIC", "UserID=x"}}, 2, "HostName a.example\nconfigfile @INC@\nUserID       x\n", "", "1", kDone,
+     "BASIC: UserID", "admin", {"UserID"}, "10.1.2.3", {"main.conf"}},
     {"a history that cannot be written leaves the change with a warning", kMain, "UserID nobody\n",
      {{"POST", "BASIC", "UserID=www"}}, 0, kMain, "UserID       www\n", "2",
      "The changes have been made, but they could not be recorded in the change history: ...", "", "", {}, "", {},
      true},
 };
+
+// The bytes of `treePath` in the newest commit of the history at `history`.
+std::string Recorded(const std::string& history, const char* treePath) {
+  std::string error;
+  const GitLibrary* git = LoadGitLibrary(error);
+  if (git == nullptr) return "<" + error + ">";
+  git_repository* repo = nullptr;
+  git_oid head;
+  git_commit* commit = nullptr;
+  git_tree* tree = nullptr;
+  git_tree_entry* entry = nullptr;
+  git_blob* blob = nullptr;
+  std::string bytes = "<not recorded>";
+  if (git->git_repository_open_bare(&repo, history.c_str()) == 0 &&
+      git->git_reference_name_to_id(&head, repo, "HEAD") == 0 && git->git_commit_lookup(&commit, repo, &head) == 0 &&
+      git->git_commit_tree(&tree, commit) == 0 && git->git_tree_entry_bypath(&entry, tree, treePath) == 0 &&
+      git->git_blob_lookup(&blob, repo, git->git_tree_entry_id(entry)) == 0) {
+    bytes.assign(static_cast<const char*>(git->git_blob_rawcontent(blob)),
+                 static_cast<std::size_t>(git->git_blob_rawsize(blob)));
+  }
+  if (blob != nullptr) git->git_blob_free(blob);
+  if (entry != nullptr) git->git_tree_entry_free(entry);
+  if (tree != nullptr) git->git_tree_free(tree);
+  if (commit != nullptr) git->git_commit_free(commit);
+  if (repo != nullptr) git->git_repository_free(repo);
+  return bytes;
+}
 
 std::string Replace(std::string text, std::string_view from, std::string_view to) {
   for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
@@ -168,6 +198,14 @@ TEST_P(HistoryTest, RecordsAndUndoes) {
   }
   const ChangeList changes = Changes();
   ASSERT_EQ(changes.entries.size(), static_cast<std::size_t>(s.commits));
+  // The newest commit holds every file byte for byte as it is on disk (the
+  // included file only where the configuration reaches it: an include line
+  // without a line end is not followed).
+  EXPECT_EQ(Recorded(HistoryPathFor(main_), "main.conf"), ReadFile(main_));
+  const std::string included = Recorded(HistoryPathFor(main_), "inc.conf");
+  if (included != "<not recorded>") {
+    EXPECT_EQ(included, ReadFile(included_));
+  }
   EXPECT_TRUE(changes.entries.back().isStart);
   const ChangeEntry& newest = changes.entries.front();
   ExpectText(newest.summary, s.summary, "summary");

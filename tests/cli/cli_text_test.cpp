@@ -12,11 +12,11 @@ TEST(CliJson, ParsesWhatPutReadsAndRefusesTheRest) {
       R"( {"Host": "h\u00e9\ud83d\ude00\n", "Port": 389, "on": true, "gone": null, "list": ["a", 2]} )", &error);
   ASSERT_TRUE(v) << error;
   ASSERT_EQ(v->members.size(), 5u);
-  EXPECT_EQ(v->members[0].second.text, "h\xc3\xa9\xf0\x9f\x98\x80\n");
-  EXPECT_EQ(v->members[1].second.text, "389");
-  EXPECT_TRUE(v->members[2].second.boolean);
-  EXPECT_EQ(v->members[3].second.kind, JsonValue::Kind::kNull);
-  EXPECT_EQ(v->members[4].second.items.size(), 2u);
+  EXPECT_EQ(v->members[0].value.text, "h\xc3\xa9\xf0\x9f\x98\x80\n");
+  EXPECT_EQ(v->members[1].value.text, "389");
+  EXPECT_TRUE(v->members[2].value.boolean);
+  EXPECT_EQ(v->members[3].value.kind, JsonValue::Kind::kNull);
+  EXPECT_EQ(v->members[4].value.items.size(), 2u);
   for (const char* bad : {"", "{", "{\"a\" 1}", "[1,]", "\"\\ud800\"", "\"a\nb\"", "01x", "{} {}", "tru"}) {
     EXPECT_FALSE(ParseJson(bad, &error)) << bad;
   }

@@ -319,6 +319,14 @@ TEST(ConfigWrite, EditsReachTheFilesAndEmptyTextsVanish) {
   EXPECT_EQ(ReadFile(dir / "m.conf"), "one\nconfigfile " + dir / "i.conf" + "\nthree");
   EXPECT_EQ(ReadFile(dir / "i.conf"), "changed\r\n");
 
+  // A line put after the last one, which has no line end, stays a line of
+  // its own (an emptied line in between changes nothing); the last line
+  // still ends as it did.
+  LineNode& last = *cfg->first()->lines.last();
+  LinesAdd(&last, LineList::FromTexts({"", "four\n", "five"}));
+  EXPECT_EQ(HTTPDConfigWrite(*cfg), 0);
+  EXPECT_EQ(ReadFile(dir / "m.conf"), "one\nconfigfile " + dir / "i.conf" + "\nthree\nfour\nfive");
+
   EXPECT_EQ(HTTPDConfigClose(std::move(cfg), true), 0);
   EXPECT_EQ(HTTPDConfigClose(nullptr, false), -1);
   EXPECT_EQ(HTTPDConfigClose(HTTPDConfigOpen(dir / "m.conf"), false), 0);

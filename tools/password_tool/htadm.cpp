@@ -39,7 +39,13 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/file_bytes.h"
+
 namespace {
+
+using cfgout::ReadRegularFile;
+using cfgout::ReplaceFileContents;
+using cfgout::ReplaceOptions;
 
 enum ExitCode {
   kOk = 0,
@@ -120,23 +126,7 @@ bool Lock(const std::string& file, Fd& lock) {
   return true;
 }
 
-bool ReadAll(const std::string& file, std::string& out) {
-  Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return false;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    errno = EINVAL;
-    return false;
-  }
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out.append(buffer, static_cast<std::size_t>(n));
-  }
-}
+bool ReadAll(const std::string& file, std::string& out) { return ReadRegularFile(file, out); }
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -150,23 +140,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-bool WriteFully(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-std::string DirectoryOf(const std::string& file) {
-  const std::size_t slash = file.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return file.substr(0, slash);
-}
-
 // Replaces `file` by `text`: temporary file beside it, fsync, rename, fsync
 // of the directory. The mode is the old file's without any access for
 // others (0600 for a new file); the owner and group are kept where allowed.
@@ -178,38 +151,9 @@ bool ReplaceFile(const std::string& path, const std::string& text, bool mustBeNe
     errno = EEXIST;
     return false;
   }
-  const mode_t mode = exists ? (old.st_mode & 0770) : 0600;
-  const std::string dir = DirectoryOf(file);
-  const std::size_t slash = file.rfind('/');
-  const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
-  std::string temp = dir + "/." + base + ".htadm-XXXXXX";
-  Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
-  if (fd.get() < 0) return false;
-  bool ok = ::fchmod(fd.get(), mode) == 0;
-  if (ok && exists) {
-    // Keeping the owner matters when root edits a file the web server reads;
-    // failing to keep it (as an ordinary user) is no error.
-    if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) errno = 0;
-  }
-  ok = ok && WriteFully(fd.get(), text) && ::fsync(fd.get()) == 0;
-  if (ok && mustBeNew) {
-    // link() refuses to replace a file that appeared meanwhile.
-    ok = ::link(temp.c_str(), file.c_str()) == 0;
-    const int saved = errno;
-    ::unlink(temp.c_str());
-    errno = saved;
-  } else if (ok) {
-    ok = ::rename(temp.c_str(), file.c_str()) == 0;
-  }
-  if (!ok) {
-    const int saved = errno;
-    ::unlink(temp.c_str());
-    errno = saved;
-    return false;
-  }
-  Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dirFd.get() >= 0) ::fsync(dirFd.get());
-  return true;
+  return ReplaceFileContents(file, text,
+                             ReplaceOptions{exists ? (old.st_mode & 0770) : mode_t{0600}, exists ? &old : nullptr,
+                                            mustBeNew, "htadm"});
 }
 
 // A user name fits an htpasswd line when it is not empty, holds no ":" and

@@ -1,0 +1,44 @@
+#pragma once
+// Whole files as bytes: reading a regular file, writing all of a buffer, and
+// replacing a file's contents atomically. For the program's side files (the
+// password and group files, the change history's view of the configuration);
+// the configuration store has its own writer.
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cfgout {
+
+// Appends the bytes of the regular file `path` to `bytes`. False (errno set)
+// when it cannot be opened, is not a regular file (a FIFO is never waited
+// for), or a read fails.
+bool ReadRegularFile(const std::string& path, std::string& bytes);
+
+// Writes all of `data` to `fd`, retrying short and interrupted writes.
+bool WriteAllBytes(int fd, std::string_view data);
+
+// The text's lines, each with its "\n" when it had one.
+std::vector<std::string> SplitLinesKeepingEnds(std::string_view text);
+
+// The directory part of `path` ("." without one, "/" for a file in the root).
+std::string DirectoryPart(const std::string& path);
+
+// How ReplaceFileContents treats the file it writes.
+struct ReplaceOptions {
+  mode_t mode = 0600;                 // permission bits of the new file
+  const struct stat* owner = nullptr;  // keep this owner and group where allowed
+  bool mustBeNew = false;             // fail (EEXIST) when `path` appeared meanwhile
+  std::string_view tag = "cfgout";    // part of the temporary file's name
+};
+
+// Replaces the file `path` (no symbolic link: resolve it first) by `text`
+// without ever truncating it in place: a temporary file beside it, synced,
+// then renamed over it (or linked, with mustBeNew), then the directory
+// synced. Nothing changes on failure (errno set).
+bool ReplaceFileContents(const std::string& path, std::string_view text, const ReplaceOptions& options);
+
+}  // namespace cfgout
