@@ -10,7 +10,6 @@
 #include "cgi/messages.h"
 #include "nls/message_lookup.h"
 #include "cgi/request_lock.h"
-#include "history/git_library.h"
 #include "cgi/request_limits.h"
 #include "config/config_file.h"
 #include "html/output.h"
@@ -149,12 +148,6 @@ int RunCgiRequest(std::FILE* body) {
   // before the files are read until they have been written back.
   ConfigLock lock;
   if (isPost && *ruleFile != '\0') lock = ConfigLock::AcquireExclusive(ruleFile);
-  // A change will be recorded in the history: its library loads on another
-  // thread while the configuration is read and the form applied. The thread
-  // ends before this function returns; the pages that write back run no
-  // other programs.
-  const DispatchRow* row = FindDispatchRow(pageIndex);
-  const GitLibraryPreload preload(isPost && !lock.busy() && row != nullptr && row->writeBack);
 
   std::unique_ptr<ConfigHandle> cfg = HTTPDConfigOpen(ruleFile);
   if (!cfg) {

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <string_view>
-#include <system_error>
 
 // libgit2 initialises its TLS layer in git_libgit2_init, and that reads and
 // parses the system's whole certificate bundle (several milliseconds, a
@@ -89,21 +88,6 @@ const GitLibrary* LoadGitLibrary(std::string& error) {
 }
 
 bool GitLibraryTried() { return libraryReady.load(std::memory_order_acquire); }
-
-GitLibraryPreload::GitLibraryPreload(bool start) {
-  if (!start || GitLibraryTried()) return;
-  try {
-    thread_ = std::thread([] {
-      std::string ignored;  // kept by LoadGitLibrary for the next caller
-      LoadGitLibrary(ignored);
-    });
-  } catch (const std::system_error&) {
-  }
-}
-
-GitLibraryPreload::~GitLibraryPreload() {
-  if (thread_.joinable()) thread_.join();
-}
 
 std::string GitErrorText(const GitLibrary& git, const char* fallback) {
   const git_error* last = git.git_error_last();

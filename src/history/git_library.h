@@ -16,7 +16,6 @@
 #include <git2.h>
 
 #include <string>
-#include <thread>
 
 namespace cfgout {
 
@@ -43,24 +42,6 @@ struct GitLibrary {
 // The loaded library (initialised once), or null with a one-line reason in
 // `error` when it cannot be loaded.
 const GitLibrary* LoadGitLibrary(std::string& error);
-
-// Loads libgit2 on another thread when `start` is set, and waits for that
-// thread when destroyed. Loading the library with its dozen dependencies and
-// initialising it costs a few milliseconds of CPU; a request that will
-// record a change starts it before reading the configuration, and later
-// callers of LoadGitLibrary wait for the load to finish. Starts nothing when
-// the library is loaded already, or when no thread can be had (it is then
-// loaded on first use).
-class GitLibraryPreload {
- public:
-  explicit GitLibraryPreload(bool start);
-  ~GitLibraryPreload();
-  GitLibraryPreload(const GitLibraryPreload&) = delete;
-  GitLibraryPreload& operator=(const GitLibraryPreload&) = delete;
-
- private:
-  std::thread thread_;
-};
 
 // True once LoadGitLibrary has finished loading (successfully or not).
 bool GitLibraryTried();
