@@ -202,21 +202,65 @@ LineList HTTPDGetMultiRules(const ConfigHandle& handle, const std::vector<int>& 
     if (id == 0) break;
     wanted.push_back(id);
   }
-  // A line can only be an instance of a keyword it starts with: one look at
-  // its first character (keywords are lower case) rejects most lines before
-  // any keyword is compared, however many are wanted.
+  // A line can only be an instance of a keyword whose first word is the
+  // line's first word (a two-word keyword's first word ends at its blank,
+  // where the line's must end too). The line's first word is found once and
+  // compared by length and letters. For a one-word keyword that begins no
+  // two-word keyword ("gc" begins "gc advisor") that comparison is the whole
+  // match; the others are matched exactly once their first word agrees. One
+  // look at the first character (keywords are lower case) rejects most
+  // lines before any of that.
+  struct Wanted {
+    int id;
+    const char* keyword;
+    std::size_t firstWord;
+    bool exact;  // the first word decides
+  };
+  static const std::array<bool, kRuleCount> beginsTwoWords = [] {
+    std::array<bool, kRuleCount> begins{};
+    for (int two = 0; two < kRuleCount; ++two) {
+      const char* blank = std::strchr(RULESTR[two], ' ');
+      if (blank == nullptr) continue;
+      const std::string_view first(RULESTR[two], static_cast<std::size_t>(blank - RULESTR[two]));
+      for (int one = 0; one < kRuleCount; ++one) {
+        if (first == RULESTR[one]) begins[one] = true;
+      }
+    }
+    return begins;
+  }();
+  std::array<Wanted, 16> fixed;
+  std::vector<Wanted> more;  // only for a list longer than any page's
+  std::size_t count = 0;
   std::array<bool, 256> firstChars{};
   for (int id : wanted) {
-    if (const char* keyword = HTTPDIDToRule(id)) firstChars[static_cast<unsigned char>(keyword[0])] = true;
+    const char* keyword = HTTPDIDToRule(id);
+    if (keyword == nullptr) continue;
+    firstChars[static_cast<unsigned char>(keyword[0])] = true;
+    const std::size_t firstWord = std::strcspn(keyword, " ");
+    const Wanted entry{id, keyword, firstWord, keyword[firstWord] == '\0' && !beginsTwoWords[id]};
+    if (count < fixed.size()) {
+      fixed[count++] = entry;
+    } else {
+      more.push_back(entry);
+    }
   }
-  return CollectAllFiles(handle, [&wanted, &firstChars](const LineNode& l) {
+  auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  auto matches = [&isBlank](const Wanted& w, const LineNode& l, const char* start, std::size_t length) {
+    if (w.firstWord != length || strnicmp(start, w.keyword, length) != 0) return false;
+    return w.exact || HTTPDRuleMatch(l.text, w.id) != 0;
+  };
+  return CollectAllFiles(handle, [&](const LineNode& l) {
     const char* start = l.text.c_str();
-    while (*start == ' ' || *start == '\t' || *start == '\n' || *start == '\r') ++start;
-    char first = *start;
-    if (first >= 'A' && first <= 'Z') first = static_cast<char>(first - 'A' + 'a');
-    if (!firstChars[static_cast<unsigned char>(first)]) return false;
-    for (int id : wanted) {
-      if (HTTPDRuleMatch(l.text, id) != 0) return true;
+    while (isBlank(*start)) ++start;
+    if (!firstChars[static_cast<unsigned char>(AsciiLower(*start))]) return false;
+    const char* end = start + 1;
+    while (*end != '\0' && !isBlank(*end)) ++end;
+    const auto length = static_cast<std::size_t>(end - start);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (matches(fixed[i], l, start, length)) return true;
+    }
+    for (const Wanted& w : more) {
+      if (matches(w, l, start, length)) return true;
     }
     return false;
   });
