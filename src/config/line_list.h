@@ -36,11 +36,18 @@ class ConfigHandle;
 // first holds its start, each further piece has `continuation` set. A
 // continuation piece is never a directive or an include of its own, and
 // whatever removes or inserts lines treats a line and its pieces as one.
+//
+// Nodes made with new come from a pool of node-sized slots (a configuration
+// has tens of thousands of them, and a request makes and frees them all);
+// `new LineNode` and `delete node` are used as for any type.
 struct LineNode {
   std::string text;
   LineNode* next = nullptr;
   LineNode* prev = nullptr;
   bool continuation = false;
+
+  static void* operator new(std::size_t size);
+  static void operator delete(void* node, std::size_t size) noexcept;
 };
 
 // `line` itself when no continuation piece follows it, else the last piece
