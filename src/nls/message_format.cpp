@@ -63,16 +63,23 @@ std::string FormatText(std::string_view format, std::initializer_list<FormatArg>
 }
 
 void AppendHtmlEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '&': out.append("&amp;"); break;
-      case '<': out.append("&lt;"); break;
-      case '>': out.append("&gt;"); break;
-      case '"': out.append("&quot;"); break;
-      case '\'': out.append("&#39;"); break;
-      default: out.push_back(c);
+  // Runs of characters that need no entity are appended whole.
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char* entity = nullptr;
+    switch (text[i]) {
+      case '&': entity = "&amp;"; break;
+      case '<': entity = "&lt;"; break;
+      case '>': entity = "&gt;"; break;
+      case '"': entity = "&quot;"; break;
+      case '\'': entity = "&#39;"; break;
+      default: continue;
     }
+    out.append(text.data() + start, i - start);
+    out.append(entity);
+    start = i + 1;
   }
+  out.append(text.data() + start, text.size() - start);
 }
 
 std::string HtmlEscape(std::string_view text) {
