@@ -56,6 +56,25 @@ std::string_view Word(int id) {
   return text != nullptr ? std::string_view(text) : std::string_view();
 }
 
+// The localised words of one table, each looked up in the catalogue once
+// however many rows show it.
+class WordCache {
+ public:
+  std::string_view Get(int id) {
+    if (id < 0 || static_cast<std::size_t>(id) >= kCached) return Word(id);
+    if (!known_[id]) {
+      words_[id] = Word(id);
+      known_[id] = true;
+    }
+    return words_[id];
+  }
+
+ private:
+  static constexpr std::size_t kCached = 128;
+  std::array<std::string_view, kCached> words_{};
+  std::array<bool, kCached> known_{};
+};
+
 // The message for `token` when it is one of `words` (ignoring case): the
 // i-th word gives message ids[i].
 template <std::size_t N>
@@ -95,10 +114,13 @@ int HoldUnitMessage(std::string_view token) {
 }
 
 // One table row being built: "<tr><td>N", then cells. Cells beyond the
-// column count are appended to the last cell after one blank.
+// column count are appended to the last cell after one blank. The row is
+// built in a buffer the caller keeps from row to row.
 class Row {
  public:
-  Row(int number, int columns) : columns_(columns) {
+  Row(std::string& text, WordCache& words, int number, int columns)
+      : columns_(columns), text_(text), words_(words) {
+    text_.clear();
     AppendFormatted(text_, "<tr><td>%d", {std::int64_t{number}});
   }
 
@@ -112,7 +134,7 @@ class Row {
   // A localised word, or a token when `message` is 0.
   void ValueOrWord(std::string_view token, int message) {
     if (message != 0) {
-      Markup(Word(message));
+      Markup(words_.Get(message));
     } else {
       Value(token);
     }
@@ -124,9 +146,9 @@ class Row {
   }
   void Empty() { Open(); }
 
-  std::string Finish() {
+  const std::string& Finish() {
     text_ += "</td></tr>";
-    return std::move(text_);
+    return text_;
   }
 
  private:
@@ -137,7 +159,8 @@ class Row {
 
   int columns_;
   int column_ = 0;
-  std::string text_;
+  std::string& text_;
+  WordCache& words_;
 };
 
 bool IsComment(std::string_view token) { return !token.empty() && token.front() == '#'; }
@@ -165,8 +188,9 @@ Directive DirectiveKind(std::string_view keyword) {
 
 // The tokens of one occurrence of GenTableItems' directive, with the cells
 // that go before them.
-std::string SingleDirectiveRow(int number, std::string_view text, int columns, Directive kind) {
-  Row row(number, columns);
+const std::string& SingleDirectiveRow(std::string& buffer, WordCache& words, int number, std::string_view text,
+                                      int columns, Directive kind) {
+  Row row(buffer, words, number, columns);
   std::vector<std::string_view> tokens;
   if (kind == Directive::kSslServerCert && !text.empty()) {
     // A quoted label keeps its blanks: split at the text's own first character.
@@ -211,7 +235,7 @@ std::string SingleDirectiveRow(int number, std::string_view text, int columns, D
             if (!pairs.empty()) pairs += ' ';
             const int unit = taken % 2 == 1 ? HoldUnitMessage(tokens[i]) : 0;
             if (unit != 0) {
-              pairs += Word(unit);
+              pairs += words.Get(unit);
             } else {
               AppendHtmlEscaped(pairs, tokens[i]);
             }
@@ -240,8 +264,10 @@ int GenTableItems(const char* line, const char* directive, int columns, int skip
   if (id < 0) return 0;
   const Directive kind = DirectiveKind(directive);
   int rows = 0;
+  std::string buffer;
+  WordCache words;
   for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
-    GenHtmlLine(line, SingleDirectiveRow(++rows, RowText(occurrence, skipKeyword), columns, kind));
+    GenHtmlLine(line, SingleDirectiveRow(buffer, words, ++rows, RowText(occurrence, skipKeyword), columns, kind));
   }
   return rows;
 }
@@ -276,10 +302,13 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
   };
 
   int rows = 0;
+  std::string buffer;
+  WordCache words;
   for (const LineNode& occurrence : HTTPDGetMultiRules(cfg, ids)) {
-    Row row(++rows, columns);
+    Row row(buffer, words, ++rows, columns);
     bool failRow = false;
-    for (std::string_view token : Split(RowText(occurrence, skipKeyword), kTokenSeparators)) {
+    Tokens tokens(RowText(occurrence, skipKeyword));
+    for (std::string_view token; tokens.Next(kTokenSeparators, token);) {
       if (IsComment(token)) break;
       const int column = row.column() + 1;
       if (column == 1) {
