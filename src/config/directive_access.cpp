@@ -246,7 +246,11 @@ LineList HTTPDGetMultiRules(const ConfigHandle& handle, const std::vector<int>& 
   }
   auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
   auto matches = [&isBlank](const Wanted& w, const LineNode& l, const char* start, std::size_t length) {
-    if (w.firstWord != length || strnicmp(start, w.keyword, length) != 0) return false;
+    if (w.firstWord != length) return false;
+    // Keywords are lower case.
+    for (std::size_t i = 0; i < length; ++i) {
+      if (AsciiLower(start[i]) != w.keyword[i]) return false;
+    }
     return w.exact || HTTPDRuleMatch(l.text, w.id) != 0;
   };
   return CollectAllFiles(handle, [&](const LineNode& l) {

@@ -27,19 +27,29 @@ class Tokens {
   explicit Tokens(std::string_view text) : rest_(text) {}
 
   bool Next(std::string_view separators, std::string_view& token) {
-    const std::size_t start = rest_.find_first_not_of(separators);
-    if (start == std::string_view::npos) {
+    std::size_t start = 0;
+    while (start < rest_.size() && IsSeparator(rest_[start], separators)) ++start;
+    if (start == rest_.size()) {
       rest_ = {};
       return false;
     }
-    rest_.remove_prefix(start);
-    const std::size_t end = rest_.find_first_of(separators);
-    token = rest_.substr(0, end);
-    rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+    std::size_t end = start + 1;
+    while (end < rest_.size() && !IsSeparator(rest_[end], separators)) ++end;
+    token = rest_.substr(start, end - start);
+    rest_.remove_prefix(end == rest_.size() ? end : end + 1);
     return true;
   }
 
  private:
+  // The separator sets are a few characters: a loop beats a library search
+  // per character.
+  static bool IsSeparator(char c, std::string_view separators) {
+    for (char s : separators) {
+      if (c == s) return true;
+    }
+    return false;
+  }
+
   std::string_view rest_;
 };
 
