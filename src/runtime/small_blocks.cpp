@@ -16,7 +16,7 @@ constexpr std::size_t kClasses = kSmallBlockMax / kGranule;
 constexpr std::size_t kRunBytes = std::size_t{64} << 10;      // one class per run
 constexpr std::size_t kRangeBytes = std::size_t{1} << 30;     // address space reserved, not memory
 constexpr std::size_t kRuns = kRangeBytes / kRunBytes;
-constexpr std::size_t kCommitStep = std::size_t{1} << 20;     // made usable this much at a time
+constexpr std::size_t kCommitStep = std::size_t{2} << 20;     // made usable this much at a time: one huge page
 
 struct FreeBlock {
   FreeBlock* next;
@@ -59,14 +59,18 @@ class Guard {
 
 bool Reserve(State& s) {
   if (s.unavailable) return false;
-  // PROT_NONE: no memory is committed until runs are made usable.
-  void* range = ::mmap(nullptr, kRangeBytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  // PROT_NONE: no memory is committed until runs are made usable. One step
+  // more than the range, so that the range can start on a huge page.
+  void* range =
+      ::mmap(nullptr, kRangeBytes + kCommitStep, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (range == MAP_FAILED) {
     s.unavailable = true;
     return false;
   }
-  s.base = static_cast<char*>(range);
-  g_base.store(reinterpret_cast<std::uintptr_t>(range), std::memory_order_release);
+  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(range);
+  const std::uintptr_t aligned = (start + kCommitStep - 1) & ~(std::uintptr_t{kCommitStep} - 1);
+  s.base = reinterpret_cast<char*>(aligned);
+  g_base.store(aligned, std::memory_order_release);
   return true;
 }
 
@@ -77,6 +81,10 @@ bool NewRun(State& s, std::size_t c) {
   const std::size_t start = s.runsUsed * kRunBytes;
   if (start + kRunBytes > s.committed) {
     if (::mprotect(s.base + s.committed, kCommitStep, PROT_READ | PROT_WRITE) != 0) return false;
+    // A fresh process touches every page of the step through a fault; a
+    // huge page makes that one fault. Advice only: refused, the step works
+    // with ordinary pages.
+    (void)::madvise(s.base + s.committed, kCommitStep, MADV_HUGEPAGE);
     s.committed += kCommitStep;
   }
   s.runClass[s.runsUsed] = static_cast<unsigned char>(c);
