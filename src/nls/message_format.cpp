@@ -1,5 +1,6 @@
 #include "nls/message_format.h"
 
+#include <array>
 #include <charconv>
 
 namespace cfgout {
@@ -63,18 +64,21 @@ std::string FormatText(std::string_view format, std::initializer_list<FormatArg>
 }
 
 void AppendHtmlEscaped(std::string& out, std::string_view text) {
-  // Runs of characters that need no entity are appended whole.
+  // Runs of characters that need no entity are appended whole; a table
+  // finds the end of a run.
+  static constexpr auto kEntity = [] {
+    std::array<const char*, 256> entity{};
+    entity[static_cast<unsigned char>('&')] = "&amp;";
+    entity[static_cast<unsigned char>('<')] = "&lt;";
+    entity[static_cast<unsigned char>('>')] = "&gt;";
+    entity[static_cast<unsigned char>('"')] = "&quot;";
+    entity[static_cast<unsigned char>('\'')] = "&#39;";
+    return entity;
+  }();
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const char* entity = nullptr;
-    switch (text[i]) {
-      case '&': entity = "&amp;"; break;
-      case '<': entity = "&lt;"; break;
-      case '>': entity = "&gt;"; break;
-      case '"': entity = "&quot;"; break;
-      case '\'': entity = "&#39;"; break;
-      default: continue;
-    }
+    const char* entity = kEntity[static_cast<unsigned char>(text[i])];
+    if (entity == nullptr) continue;
     out.append(text.data() + start, i - start);
     out.append(entity);
     start = i + 1;
