@@ -201,7 +201,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const std::string program = CFGOUT_BINARY;
+  // CGI_BENCH_PROGRAM: another build of the program (say, of an earlier
+  // version) measured in the same runs.
+  const char* otherProgram = std::getenv("CGI_BENCH_PROGRAM");
+  const std::string program = otherProgram != nullptr ? otherProgram : CFGOUT_BINARY;
   const std::string floor = CFGOUT_FLOOR_BINARY;
 
   struct Case {
