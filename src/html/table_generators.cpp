@@ -1,6 +1,7 @@
 #include "html/table_generators.h"
 
 #include <array>
+#include <charconv>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,21 @@ namespace {
 
 constexpr std::string_view kTokenSeparators = " \r\n\t{";
 
+// A set of separator characters, looked up by table.
+class Separators {
+ public:
+  constexpr explicit Separators(std::string_view chars) {
+    for (char c : chars) member_[static_cast<unsigned char>(c)] = true;
+  }
+  constexpr bool Has(char c) const { return member_[static_cast<unsigned char>(c)]; }
+
+ private:
+  std::array<bool, 256> member_{};
+};
+
+constexpr Separators kTokenSet(kTokenSeparators);
+constexpr Separators kLineEnds("\r\n");
+
 // Cuts tokens off the front of a text the way the rows read their lines: a
 // token is a run of characters outside the separator set; the separators
 // before it are skipped, and the one separator that ends it is consumed, so
@@ -26,34 +42,25 @@ class Tokens {
  public:
   explicit Tokens(std::string_view text) : rest_(text) {}
 
-  bool Next(std::string_view separators, std::string_view& token) {
+  bool Next(const Separators& separators, std::string_view& token) {
     std::size_t start = 0;
-    while (start < rest_.size() && IsSeparator(rest_[start], separators)) ++start;
+    while (start < rest_.size() && separators.Has(rest_[start])) ++start;
     if (start == rest_.size()) {
       rest_ = {};
       return false;
     }
     std::size_t end = start + 1;
-    while (end < rest_.size() && !IsSeparator(rest_[end], separators)) ++end;
+    while (end < rest_.size() && !separators.Has(rest_[end])) ++end;
     token = rest_.substr(start, end - start);
     rest_.remove_prefix(end == rest_.size() ? end : end + 1);
     return true;
   }
 
  private:
-  // The separator sets are a few characters: a loop beats a library search
-  // per character.
-  static bool IsSeparator(char c, std::string_view separators) {
-    for (char s : separators) {
-      if (c == s) return true;
-    }
-    return false;
-  }
-
   std::string_view rest_;
 };
 
-std::vector<std::string_view> Split(std::string_view text, std::string_view separators) {
+std::vector<std::string_view> Split(std::string_view text, const Separators& separators) {
   std::vector<std::string_view> tokens;
   Tokens cursor(text);
   for (std::string_view token; cursor.Next(separators, token);) tokens.push_back(token);
@@ -130,8 +137,9 @@ class Row {
  public:
   Row(std::string& text, WordCache& words, int number, int columns)
       : columns_(columns), text_(text), words_(words) {
-    text_.clear();
-    AppendFormatted(text_, "<tr><td>%d", {std::int64_t{number}});
+    text_.assign("<tr><td>");
+    char digits[16];
+    text_.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
   }
 
   int column() const { return column_; }
@@ -204,9 +212,9 @@ const std::string& SingleDirectiveRow(std::string& buffer, WordCache& words, int
   std::vector<std::string_view> tokens;
   if (kind == Directive::kSslServerCert && !text.empty()) {
     // A quoted label keeps its blanks: split at the text's own first character.
-    tokens = Split(text.substr(1), text.substr(0, 1));
+    tokens = Split(text.substr(1), Separators(text.substr(0, 1)));
   } else {
-    tokens = Split(text, kTokenSeparators);
+    tokens = Split(text, kTokenSet);
     if (kind == Directive::kCacheTime && !text.empty() && IsAsciiDigit(text.front())) row.Empty();
   }
 
@@ -318,7 +326,7 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
     Row row(buffer, words, ++rows, columns);
     bool failRow = false;
     Tokens tokens(RowText(occurrence, skipKeyword));
-    for (std::string_view token; tokens.Next(kTokenSeparators, token);) {
+    for (std::string_view token; tokens.Next(kTokenSet, token);) {
       if (IsComment(token)) break;
       const int column = row.column() + 1;
       if (column == 1) {
@@ -360,7 +368,7 @@ int GenProtectTableItems(const char* line, const ConfigHandle& cfg) {
   for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
     std::string row;
     AppendFormatted(row, "<tr><td>%d</td>", {std::int64_t{++rows}});
-    const std::vector<std::string_view> tokens = Split(RowText(occurrence, 1), " {\r\n\t");
+    const std::vector<std::string_view> tokens = Split(RowText(occurrence, 1), kTokenSet);
     auto cell = [&row](std::string_view value) {
       row += "<td>";
       AppendHtmlEscaped(row, value);
@@ -409,14 +417,14 @@ int GenAPITableItems(const char* line, const char* keywordList, const ConfigHand
     AppendFormatted(row, "<tr><td>%d</td>", {std::int64_t{++rows}});
     Tokens tokens(occurrence.text);
     std::string_view step;
-    if (tokens.Next(kTokenSeparators, step)) {
+    if (tokens.Next(kTokenSet, step)) {
       std::string stepCell(step);
       bool untemplated = false;
       for (std::string_view name : untemplatedSteps) untemplated = untemplated || EqualsIgnoringCase(step, name);
       if (EqualsIgnoringCase(step, "GC") || EqualsIgnoringCase(step, "PROXY")) {
         // Two-word steps: the second word belongs to the step's name.
         std::string_view second;
-        if (tokens.Next(kTokenSeparators, second)) stepCell += second;
+        if (tokens.Next(kTokenSet, second)) stepCell += second;
         untemplated = true;
       }
       cell(row, stepCell);
@@ -424,8 +432,8 @@ int GenAPITableItems(const char* line, const char* keywordList, const ConfigHand
       const bool serverInit = EqualsIgnoringCase(step, "ServerInit");
       // The initialisation argument may hold blanks: it is the rest of the line.
       std::string_view token;
-      if (serverInit && tokens.Next("\r\n", token)) cell(row, token);
-      while (tokens.Next(kTokenSeparators, token) && !IsComment(token)) cell(row, token);
+      if (serverInit && tokens.Next(kLineEnds, token)) cell(row, token);
+      while (tokens.Next(kTokenSet, token) && !IsComment(token)) cell(row, token);
     }
     row += "</tr>";
     GenHtmlLine(line, row);
