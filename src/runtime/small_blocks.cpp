@@ -94,12 +94,10 @@ bool NewRun(State& s, std::size_t c) {
   return true;
 }
 
-}  // namespace
-
-void* SmallBlockAllocate(std::size_t size) noexcept {
-  if (size > kSmallBlockMax) return nullptr;
-  const std::size_t c = size == 0 ? 0 : (size - 1) / kGranule;
-  const std::size_t bytes = (c + 1) * kGranule;
+// A block of class `c` under the lock if needed; a new run when the class
+// has neither a freed block nor room in its run. Kept out of line so that
+// the common path below stays a few instructions without saved registers.
+[[gnu::noinline]] void* AllocateLocked(std::size_t c, std::size_t bytes) noexcept {
   State& s = g_state;
   Guard guard;
   if (FreeBlock* block = s.free[c]) {
@@ -112,17 +110,49 @@ void* SmallBlockAllocate(std::size_t size) noexcept {
   return block;
 }
 
+[[gnu::noinline]] void ReleaseLocked(void* block, std::size_t c) noexcept {
+  State& s = g_state;
+  Guard guard;
+  auto* freed = static_cast<FreeBlock*>(block);
+  freed->next = s.free[c];
+  s.free[c] = freed;
+}
+
+}  // namespace
+
+void* SmallBlockAllocate(std::size_t size) noexcept {
+  if (size > kSmallBlockMax) return nullptr;
+  const std::size_t c = size == 0 ? 0 : (size - 1) / kGranule;
+  const std::size_t bytes = (c + 1) * kGranule;
+  if (__libc_single_threaded != 0) {
+    State& s = g_state;
+    if (FreeBlock* block = s.free[c]) {
+      s.free[c] = block->next;
+      return block;
+    }
+    char* carve = s.carve[c];
+    if (static_cast<std::size_t>(s.carveEnd[c] - carve) >= bytes) {
+      s.carve[c] = carve + bytes;
+      return carve;
+    }
+  }
+  return AllocateLocked(c, bytes);
+}
+
 bool SmallBlockRelease(void* block) noexcept {
   const std::uintptr_t base = g_base.load(std::memory_order_acquire);
   const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(block);
   // Unsigned: an address below the range wraps to a large offset.
   if (base == 0 || address - base >= kRangeBytes) return false;
   State& s = g_state;
-  Guard guard;
   const std::size_t c = s.runClass[(address - base) / kRunBytes];
-  auto* freed = static_cast<FreeBlock*>(block);
-  freed->next = s.free[c];
-  s.free[c] = freed;
+  if (__libc_single_threaded != 0) {
+    auto* freed = static_cast<FreeBlock*>(block);
+    freed->next = s.free[c];
+    s.free[c] = freed;
+  } else {
+    ReleaseLocked(block, c);
+  }
   return true;
 }
 
