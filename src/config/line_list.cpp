@@ -90,7 +90,8 @@ struct NodePool {
 };
 thread_local NodePool t_pool;
 
-NodeSlot* NewBlock() {
+// Out of line: the common path of taking a slot stays short.
+[[gnu::noinline]] NodeSlot* NewBlock() {
   // Left uninitialised: a slot is written when it becomes a node.
   std::unique_ptr<NodeSlot[]> block(new NodeSlot[kNodesPerBlock]);
   NodeSlot* slots = block.get();
