@@ -267,14 +267,34 @@ LineList HTTPDGetRules(const ConfigHandle& handle, int id) {
   return CollectAllFiles(handle, [&keywords](const LineNode& l) { return keywords.Matches(l); });
 }
 
-LineList HTTPDGetMultiRules(const ConfigHandle& handle, const std::vector<int>& ids) {
+namespace {
+
+// The listed identifiers up to a 0 entry.
+std::vector<int> WantedIds(const std::vector<int>& ids) {
   std::vector<int> wanted;
   for (int id : ids) {
     if (id == 0) break;
     wanted.push_back(id);
   }
-  const KeywordSet keywords(wanted);
+  return wanted;
+}
+
+}  // namespace
+
+LineList HTTPDGetMultiRules(const ConfigHandle& handle, const std::vector<int>& ids) {
+  const KeywordSet keywords(WantedIds(ids));
   return CollectAllFiles(handle, [&keywords](const LineNode& l) { return keywords.Matches(l); });
+}
+
+void HTTPDVisitMultiRules(const ConfigHandle& handle, const std::vector<int>& ids,
+                          const std::function<void(const LineNode&)>& visit) {
+  if (!HasLines(handle)) return;
+  const KeywordSet keywords(WantedIds(ids));
+  for (const ConfigFile& file : handle) {
+    for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
+      if (IsLineStart(*line) && keywords.Matches(*line)) visit(*line);
+    }
+  }
 }
 
 LineList HTTPDGetRulesWithNFields(const ConfigHandle& handle, int id, int n) {

@@ -322,7 +322,8 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
   int rows = 0;
   std::string buffer;
   WordCache words;
-  for (const LineNode& occurrence : HTTPDGetMultiRules(cfg, ids)) {
+  // The rows are read where they stand: no copy of the lines is needed.
+  HTTPDVisitMultiRules(cfg, ids, [&](const LineNode& occurrence) {
     Row row(buffer, words, ++rows, columns);
     bool failRow = false;
     Tokens tokens(RowText(occurrence, skipKeyword));
@@ -340,7 +341,7 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
       row.Value(token);
     }
     GenHtmlLine(line, row.Finish());
-  }
+  });
   return rows;
 }
 

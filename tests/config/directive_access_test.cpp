@@ -36,7 +36,7 @@ TEST(GetRules, CopiesInChainOrder) {
   EXPECT_TRUE(HTTPDGetRules(*empty, Id("port")).empty());
 }
 
-// The collected lines are exactly those HTTPDRuleMatch accepts, whatever the
+// The collected (or visited) lines are exactly those HTTPDRuleMatch accepts, whatever the
 // keyword set: first words that begin a two-word keyword, blanks, case,
 // comments and words that only start like a keyword.
 TEST(GetRules, CollectExactlyTheLinesRuleMatchAccepts) {
@@ -65,6 +65,9 @@ TEST(GetRules, CollectExactlyTheLinesRuleMatchAccepts) {
     SCOPED_TRACE(set.front());
     EXPECT_FALSE(expected.empty());
     EXPECT_EQ(Texts(HTTPDGetMultiRules(*cfg, ids)), expected);
+    std::vector<std::string> visited;
+    HTTPDVisitMultiRules(*cfg, ids, [&visited](const LineNode& l) { visited.push_back(l.text); });
+    EXPECT_EQ(visited, expected);
     if (ids.size() == 1) {
       EXPECT_EQ(Texts(HTTPDGetRules(*cfg, ids[0])), expected);
     }
