@@ -122,7 +122,7 @@ void* LineNode::operator new(std::size_t size) {
   return ::operator new(size);
 }
 
-void LineNode::operator delete(void* node, std::size_t size) noexcept {
+void LineNode::operator delete(void* node, [[maybe_unused]] std::size_t size) noexcept {
   if (node == nullptr) return;
 #ifndef CFGOUT_PLAIN_NODES
   if (size == sizeof(LineNode)) {
@@ -132,7 +132,7 @@ void LineNode::operator delete(void* node, std::size_t size) noexcept {
     return;
   }
 #endif
-  ::operator delete(node, size);
+  ::operator delete(node);
 }
 
 unsigned long long LineListEditCount() noexcept { return g_edits.load(std::memory_order_relaxed); }
