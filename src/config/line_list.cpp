@@ -55,24 +55,15 @@ void Splice(LineNode* before, LineNode* first, LineNode* last, LineNode* after) 
 
 }  // namespace
 
+#ifndef CFGOUT_PLAIN_LINE_NODES
 // The node pool. Slots are carved from blocks of kNodesPerBlock nodes, and
 // freed slots are kept on a list for the next node; both per thread, so
 // that taking and giving back a slot is a few instructions without a lock
 // (a slot freed on another thread than it was made on simply joins that
 // thread's list). Blocks live as long as the process and stay listed in
-// g_blocks, so that leak checkers see them as reachable. Address-checking
-// builds use the ordinary heap so that every node stays checked.
+// g_blocks, so that leak checkers see them as reachable.
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-#define CFGOUT_PLAIN_NODES 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
-#define CFGOUT_PLAIN_NODES 1
-#endif
-#endif
-
-#ifndef CFGOUT_PLAIN_NODES
 union NodeSlot {
   NodeSlot* nextFree;
   alignas(LineNode) unsigned char bytes[sizeof(LineNode)];
@@ -100,40 +91,34 @@ thread_local NodePool t_pool;
   g_blocks->push_back(std::move(block));
   return slots;
 }
-#endif
 
 }  // namespace
 
 void* LineNode::operator new(std::size_t size) {
-#ifndef CFGOUT_PLAIN_NODES
-  if (size == sizeof(LineNode)) {
-    NodePool& pool = t_pool;
-    if (NodeSlot* slot = pool.free) {
-      pool.free = slot->nextFree;
-      return slot;
-    }
-    if (pool.carve == pool.carveEnd) {
-      pool.carve = NewBlock();
-      pool.carveEnd = pool.carve + kNodesPerBlock;
-    }
-    return pool.carve++;
+  if (size != sizeof(LineNode)) return ::operator new(size);
+  NodePool& pool = t_pool;
+  if (NodeSlot* slot = pool.free) {
+    pool.free = slot->nextFree;
+    return slot;
   }
-#endif
-  return ::operator new(size);
+  if (pool.carve == pool.carveEnd) {
+    pool.carve = NewBlock();
+    pool.carveEnd = pool.carve + kNodesPerBlock;
+  }
+  return pool.carve++;
 }
 
-void LineNode::operator delete(void* node, [[maybe_unused]] std::size_t size) noexcept {
+void LineNode::operator delete(void* node, std::size_t size) noexcept {
   if (node == nullptr) return;
-#ifndef CFGOUT_PLAIN_NODES
-  if (size == sizeof(LineNode)) {
-    auto* slot = static_cast<NodeSlot*>(node);
-    slot->nextFree = t_pool.free;
-    t_pool.free = slot;
+  if (size != sizeof(LineNode)) {
+    ::operator delete(node);
     return;
   }
-#endif
-  ::operator delete(node);
+  auto* slot = static_cast<NodeSlot*>(node);
+  slot->nextFree = t_pool.free;
+  t_pool.free = slot;
 }
+#endif
 
 unsigned long long LineListEditCount() noexcept { return g_edits.load(std::memory_order_relaxed); }
 
