@@ -25,6 +25,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,6 +33,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -126,8 +128,10 @@ bool WriteMappingConfiguration(const std::filesystem::path& dir, int totalLines)
   return cfgout::bench::WriteConfigFiles(files, images);
 }
 
-// Runs one request; returns its wall time in microseconds (-1 on failure).
-double Request(const std::string& binary, const std::vector<std::string>& env, const std::string& body) {
+// Runs one request; returns its wall time in microseconds (-1 on failure)
+// and stores the CPU time (user and system) the process used in `cpu`.
+double Request(const std::string& binary, const std::vector<std::string>& env, const std::string& body,
+               double& cpu) {
   int in[2], out[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0) return -1;
   posix_spawn_file_actions_t actions;
@@ -163,7 +167,10 @@ double Request(const std::string& binary, const std::vector<std::string>& env, c
   }
   ::close(out[0]);
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  struct rusage usage {};
+  ::wait4(pid, &status, 0, &usage);
+  cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e6 +
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
   const auto end = Clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || total == 0) return -1;
   return std::chrono::duration<double, std::micro>(end - start).count();
@@ -202,7 +209,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const std::string program = CFGOUT_BINARY;
+  // CGI_BENCH_PROGRAM: another build of the program (say, of an earlier
+  // version) measured in the same runs.
+  const char* otherProgram = std::getenv("CGI_BENCH_PROGRAM");
+  const std::string program = otherProgram != nullptr ? otherProgram : CFGOUT_BINARY;
   const std::string floor = CFGOUT_FLOOR_BINARY;
 
   struct Case {
@@ -219,14 +229,15 @@ int main(int argc, char** argv) {
                         Case{"GET  proxy mapping page (5,000 rows)", false, 1.5, "PROXMAP", &cachingDir}}) {
     if (std::string(c.name).find(only) == std::string::npos) continue;
     const std::filesystem::path& config = c.config != nullptr ? *c.config : dir;
-    std::vector<double> programTimes, floorTimes;
+    std::vector<double> programTimes, floorTimes, programCpu, floorCpu;
     for (int r = -2; r < rounds; ++r) {  // two warm-up rounds
       // Alternate the user so that every POST really changes a line.
       const std::string body = "UserID=user" + std::to_string(r & 1) + "&ADMINPORT=8008&PUSHBUTTON=Apply";
+      double pc = 0, fc = 0;
       const double p =
-          Request(program, Environment(config, c.post, body.size(), c.page), c.post ? body : std::string());
+          Request(program, Environment(config, c.post, body.size(), c.page), c.post ? body : std::string(), pc);
       const double f =
-          Request(floor, Environment(config, c.post, body.size(), c.page), c.post ? body : std::string());
+          Request(floor, Environment(config, c.post, body.size(), c.page), c.post ? body : std::string(), fc);
       if (p < 0 || f < 0) {
         std::fprintf(stderr, "cgi_bench: a request failed (%s)\n", c.name);
         return 1;
@@ -234,12 +245,18 @@ int main(int argc, char** argv) {
       if (r >= 0) {
         programTimes.push_back(p);
         floorTimes.push_back(f);
+        programCpu.push_back(pc);
+        floorCpu.push_back(fc);
       }
     }
     const double pm = Median(programTimes), fm = Median(floorTimes);
     const double ratio = pm / fm;
     std::printf("  %s: cfgout %8.0f us, floor %8.0f us, ratio %.2fx (goal <= %.1fx)%s\n", c.name, pm, fm, ratio,
                 c.goal, ratio <= c.goal ? "" : "  ABOVE GOAL");
+    // CPU time depends less on what else the machine runs than wall time.
+    const double pc = Median(programCpu), fc = Median(floorCpu);
+    std::printf("  %*s  CPU time: cfgout %8.0f us, floor %8.0f us, ratio %.2fx\n", static_cast<int>(std::strlen(c.name)),
+                "", pc, fc, fc > 0 ? pc / fc : 0.0);
     ok = ok && ratio <= c.goal;
   }
   const char* keep = std::getenv("CFGOUT_BENCH_KEEP");

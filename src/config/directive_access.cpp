@@ -114,6 +114,76 @@ class Collector {
   LineNode* tail_ = nullptr;
 };
 
+// Matches lines against a set of keywords as HTTPDRuleMatch does, in one
+// pass over each line's first word however many keywords there are.
+//
+// A line can only be an instance of a keyword whose first word is the
+// line's first word (a two-word keyword's first word ends at its blank,
+// where the line's must end too). The line's first word is found once and
+// compared by length and letters. For a one-word keyword that begins no
+// two-word keyword ("gc" begins "gc advisor") that comparison is the whole
+// match; the others are matched exactly once their first word agrees. One
+// look at the first character (keywords are lower case) rejects most lines
+// before any of that.
+class KeywordSet {
+ public:
+  explicit KeywordSet(const std::vector<int>& ids) {
+    static const std::array<bool, kRuleCount> beginsTwoWords = [] {
+      std::array<bool, kRuleCount> begins{};
+      for (int two = 0; two < kRuleCount; ++two) {
+        const char* blank = std::strchr(RULESTR[two], ' ');
+        if (blank == nullptr) continue;
+        const std::string_view first(RULESTR[two], static_cast<std::size_t>(blank - RULESTR[two]));
+        for (int one = 0; one < kRuleCount; ++one) {
+          if (first == RULESTR[one]) begins[one] = true;
+        }
+      }
+      return begins;
+    }();
+    for (int id : ids) {
+      const char* keyword = HTTPDIDToRule(id);
+      if (keyword == nullptr) continue;
+      firstChars_[static_cast<unsigned char>(keyword[0])] = true;
+      const std::size_t firstWord = std::strcspn(keyword, " ");
+      keywords_.push_back(Wanted{id, keyword, firstWord, keyword[firstWord] == '\0' && !beginsTwoWords[id]});
+    }
+  }
+
+  bool Matches(const LineNode& l) const {
+    const char* start = l.text.c_str();
+    while (IsBlank(*start)) ++start;
+    if (!firstChars_[static_cast<unsigned char>(AsciiLower(*start))]) return false;
+    const char* end = start + 1;
+    while (*end != '\0' && !IsBlank(*end)) ++end;
+    const auto length = static_cast<std::size_t>(end - start);
+    for (const Wanted& w : keywords_) {
+      if (w.firstWord != length || !SameLetters(start, w.keyword, length)) continue;
+      if (w.exact || HTTPDRuleMatch(l.text, w.id) != 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  struct Wanted {
+    int id;
+    const char* keyword;
+    std::size_t firstWord;
+    bool exact;  // the first word decides
+  };
+
+  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+  // Keywords are lower case.
+  static bool SameLetters(const char* line, const char* keyword, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+      if (AsciiLower(line[i]) != keyword[i]) return false;
+    }
+    return true;
+  }
+
+  std::vector<Wanted> keywords_;
+  std::array<bool, 256> firstChars_{};
+};
+
 template <typename Test>
 LineList CollectAllFiles(const ConfigHandle& handle, Test test) {
   Collector result;
@@ -193,33 +263,38 @@ void ReplaceInstances(ConfigHandle& handle, int id, LineList list, int allFiles,
 }  // namespace
 
 LineList HTTPDGetRules(const ConfigHandle& handle, int id) {
-  return CollectAllFiles(handle, [id](const LineNode& l) { return HTTPDRuleMatch(l.text, id) != 0; });
+  const KeywordSet keywords({id});
+  return CollectAllFiles(handle, [&keywords](const LineNode& l) { return keywords.Matches(l); });
 }
 
-LineList HTTPDGetMultiRules(const ConfigHandle& handle, const std::vector<int>& ids) {
+namespace {
+
+// The listed identifiers up to a 0 entry.
+std::vector<int> WantedIds(const std::vector<int>& ids) {
   std::vector<int> wanted;
   for (int id : ids) {
     if (id == 0) break;
     wanted.push_back(id);
   }
-  // A line can only be an instance of a keyword it starts with: one look at
-  // its first character (keywords are lower case) rejects most lines before
-  // any keyword is compared, however many are wanted.
-  std::array<bool, 256> firstChars{};
-  for (int id : wanted) {
-    if (const char* keyword = HTTPDIDToRule(id)) firstChars[static_cast<unsigned char>(keyword[0])] = true;
-  }
-  return CollectAllFiles(handle, [&wanted, &firstChars](const LineNode& l) {
-    const char* start = l.text.c_str();
-    while (*start == ' ' || *start == '\t' || *start == '\n' || *start == '\r') ++start;
-    char first = *start;
-    if (first >= 'A' && first <= 'Z') first = static_cast<char>(first - 'A' + 'a');
-    if (!firstChars[static_cast<unsigned char>(first)]) return false;
-    for (int id : wanted) {
-      if (HTTPDRuleMatch(l.text, id) != 0) return true;
+  return wanted;
+}
+
+}  // namespace
+
+LineList HTTPDGetMultiRules(const ConfigHandle& handle, const std::vector<int>& ids) {
+  const KeywordSet keywords(WantedIds(ids));
+  return CollectAllFiles(handle, [&keywords](const LineNode& l) { return keywords.Matches(l); });
+}
+
+void HTTPDVisitMultiRules(const ConfigHandle& handle, const std::vector<int>& ids,
+                          const std::function<void(const LineNode&)>& visit) {
+  if (!HasLines(handle)) return;
+  const KeywordSet keywords(WantedIds(ids));
+  for (const ConfigFile& file : handle) {
+    for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
+      if (IsLineStart(*line) && keywords.Matches(*line)) visit(*line);
     }
-    return false;
-  });
+  }
 }
 
 LineList HTTPDGetRulesWithNFields(const ConfigHandle& handle, int id, int n) {

@@ -17,6 +17,7 @@
 // pointer to a removed line must not be used afterwards. Every operation
 // does nothing (and returns an empty list) when the main file has no lines.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,12 @@ LineList HTTPDGetRules(const ConfigHandle& handle, int id);
 // Copies of every line that is an instance of any listed directive, in file
 // order. A 0 entry ends the list early (identifier 0 cannot be listed).
 LineList HTTPDGetMultiRules(const ConfigHandle& handle, const std::vector<int>& ids);
+
+// Calls `visit` with every line HTTPDGetMultiRules would copy, in the same
+// order, without copying: for readers that only look at the lines. `visit`
+// must not change the configuration.
+void HTTPDVisitMultiRules(const ConfigHandle& handle, const std::vector<int>& ids,
+                          const std::function<void(const LineNode&)>& visit);
 
 // Copies of the instances whose field count (HTTPDFieldCount) is exactly n.
 LineList HTTPDGetRulesWithNFields(const ConfigHandle& handle, int id, int n);

@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <utility>
+#include <vector>
 
 #include "config/config_file.h"
 #include "config/directive_names.h"
@@ -51,6 +54,71 @@ void Splice(LineNode* before, LineNode* first, LineNode* last, LineNode* after) 
 }
 
 }  // namespace
+
+#ifndef CFGOUT_PLAIN_LINE_NODES
+// The node pool. Slots are carved from blocks of kNodesPerBlock nodes, and
+// freed slots are kept on a list for the next node; both per thread, so
+// that taking and giving back a slot is a few instructions without a lock
+// (a slot freed on another thread than it was made on simply joins that
+// thread's list). Blocks live as long as the process and stay listed in
+// g_blocks, so that leak checkers see them as reachable.
+namespace {
+
+union NodeSlot {
+  NodeSlot* nextFree;
+  alignas(LineNode) unsigned char bytes[sizeof(LineNode)];
+};
+
+constexpr std::size_t kNodesPerBlock = 1024;
+
+std::mutex g_blocksMutex;
+std::vector<std::unique_ptr<NodeSlot[]>>* g_blocks = nullptr;  // never freed: nodes may outlive statics
+
+struct NodePool {
+  NodeSlot* free = nullptr;
+  NodeSlot* carve = nullptr;  // next unused slot of the current block
+  NodeSlot* carveEnd = nullptr;
+};
+thread_local NodePool t_pool;
+
+// Out of line: the common path of taking a slot stays short.
+[[gnu::noinline]] NodeSlot* NewBlock() {
+  // Left uninitialised: a slot is written when it becomes a node.
+  std::unique_ptr<NodeSlot[]> block(new NodeSlot[kNodesPerBlock]);
+  NodeSlot* slots = block.get();
+  const std::lock_guard<std::mutex> lock(g_blocksMutex);
+  if (g_blocks == nullptr) g_blocks = new std::vector<std::unique_ptr<NodeSlot[]>>;
+  g_blocks->push_back(std::move(block));
+  return slots;
+}
+
+}  // namespace
+
+void* LineNode::operator new(std::size_t size) {
+  if (size != sizeof(LineNode)) return ::operator new(size);
+  NodePool& pool = t_pool;
+  if (NodeSlot* slot = pool.free) {
+    pool.free = slot->nextFree;
+    return slot;
+  }
+  if (pool.carve == pool.carveEnd) {
+    pool.carve = NewBlock();
+    pool.carveEnd = pool.carve + kNodesPerBlock;
+  }
+  return pool.carve++;
+}
+
+void LineNode::operator delete(void* node, std::size_t size) noexcept {
+  if (node == nullptr) return;
+  if (size != sizeof(LineNode)) {
+    ::operator delete(node);
+    return;
+  }
+  auto* slot = static_cast<NodeSlot*>(node);
+  slot->nextFree = t_pool.free;
+  t_pool.free = slot;
+}
+#endif
 
 unsigned long long LineListEditCount() noexcept { return g_edits.load(std::memory_order_relaxed); }
 

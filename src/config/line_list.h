@@ -36,11 +36,29 @@ class ConfigHandle;
 // first holds its start, each further piece has `continuation` set. A
 // continuation piece is never a directive or an include of its own, and
 // whatever removes or inserts lines treats a line and its pieces as one.
+//
+// Nodes made with new come from a pool of node-sized slots (a configuration
+// has tens of thousands of them, and a request makes and frees them all);
+// `new LineNode` and `delete node` are used as for any type. Address-checking
+// builds leave the nodes on the ordinary heap, where every one stays checked.
+#if defined(__SANITIZE_ADDRESS__)
+#define CFGOUT_PLAIN_LINE_NODES 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define CFGOUT_PLAIN_LINE_NODES 1
+#endif
+#endif
+
 struct LineNode {
   std::string text;
   LineNode* next = nullptr;
   LineNode* prev = nullptr;
   bool continuation = false;
+
+#ifndef CFGOUT_PLAIN_LINE_NODES
+  static void* operator new(std::size_t size);
+  static void operator delete(void* node, std::size_t size) noexcept;
+#endif
 };
 
 // `line` itself when no continuation piece follows it, else the last piece

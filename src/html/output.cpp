@@ -24,7 +24,9 @@ void AppendPercentsCollapsed(std::string& out, std::string_view line) {
 }
 
 void WriteLine(std::string_view line, const std::string_view* value) {
-  std::string out;
+  // One buffer for all lines: a page writes thousands of them.
+  thread_local std::string out;
+  out.clear();
   AppendHtmlLine(out, line, value);
   PageWrite(out);
 }

@@ -1,6 +1,7 @@
 #include "html/table_generators.h"
 
 #include <array>
+#include <charconv>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,21 @@ namespace {
 
 constexpr std::string_view kTokenSeparators = " \r\n\t{";
 
+// A set of separator characters, looked up by table.
+class Separators {
+ public:
+  constexpr explicit Separators(std::string_view chars) {
+    for (char c : chars) member_[static_cast<unsigned char>(c)] = true;
+  }
+  constexpr bool Has(char c) const { return member_[static_cast<unsigned char>(c)]; }
+
+ private:
+  std::array<bool, 256> member_{};
+};
+
+constexpr Separators kTokenSet(kTokenSeparators);
+constexpr Separators kLineEnds("\r\n");
+
 // Cuts tokens off the front of a text the way the rows read their lines: a
 // token is a run of characters outside the separator set; the separators
 // before it are skipped, and the one separator that ends it is consumed, so
@@ -26,16 +42,17 @@ class Tokens {
  public:
   explicit Tokens(std::string_view text) : rest_(text) {}
 
-  bool Next(std::string_view separators, std::string_view& token) {
-    const std::size_t start = rest_.find_first_not_of(separators);
-    if (start == std::string_view::npos) {
+  bool Next(const Separators& separators, std::string_view& token) {
+    std::size_t start = 0;
+    while (start < rest_.size() && separators.Has(rest_[start])) ++start;
+    if (start == rest_.size()) {
       rest_ = {};
       return false;
     }
-    rest_.remove_prefix(start);
-    const std::size_t end = rest_.find_first_of(separators);
-    token = rest_.substr(0, end);
-    rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+    std::size_t end = start + 1;
+    while (end < rest_.size() && !separators.Has(rest_[end])) ++end;
+    token = rest_.substr(start, end - start);
+    rest_.remove_prefix(end == rest_.size() ? end : end + 1);
     return true;
   }
 
@@ -43,7 +60,7 @@ class Tokens {
   std::string_view rest_;
 };
 
-std::vector<std::string_view> Split(std::string_view text, std::string_view separators) {
+std::vector<std::string_view> Split(std::string_view text, const Separators& separators) {
   std::vector<std::string_view> tokens;
   Tokens cursor(text);
   for (std::string_view token; cursor.Next(separators, token);) tokens.push_back(token);
@@ -55,6 +72,25 @@ std::string_view Word(int id) {
   const char* text = get_message(id);
   return text != nullptr ? std::string_view(text) : std::string_view();
 }
+
+// The localised words of one table, each looked up in the catalogue once
+// however many rows show it.
+class WordCache {
+ public:
+  std::string_view Get(int id) {
+    if (id < 0 || static_cast<std::size_t>(id) >= kCached) return Word(id);
+    if (!known_[id]) {
+      words_[id] = Word(id);
+      known_[id] = true;
+    }
+    return words_[id];
+  }
+
+ private:
+  static constexpr std::size_t kCached = 128;
+  std::array<std::string_view, kCached> words_{};
+  std::array<bool, kCached> known_{};
+};
 
 // The message for `token` when it is one of `words` (ignoring case): the
 // i-th word gives message ids[i].
@@ -95,11 +131,15 @@ int HoldUnitMessage(std::string_view token) {
 }
 
 // One table row being built: "<tr><td>N", then cells. Cells beyond the
-// column count are appended to the last cell after one blank.
+// column count are appended to the last cell after one blank. The row is
+// built in a buffer the caller keeps from row to row.
 class Row {
  public:
-  Row(int number, int columns) : columns_(columns) {
-    AppendFormatted(text_, "<tr><td>%d", {std::int64_t{number}});
+  Row(std::string& text, WordCache& words, int number, int columns)
+      : columns_(columns), text_(text), words_(words) {
+    text_.assign("<tr><td>");
+    char digits[16];
+    text_.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
   }
 
   int column() const { return column_; }
@@ -112,7 +152,7 @@ class Row {
   // A localised word, or a token when `message` is 0.
   void ValueOrWord(std::string_view token, int message) {
     if (message != 0) {
-      Markup(Word(message));
+      Markup(words_.Get(message));
     } else {
       Value(token);
     }
@@ -124,9 +164,9 @@ class Row {
   }
   void Empty() { Open(); }
 
-  std::string Finish() {
+  const std::string& Finish() {
     text_ += "</td></tr>";
-    return std::move(text_);
+    return text_;
   }
 
  private:
@@ -137,7 +177,8 @@ class Row {
 
   int columns_;
   int column_ = 0;
-  std::string text_;
+  std::string& text_;
+  WordCache& words_;
 };
 
 bool IsComment(std::string_view token) { return !token.empty() && token.front() == '#'; }
@@ -165,14 +206,15 @@ Directive DirectiveKind(std::string_view keyword) {
 
 // The tokens of one occurrence of GenTableItems' directive, with the cells
 // that go before them.
-std::string SingleDirectiveRow(int number, std::string_view text, int columns, Directive kind) {
-  Row row(number, columns);
+const std::string& SingleDirectiveRow(std::string& buffer, WordCache& words, int number, std::string_view text,
+                                      int columns, Directive kind) {
+  Row row(buffer, words, number, columns);
   std::vector<std::string_view> tokens;
   if (kind == Directive::kSslServerCert && !text.empty()) {
     // A quoted label keeps its blanks: split at the text's own first character.
-    tokens = Split(text.substr(1), text.substr(0, 1));
+    tokens = Split(text.substr(1), Separators(text.substr(0, 1)));
   } else {
-    tokens = Split(text, kTokenSeparators);
+    tokens = Split(text, kTokenSet);
     if (kind == Directive::kCacheTime && !text.empty() && IsAsciiDigit(text.front())) row.Empty();
   }
 
@@ -211,7 +253,7 @@ std::string SingleDirectiveRow(int number, std::string_view text, int columns, D
             if (!pairs.empty()) pairs += ' ';
             const int unit = taken % 2 == 1 ? HoldUnitMessage(tokens[i]) : 0;
             if (unit != 0) {
-              pairs += Word(unit);
+              pairs += words.Get(unit);
             } else {
               AppendHtmlEscaped(pairs, tokens[i]);
             }
@@ -240,8 +282,10 @@ int GenTableItems(const char* line, const char* directive, int columns, int skip
   if (id < 0) return 0;
   const Directive kind = DirectiveKind(directive);
   int rows = 0;
+  std::string buffer;
+  WordCache words;
   for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
-    GenHtmlLine(line, SingleDirectiveRow(++rows, RowText(occurrence, skipKeyword), columns, kind));
+    GenHtmlLine(line, SingleDirectiveRow(buffer, words, ++rows, RowText(occurrence, skipKeyword), columns, kind));
   }
   return rows;
 }
@@ -276,10 +320,14 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
   };
 
   int rows = 0;
-  for (const LineNode& occurrence : HTTPDGetMultiRules(cfg, ids)) {
-    Row row(++rows, columns);
+  std::string buffer;
+  WordCache words;
+  // The rows are read where they stand: no copy of the lines is needed.
+  HTTPDVisitMultiRules(cfg, ids, [&](const LineNode& occurrence) {
+    Row row(buffer, words, ++rows, columns);
     bool failRow = false;
-    for (std::string_view token : Split(RowText(occurrence, skipKeyword), kTokenSeparators)) {
+    Tokens tokens(RowText(occurrence, skipKeyword));
+    for (std::string_view token; tokens.Next(kTokenSet, token);) {
       if (IsComment(token)) break;
       const int column = row.column() + 1;
       if (column == 1) {
@@ -293,7 +341,7 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
       row.Value(token);
     }
     GenHtmlLine(line, row.Finish());
-  }
+  });
   return rows;
 }
 
@@ -321,7 +369,7 @@ int GenProtectTableItems(const char* line, const ConfigHandle& cfg) {
   for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
     std::string row;
     AppendFormatted(row, "<tr><td>%d</td>", {std::int64_t{++rows}});
-    const std::vector<std::string_view> tokens = Split(RowText(occurrence, 1), " {\r\n\t");
+    const std::vector<std::string_view> tokens = Split(RowText(occurrence, 1), kTokenSet);
     auto cell = [&row](std::string_view value) {
       row += "<td>";
       AppendHtmlEscaped(row, value);
@@ -370,14 +418,14 @@ int GenAPITableItems(const char* line, const char* keywordList, const ConfigHand
     AppendFormatted(row, "<tr><td>%d</td>", {std::int64_t{++rows}});
     Tokens tokens(occurrence.text);
     std::string_view step;
-    if (tokens.Next(kTokenSeparators, step)) {
+    if (tokens.Next(kTokenSet, step)) {
       std::string stepCell(step);
       bool untemplated = false;
       for (std::string_view name : untemplatedSteps) untemplated = untemplated || EqualsIgnoringCase(step, name);
       if (EqualsIgnoringCase(step, "GC") || EqualsIgnoringCase(step, "PROXY")) {
         // Two-word steps: the second word belongs to the step's name.
         std::string_view second;
-        if (tokens.Next(kTokenSeparators, second)) stepCell += second;
+        if (tokens.Next(kTokenSet, second)) stepCell += second;
         untemplated = true;
       }
       cell(row, stepCell);
@@ -385,8 +433,8 @@ int GenAPITableItems(const char* line, const char* keywordList, const ConfigHand
       const bool serverInit = EqualsIgnoringCase(step, "ServerInit");
       // The initialisation argument may hold blanks: it is the rest of the line.
       std::string_view token;
-      if (serverInit && tokens.Next("\r\n", token)) cell(row, token);
-      while (tokens.Next(kTokenSeparators, token) && !IsComment(token)) cell(row, token);
+      if (serverInit && tokens.Next(kLineEnds, token)) cell(row, token);
+      while (tokens.Next(kTokenSet, token) && !IsComment(token)) cell(row, token);
     }
     row += "</tr>";
     GenHtmlLine(line, row);

@@ -1,5 +1,6 @@
 #include "nls/message_format.h"
 
+#include <array>
 #include <charconv>
 
 namespace cfgout {
@@ -63,16 +64,26 @@ std::string FormatText(std::string_view format, std::initializer_list<FormatArg>
 }
 
 void AppendHtmlEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '&': out.append("&amp;"); break;
-      case '<': out.append("&lt;"); break;
-      case '>': out.append("&gt;"); break;
-      case '"': out.append("&quot;"); break;
-      case '\'': out.append("&#39;"); break;
-      default: out.push_back(c);
-    }
+  // Runs of characters that need no entity are appended whole; a table
+  // finds the end of a run.
+  static constexpr auto kEntity = [] {
+    std::array<const char*, 256> entity{};
+    entity[static_cast<unsigned char>('&')] = "&amp;";
+    entity[static_cast<unsigned char>('<')] = "&lt;";
+    entity[static_cast<unsigned char>('>')] = "&gt;";
+    entity[static_cast<unsigned char>('"')] = "&quot;";
+    entity[static_cast<unsigned char>('\'')] = "&#39;";
+    return entity;
+  }();
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char* entity = kEntity[static_cast<unsigned char>(text[i])];
+    if (entity == nullptr) continue;
+    out.append(text.data() + start, i - start);
+    out.append(entity);
+    start = i + 1;
   }
+  out.append(text.data() + start, text.size() - start);
 }
 
 std::string HtmlEscape(std::string_view text) {

@@ -55,8 +55,17 @@ int InsertLocked(ResBundle* bundle, int set, int id, const UChar* unicodeText, i
   if (length < 0) length = u_strlen(unicodeText);
   // A number the catalogue skips is no message: its built-in text applies.
   if (length == 1 && unicodeText[0] == kCatalogueGapMark) return 0;
+  // To UTF-8 the string functions convert as the converter does (an
+  // unpaired surrogate becomes U+FFFD, the converter's substitute) at a
+  // fraction of its cost; template lines are converted on every request.
+  auto convert = [bundle, unicodeText, length](char* out, int32_t capacity, UErrorCode* status) {
+    if (!bundle->utf8) return ucnv_fromUChars(bundle->converter, out, capacity, unicodeText, length, status);
+    int32_t written = 0;
+    u_strToUTF8WithSub(out, capacity, &written, unicodeText, length, 0xFFFD, nullptr, status);
+    return written;
+  };
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t converted = ucnv_fromUChars(bundle->converter, nullptr, 0, unicodeText, length, &status);
+  const int32_t converted = convert(nullptr, 0, &status);
   if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return 0;
   if (converted < 0) return 0;
 
@@ -73,8 +82,7 @@ int InsertLocked(ResBundle* bundle, int set, int id, const UChar* unicodeText, i
   element->text = reinterpret_cast<char*>(raw + sizeof(ResBundleElement) + unicodeBytes);
 
   status = U_ZERO_ERROR;
-  const int32_t written = ucnv_fromUChars(bundle->converter, element->text, converted + 1,
-                                          unicodeText, length, &status);
+  const int32_t written = convert(element->text, converted + 1, &status);
   if (U_FAILURE(status) || written != converted) return 0;  // the block stays unused
   element->text[converted] = '\0';
   return StrongHash_Insert(bundle->cache, element);
@@ -83,17 +91,22 @@ int InsertLocked(ResBundle* bundle, int set, int id, const UChar* unicodeText, i
 // Reads (set, id) from ICU into the cache. Lock held.
 void ReadIntoCache(ResBundle* bundle, int set, int id) {
   if (id < 1) return;
-  const std::string key = std::to_string(set);
   UErrorCode status = U_ZERO_ERROR;
-  UResourceBundle* setResource = ures_getByKey(bundle->resource, key.c_str(), nullptr, &status);
-  if (U_FAILURE(status)) {
-    ures_close(setResource);
-    return;
+  if (bundle->lastSet == nullptr || bundle->lastSetNumber != set) {
+    if (bundle->lastSet != nullptr) ures_close(bundle->lastSet);
+    bundle->lastSet = nullptr;
+    const std::string key = std::to_string(set);
+    UResourceBundle* setResource = ures_getByKey(bundle->resource, key.c_str(), nullptr, &status);
+    if (U_FAILURE(status)) {
+      ures_close(setResource);
+      return;
+    }
+    bundle->lastSet = setResource;
+    bundle->lastSetNumber = set;
   }
   int32_t length = 0;
-  const UChar* text = ures_getStringByIndex(setResource, id - 1, &length, &status);
+  const UChar* text = ures_getStringByIndex(bundle->lastSet, id - 1, &length, &status);
   if (U_SUCCESS(status) && text != nullptr) InsertLocked(bundle, set, id, text, length);
-  ures_close(setResource);
 }
 
 ResBundleElement* Lookup(ResBundle* bundle, int set, int id) {
@@ -131,6 +144,7 @@ void FreeParts(ResBundle* bundle) {
   GarbageHeap_Destroy(bundle->heap);
   pmutex_destroy(bundle->lock);
   if (bundle->converter != nullptr) ucnv_close(bundle->converter);
+  if (bundle->lastSet != nullptr) ures_close(bundle->lastSet);
   if (bundle->resource != nullptr) ures_close(bundle->resource);
 }
 
@@ -184,6 +198,7 @@ ResBundle* ResBundle_LoadSpecific(const char* locale, const char* directory, con
     FreeParts(bundle.get());
     return nullptr;
   }
+  bundle->utf8 = ucnv_getType(bundle->converter) == UCNV_UTF8;
   bundle->lock = pmutex_create();
   bundle->heap = GarbageHeap_Create(kResBundleHeapChunk);
   bundle->cache = StrongHash_Create(kResBundleBuckets, ResBundle_Compare, ResBundle_Hash, 0);

@@ -41,6 +41,11 @@ struct ResBundle {
   UResourceBundle* resource = nullptr;
   UConverter* converter = nullptr;
   std::string converterName;
+  bool utf8 = false;  // the converter writes UTF-8: texts are converted without it
+  // The set read last, kept open for the next message of the same set
+  // (a template is read line by line). Lock held while used.
+  UResourceBundle* lastSet = nullptr;
+  int lastSetNumber = 0;
   pmutex* lock = nullptr;  // serialises lookups and inserts until primed
   StrongHash* cache = nullptr;
   GarbageHeap* heap = nullptr;

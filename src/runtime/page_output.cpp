@@ -1,5 +1,8 @@
 #include "runtime/page_output.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -18,13 +21,18 @@ std::string& Pending() {
   return *pending;
 }
 
+// Straight to the descriptor: the text is already buffered here, and a
+// stdio buffer allocated when the page ends, after the configuration's
+// lines were freed, would make the allocator merge every freed line first.
+// Nothing else in the program writes to standard output.
 void WritePending() {
   std::string& pending = Pending();
   std::size_t written = 0;
   while (written < pending.size()) {
-    std::size_t n = std::fwrite(pending.data() + written, 1, pending.size() - written, stdout);
-    if (n == 0) break;  // stdout is gone; nothing more can be shown
-    written += n;
+    const ssize_t n = ::write(STDOUT_FILENO, pending.data() + written, pending.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // stdout is gone; nothing more can be shown
+    written += static_cast<std::size_t>(n);
   }
   pending.clear();
 }

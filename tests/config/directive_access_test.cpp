@@ -36,6 +36,44 @@ TEST(GetRules, CopiesInChainOrder) {
   EXPECT_TRUE(HTTPDGetRules(*empty, Id("port")).empty());
 }
 
+// The collected (or visited) lines are exactly those HTTPDRuleMatch accepts, whatever the
+// keyword set: first words that begin a two-word keyword, blanks, case,
+// comments and words that only start like a keyword.
+TEST(GetRules, CollectExactlyTheLinesRuleMatchAccepts) {
+  const std::vector<std::string> lines = {
+      "gc On\n",          "GC advisor /p.so:i\n", "gc\tadvisor x\n", "gc  advisor x\n", "gcx 1\n",
+      "  Proxy http://a/*\n", "proxy advisor /q\n", "PROXY ADVISOR\n", "proxyfrom x\n", "Pass#x\n",
+      "Pass /a /b\n",      "pass\n",              "#Pass /a\n",      "\tMap /x /y # c\n", "\r\n",
+      "",                  "map",                  "Mapx /x\n",       "Gc\r\n",           " \t\n"};
+  std::string image;
+  for (const std::string& l : lines) image += l + (l.empty() || l.back() != '\n' ? "\n" : "");
+  auto cfg = MakeConfig({image});
+  const std::vector<std::vector<const char*>> sets = {
+      {"gc"}, {"gc advisor"}, {"proxy"}, {"proxy advisor"}, {"pass", "map"}, {"gc", "gc advisor", "proxy", "map"}};
+  for (const auto& set : sets) {
+    std::vector<int> ids;
+    for (const char* name : set) ids.push_back(Id(name));
+    std::vector<std::string> expected;
+    for (const LineNode& l : cfg->first()->lines) {
+      for (int id : ids) {
+        if (HTTPDRuleMatch(l.text, id) != 0) {
+          expected.push_back(l.text);
+          break;
+        }
+      }
+    }
+    SCOPED_TRACE(set.front());
+    EXPECT_FALSE(expected.empty());
+    EXPECT_EQ(Texts(HTTPDGetMultiRules(*cfg, ids)), expected);
+    std::vector<std::string> visited;
+    HTTPDVisitMultiRules(*cfg, ids, [&visited](const LineNode& l) { visited.push_back(l.text); });
+    EXPECT_EQ(visited, expected);
+    if (ids.size() == 1) {
+      EXPECT_EQ(Texts(HTTPDGetRules(*cfg, ids[0])), expected);
+    }
+  }
+}
+
 TEST(GetRules, FieldCounts) {
   EXPECT_EQ(HTTPDFieldCount("http_proxy http://up:8080/\n"), 2);
   EXPECT_EQ(HTTPDFieldCount("http_proxy http://up:8080/ extra\n"), 3);
