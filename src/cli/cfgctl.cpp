@@ -440,20 +440,20 @@ struct FieldSpec {
 
 // Checks one field's given values: count, structure, then the form field's
 // own validator.
-Outcome CheckField(const std::string& command, const FieldSpec& spec, const FieldInput& f) {
+Outcome CheckField(const std::string& command, const FieldSpec& def, const FieldInput& f) {
   if (f.clear && !f.values.empty()) {
-    return Fail(kExitUsage, command + ": field " + spec.name + " is given both empty and with a value");
+    return Fail(kExitUsage, command + ": field " + def.name + " is given both empty and with a value");
   }
-  if (f.values.size() > spec.maxItems) {
-    return Fail(kExitUsage, command + ": field " + spec.name +
-                                (spec.maxItems == 1 ? " takes one value" : " takes at most " + std::to_string(spec.maxItems) + " values"));
+  if (f.values.size() > def.maxItems) {
+    return Fail(kExitUsage, command + ": field " + def.name +
+                                (def.maxItems == 1 ? " takes one value" : " takes at most " + std::to_string(def.maxItems) + " values"));
   }
   for (const std::string& value : f.values) {
-    if (std::string problem = CheckProblem(spec.check, value); !problem.empty()) {
-      return Fail(kExitUsage, command + ": " + spec.name + ": value " + Shown(value) + " " + problem);
+    if (std::string problem = CheckProblem(def.check, value); !problem.empty()) {
+      return Fail(kExitUsage, command + ": " + def.name + ": value " + Shown(value) + " " + problem);
     }
-    if (std::optional<std::string> message = RowProblem(spec.row, value)) {
-      return Fail(kExitUsage, command + ": " + spec.name + ": value " + Shown(value) + " rejected: " + OneLine(*message));
+    if (std::optional<std::string> message = RowProblem(def.row, value)) {
+      return Fail(kExitUsage, command + ": " + def.name + ": value " + Shown(value) + " rejected: " + OneLine(*message));
     }
   }
   return {};
@@ -461,8 +461,8 @@ Outcome CheckField(const std::string& command, const FieldSpec& spec, const Fiel
 
 template <std::size_t N>
 const FieldSpec* FindSpec(const FieldSpec (&specs)[N], const std::string& name) {
-  for (const FieldSpec& spec : specs) {
-    if (EqualsIgnoringCase(spec.name, name)) return &spec;
+  for (const FieldSpec& def : specs) {
+    if (EqualsIgnoringCase(def.name, name)) return &def;
   }
   return nullptr;
 }
@@ -470,7 +470,7 @@ const FieldSpec* FindSpec(const FieldSpec (&specs)[N], const std::string& name) 
 template <std::size_t N>
 Outcome UnknownField(const std::string& command, const std::string& name, const FieldSpec (&specs)[N]) {
   std::string known;
-  for (const FieldSpec& spec : specs) known += std::string(known.empty() ? "" : " ") + spec.name;
+  for (const FieldSpec& def : specs) known += std::string(known.empty() ? "" : " ") + def.name;
   return Fail(kExitUsage, command + ": unknown field " + Shown(name) + " (fields: " + known + ")");
 }
 
@@ -856,10 +856,10 @@ Outcome CmdLDAP(Session& s) {
   if (!existing) rule.name = name;
   const auto& specs = kLDAPSpecs;
   for (const FieldInput& f : inputs) {
-    const FieldSpec* spec = FindSpec(specs, f.name);
-    if (spec == nullptr) return UnknownField(command, f.name, specs);
-    if (Outcome r = CheckField(command, *spec, f); r.code) return r;
-    const LDAPField& field = kLDAPFields[static_cast<std::size_t>(spec - specs)];
+    const FieldSpec* def = FindSpec(specs, f.name);
+    if (def == nullptr) return UnknownField(command, f.name, specs);
+    if (Outcome r = CheckField(command, *def, f); r.code) return r;
+    const LDAPField& field = kLDAPFields[static_cast<std::size_t>(def - specs)];
     rule.*field.member = f.values.empty() ? std::nullopt : std::optional<std::string>(f.values[0]);
   }
   const std::optional<std::string>& anchor = o.before ? o.before : o.after;
@@ -1012,11 +1012,11 @@ Outcome CmdPics(Session& s) {
   std::vector<std::pair<std::string, std::vector<std::string>>> lists;
   std::optional<std::optional<std::string>> filter;  // set: change the filter (nullopt inside: remove it)
   for (const FieldInput& f : inputs) {
-    const FieldSpec* spec = FindSpec(kPicsSpecs, f.name);
-    if (spec == nullptr) return UnknownField(command, f.name, kPicsSpecs);
-    if (Outcome r = CheckField(command, *spec, f); r.code) return r;
+    const FieldSpec* def = FindSpec(kPicsSpecs, f.name);
+    if (def == nullptr) return UnknownField(command, f.name, kPicsSpecs);
+    if (Outcome r = CheckField(command, *def, f); r.code) return r;
     const std::optional<std::string> value = f.values.empty() ? std::nullopt : std::optional<std::string>(f.values[0]);
-    const std::string key = spec->name;
+    const std::string key = def->name;
     if (key == "description") rule.description = value;
     else if (key == "active-days") rule.activeDays = value;
     else if (key == "start-time") rule.startTime = value;
@@ -1182,10 +1182,10 @@ Outcome CmdAppSettings(Session& s) {
   std::vector<FieldInput> inputs;
   if (Outcome r = CollectFields(o, s.in(), inputs); r.code) return r;
   for (const FieldInput& f : inputs) {
-    const FieldSpec* spec = FindSpec(kSettingSpecs, f.name);
-    if (spec == nullptr) return UnknownField("app settings", f.name, kSettingSpecs);
-    if (Outcome r = CheckField("app settings", *spec, f); r.code) return r;
-    if (f.values.empty()) return Fail(kExitUsage, "app settings: " + std::string(spec->name) + " needs a value");
+    const FieldSpec* def = FindSpec(kSettingSpecs, f.name);
+    if (def == nullptr) return UnknownField("app settings", f.name, kSettingSpecs);
+    if (Outcome r = CheckField("app settings", *def, f); r.code) return r;
+    if (f.values.empty()) return Fail(kExitUsage, "app settings: " + std::string(def->name) + " needs a value");
   }
   if (!HTTPDDoesAppOffloadModuleExist(s.cfg())) HTTPDAddAppOffloadModule(s.cfg());
   for (const FieldInput& f : inputs) {
@@ -1243,10 +1243,10 @@ Outcome CmdApp(Session& s) {
   if (index >= 0) app = *HTTPDGetAppOffloadRuleset(s.cfg(), index, nullptr);
   else if (!numeric) app.earName = ref;
   for (const FieldInput& f : inputs) {
-    const FieldSpec* spec = FindSpec(kAppSpecs, f.name);
-    if (spec == nullptr) return UnknownField(command, f.name, kAppSpecs);
-    if (Outcome r = CheckField(command, *spec, f); r.code) return r;
-    const std::string key = spec->name;
+    const FieldSpec* def = FindSpec(kAppSpecs, f.name);
+    if (def == nullptr) return UnknownField(command, f.name, kAppSpecs);
+    if (Outcome r = CheckField(command, *def, f); r.code) return r;
+    const std::string key = def->name;
     const std::optional<std::string> value = f.values.empty() ? std::nullopt : std::optional<std::string>(f.values[0]);
     if (key == "EarName") {
       app.earName = value;
