@@ -4,6 +4,11 @@ if(CFGOUT_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+# Address-checking builds (and the fuzzers, which check addresses) keep
+# configuration lines on the ordinary heap, in every file alike.
+if(CFGOUT_SANITIZE OR CFGOUT_FUZZ)
+  add_compile_definitions(CFGOUT_PLAIN_LINE_NODES=1)
+endif()
 
 # Warnings are errors for our code only (third-party headers come in as SYSTEM).
 function(cfgout_warnings target)

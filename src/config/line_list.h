@@ -40,14 +40,10 @@ class ConfigHandle;
 // Nodes made with new come from a pool of node-sized slots (a configuration
 // has tens of thousands of them, and a request makes and frees them all);
 // `new LineNode` and `delete node` are used as for any type. Address-checking
-// builds leave the nodes on the ordinary heap, where every one stays checked.
-#if defined(__SANITIZE_ADDRESS__)
-#define CFGOUT_PLAIN_LINE_NODES 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
-#define CFGOUT_PLAIN_LINE_NODES 1
-#endif
-#endif
+// builds leave the nodes on the ordinary heap, where every one stays checked:
+// the build defines CFGOUT_PLAIN_LINE_NODES for every file alike (a choice
+// made per file, by its own compiler flags, would let two files disagree on
+// whether the pool exists).
 
 struct LineNode {
   std::string text;
