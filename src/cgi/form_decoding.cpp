@@ -54,24 +54,7 @@ std::string DecodeValue(std::string_view raw) {
 
 // atoi without its undefined overflow: leading white space, an optional
 // sign, digits; the value saturates at the int range.
-long ParseLength(const char* text) {
-  const char* p = text;
-  while (IsAsciiSpace(*p)) ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = *p == '-';
-    ++p;
-  }
-  long long v = 0;
-  for (; IsAsciiDigit(*p); ++p) {
-    v = v * 10 + (*p - '0');
-    if (v > static_cast<long long>(INT_MAX) + 1) break;
-  }
-  if (negative) v = -v;
-  if (v > INT_MAX) v = INT_MAX;
-  if (v < INT_MIN) v = INT_MIN;
-  return static_cast<long>(v);
-}
+long ParseLength(const char* text) { return AtoiSaturated(text); }
 
 }  // namespace
 

@@ -221,8 +221,8 @@ int AccconfOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
     for (std::size_t i = 0; i < kLists.size(); ++i) {
       if (code == kLists[i].valueCode) requests[i].patterns = std::string(value);
       if (value.empty()) continue;
-      if (code == kLists[i].actionCode) requests[i].action = FormNumber(value);
-      if (code == kLists[i].selectionCode) requests[i].selection = FormNumber(value);
+      if (code == kLists[i].actionCode) requests[i].action = AtoiSaturated(value);
+      if (code == kLists[i].selectionCode) requests[i].selection = AtoiSaturated(value);
     }
   });
   if (!walked) return 0;

@@ -189,7 +189,7 @@ std::vector<int> SelectableIds() {
 }  // namespace
 
 int ApireqDisplayHandler(const TemplatePage& page, PageStatus& /*status*/, const std::optional<std::string>& queryString) {
-  const int number = queryString ? FormNumber(*queryString) : 0;
+  const int number = queryString ? AtoiSaturated(*queryString) : 0;
   const Step* step = number >= 1 && number <= static_cast<int>(Steps().size())
                          ? &Steps()[static_cast<std::size_t>(number - 1)]
                          : nullptr;
@@ -227,8 +227,8 @@ int ApimapOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandl
   const bool walked = WalkFormFields(args, status, [&](const FormArg& field, int code) {
     const std::string_view value = FieldValue(field);
     if (value.empty()) return;
-    if (code == kFieldAction) action = FormNumber(value);
-    if (code == kFieldList) row = FormNumber(value);
+    if (code == kFieldAction) action = AtoiSaturated(value);
+    if (code == kFieldList) row = AtoiSaturated(value);
     if (code == kFieldApiRequest) stepName = DirectiveValue(value);
     for (std::size_t f = 0; f < kFieldCount; ++f) {
       if (code == kFieldCodes[f]) values[f] = DirectiveValue(value);

@@ -1,7 +1,5 @@
 #include "pages/form_fields.h"
 
-#include <algorithm>
-#include <climits>
 
 #include "config/directive_access.h"
 #include "nls/message_format.h"
@@ -14,20 +12,6 @@ std::string DirectiveValue(std::string_view value) {
     if (c == '\r' || c == '\n') c = ' ';
   }
   return out;
-}
-
-int FieldNumber(std::string_view value) {
-  std::size_t i = 0;
-  while (i < value.size() && IsAsciiSpace(value[i])) ++i;
-  bool negative = false;
-  if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
-  long long number = 0;
-  for (; i < value.size() && IsAsciiDigit(value[i]); ++i) {
-    number = number * 10 + (value[i] - '0');
-    if (number > static_cast<long long>(INT_MAX) + 1) break;
-  }
-  if (negative) number = -number;
-  return static_cast<int>(std::clamp<long long>(number, INT_MIN, INT_MAX));
 }
 
 // Both go through the operations that remember where they wrote, so that a

@@ -79,10 +79,5 @@ void ReplaceDirective(ConfigHandle& cfg, std::string_view keyword, std::string l
 // Removes every instance of `keyword` from every file.
 void RemoveDirective(ConfigHandle& cfg, std::string_view keyword);
 
-// The number a field value spells, read as atoi reads it (leading white
-// space, an optional sign, the digits up to the first other character; 0
-// when there are none) but saturating at the int range instead of
-// overflowing: row and action numbers are not validated.
-int FieldNumber(std::string_view value);
 
 }  // namespace cfgout

@@ -20,7 +20,7 @@ constexpr int kFieldList = 2280;
 
 bool ListChoice::Take(int code, std::string_view value) {
   if (code != kFieldAction && code != kFieldList) return false;
-  if (!value.empty()) (code == kFieldAction ? action : list) = FieldNumber(value);
+  if (!value.empty()) (code == kFieldAction ? action : list) = AtoiSaturated(value);
   return true;
 }
 

@@ -1,28 +1,8 @@
 #include "pages/list_page_rows.h"
 
-#include <climits>
-
 #include "runtime/ascii.h"
 
 namespace cfgout {
-
-int FormNumber(std::string_view value) {
-  std::size_t pos = 0;
-  while (pos < value.size() && IsAsciiSpace(value[pos])) ++pos;
-  bool negative = false;
-  if (pos < value.size() && (value[pos] == '+' || value[pos] == '-')) {
-    negative = value[pos] == '-';
-    ++pos;
-  }
-  long long n = 0;
-  for (; pos < value.size() && IsAsciiDigit(value[pos]); ++pos) {
-    if (n <= static_cast<long long>(INT_MAX) + 1) n = n * 10 + (value[pos] - '0');
-  }
-  if (negative) n = -n;
-  if (n > INT_MAX) return INT_MAX;
-  if (n < INT_MIN) return INT_MIN;
-  return static_cast<int>(n);
-}
 
 LineNode* NthLine(const LineList& list, int number) {
   LineNode* line = list.first();

@@ -3,7 +3,7 @@
 // reading the number fields of a form, picking the selected line of a list,
 // and inserting new lines next to it.
 //
-//   const int row = FormNumber(FieldValue(field));       // LIST, ACTION, check boxes
+//   const int row = AtoiSaturated(FieldValue(field));       // LIST, ACTION, check boxes
 //   LineList lines = HTTPDGetRules(cfg, id);
 //   LineNode* selected = NthLine(lines, row);             // null past the end
 //   InsertLines(cfg, selected, kInsertAfter, {"NoLog        a\n", "NoLog        b\n"});
@@ -23,10 +23,6 @@ inline constexpr int kInsertAfter = 2;
 inline constexpr int kReplaceLine = 3;
 inline constexpr int kDeleteLine = 4;
 
-// A number field as atoi reads it: leading white space, an optional sign,
-// then the digits up to the first other character; 0 without digits. Values
-// beyond the int range stop at its limits instead of wrapping.
-int FormNumber(std::string_view value);
 
 // Line `number` of `list`, counted from 1; the first line for a number below
 // 2; null when the list has fewer lines (never a line past its end).

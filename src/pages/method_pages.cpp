@@ -184,7 +184,7 @@ int MethenabOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
     const std::string_view value = FieldValue(field);
     if (value.empty()) return;
     for (std::size_t i = 0; i < kMethods.size(); ++i) {
-      if (code == kMethods[i].checkBoxCode) enabled[i] = FormNumber(value);
+      if (code == kMethods[i].checkBoxCode) enabled[i] = AtoiSaturated(value);
       if (code == kMethods[i].handlerCode) handlers[i] = DirectiveValue(value);
     }
   });
@@ -221,8 +221,8 @@ int UsermethOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
     const std::string_view value = FieldValue(field);
     if (value.empty()) return;
     switch (code) {
-      case kFieldAction: action = FormNumber(value); break;
-      case kFieldList: row = FormNumber(value); break;
+      case kFieldAction: action = AtoiSaturated(value); break;
+      case kFieldList: row = AtoiSaturated(value); break;
       case kFieldNewMethod: method = UpperCaseCopy(DirectiveValue(value)); break;
       case kFieldNewMethodHandler: handler = DirectiveValue(value); break;
       default: break;

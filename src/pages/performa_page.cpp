@@ -58,7 +58,7 @@ int PerformaOutputHandler(const FormArgList& args, PageStatus& status, int limit
       case kFieldMaxPersistRequest: ApplyDirectiveField(cfg, field); break;
       case kFieldMaxActiveThreads: {
         if (value.empty()) break;
-        if (limitActiveThreads == 0 || FieldNumber(value) <= maxActiveThreadsLimit) {
+        if (limitActiveThreads == 0 || AtoiSaturated(value) <= maxActiveThreadsLimit) {
           ApplyDirectiveField(cfg, field);
           break;
         }

@@ -101,7 +101,7 @@ std::string_view Posted(const PostedFields& fields, int code) {
   return it != fields.end() ? std::string_view(it->second) : std::string_view();
 }
 
-int PostedNumber(const PostedFields& fields, int code) { return FieldNumber(Posted(fields, code)); }
+int PostedNumber(const PostedFields& fields, int code) { return AtoiSaturated(Posted(fields, code)); }
 
 // The message for a block whose closing line is missing: it would run to
 // the end of its file, so it is not rewritten or removed from the pages.
@@ -364,10 +364,10 @@ int ProtectOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   const bool walked = WalkFormFields(args, status, [&](const FormArg& field, int code) {
     const std::string_view value = FieldValue(field);
     switch (code) {
-      case kFieldAction: if (!value.empty()) action = FieldNumber(value); break;
-      case kFieldActionA: if (!value.empty()) form = FieldNumber(value); break;
-      case kFieldActionC: basic = !value.empty() && FieldNumber(value) == 1; break;
-      case kFieldList: if (!value.empty()) list = FieldNumber(value); break;
+      case kFieldAction: if (!value.empty()) action = AtoiSaturated(value); break;
+      case kFieldActionA: if (!value.empty()) form = AtoiSaturated(value); break;
+      case kFieldActionC: basic = !value.empty() && AtoiSaturated(value) == 1; break;
+      case kFieldList: if (!value.empty()) list = AtoiSaturated(value); break;
       case kFieldProtectA: set(record.urlTemplate, value); break;
       case kFieldProtFile: case kFieldProtectB: set(record.setupName, value); break;
       case kFieldIpAddress: set(record.forAddress, value); break;

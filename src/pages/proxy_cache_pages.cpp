@@ -47,9 +47,9 @@ struct ListRequest {
   // True when `code` was one of the list fields (and is now remembered).
   bool Take(int code, int textCode, std::string_view value) {
     if (code == kFieldAction) {
-      if (!value.empty()) action = FieldNumber(value);
+      if (!value.empty()) action = AtoiSaturated(value);
     } else if (code == kFieldList) {
-      if (!value.empty()) row = FieldNumber(value);
+      if (!value.empty()) row = AtoiSaturated(value);
     } else if (code == textCode) {
       text = std::string(value);
     } else {

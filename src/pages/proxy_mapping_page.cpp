@@ -46,7 +46,7 @@ struct MappingForm {
 };
 
 void SetNumber(std::optional<int>& slot, std::string_view value) {
-  if (!value.empty()) slot = FieldNumber(value);
+  if (!value.empty()) slot = AtoiSaturated(value);
 }
 
 void ApplyFirstList(ConfigHandle& cfg, const MappingForm& form) {

@@ -327,10 +327,10 @@ int ProxtimeOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
       case kFieldCacheMaxExpiryTime: form.time = std::string(value); break;
       case kFieldTimeUnitB: form.unit = std::string(value); break;
       case kFieldActionB:
-        if (!value.empty()) form.action = FieldNumber(value);
+        if (!value.empty()) form.action = AtoiSaturated(value);
         break;
       case kFieldListB:
-        if (!value.empty()) form.row = FieldNumber(value);
+        if (!value.empty()) form.row = AtoiSaturated(value);
         break;
       default: break;  // the submit button and fields of other pages
     }

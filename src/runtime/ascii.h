@@ -57,4 +57,24 @@ constexpr bool StartsWithIgnoringCase(std::string_view text, std::string_view pr
   return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
+// The number a text spells as atoi reads it (leading white space, an
+// optional sign, the digits up to the first other character; 0 when there
+// are none), but saturating at the int range instead of overflowing, so that
+// an overlong number can never wrap into a valid one.
+inline int AtoiSaturated(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsAsciiSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long number = 0;
+  for (; i < text.size() && IsAsciiDigit(text[i]); ++i) {
+    number = number * 10 + (text[i] - '0');
+    if (number > 2147483648LL) break;  // beyond every int: saturated below
+  }
+  if (negative) number = -number;
+  if (number > 2147483647LL) return 2147483647;
+  if (number < -2147483648LL) return -2147483647 - 1;
+  return static_cast<int>(number);
+}
+
 }  // namespace cfgout
