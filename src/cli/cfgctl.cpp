@@ -279,6 +279,69 @@ void AppendJsonField(std::string& out, bool& first, std::string_view name) {
   out += ": ";
 }
 
+// One record of a show command: "key value" lines, or one JSON object whose
+// members come in the order they are put.
+class RecordWriter {
+ public:
+  RecordWriter(std::string& out, bool json) : out_(out), json_(json) {}
+  void Text(std::string_view key, std::string_view value) {
+    if (Key(key)) {
+      AppendJsonString(out_, value);
+    } else {
+      out_.append(value).push_back('\n');
+    }
+  }
+  void Number(std::string_view key, long long value) {
+    Key(key);
+    out_ += std::to_string(value);
+    if (!json_) out_.push_back('\n');
+  }
+  // Text lines repeat the key per value; JSON gets one array. Nothing for no values.
+  void List(std::string_view key, const std::vector<std::string>& values) {
+    if (values.empty()) return;
+    if (!json_) {
+      for (const std::string& v : values) Text(key, v);
+      return;
+    }
+    Key(key);
+    out_ += "[";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (i > 0) out_ += ", ";
+      AppendJsonString(out_, values[i]);
+    }
+    out_ += "]";
+  }
+  void End() {
+    if (json_) out_ += first_ ? "{}\n" : "}\n";
+  }
+
+ private:
+  bool Key(std::string_view key) {
+    if (!json_) {
+      out_.append(key).push_back(' ');
+      return false;
+    }
+    AppendJsonField(out_, first_, key);
+    return true;
+  }
+  std::string& out_;
+  bool json_;
+  bool first_ = true;
+};
+
+// One entry of a block list: "name line" or {"name": ..., "line": N}.
+void AppendNamedEntry(std::string& out, bool json, bool& first, const std::string& name, int line) {
+  if (json) {
+    out += first ? "[" : ", ";
+    out += "{\"name\": ";
+    AppendJsonString(out, name);
+    out += ", \"line\": " + std::to_string(line) + "}";
+  } else {
+    out += name + " " + std::to_string(line) + "\n";
+  }
+  first = false;
+}
+
 // ------------------------------------------------------------ value checks
 
 // Why `value` cannot be written into a line of the configuration, or empty.
@@ -798,16 +861,7 @@ Outcome CmdLDAP(Session& s) {
     bool first = true;
     for (const LineNode* header : HTTPDListLDAPRules(s.cfg())) {
       const std::string name(blocklines::SecondToken(header->text));
-      const int line = numbers.at(header);
-      if (o.json) {
-        out += first ? "[" : ", ";
-        out += "{\"name\": ";
-        AppendJsonString(out, name);
-        out += ", \"line\": " + std::to_string(line) + "}";
-      } else {
-        out += name + " " + std::to_string(line) + "\n";
-      }
-      first = false;
+      AppendNamedEntry(out, o.json, first, name, numbers.at(header));
     }
     CloseList(out, o.json, first);
     return {};
@@ -818,24 +872,12 @@ Outcome CmdLDAP(Session& s) {
     std::optional<LDAPRule> rule;
     if (Outcome r = FindLDAP(s, command, name, rule); r.code) return r;
     const LDAPRule clean = CleanLDAP(*rule);
-    bool first = true;
-    if (o.json) {
-      AppendJsonField(out, first, "name");
-      AppendJsonString(out, *clean.name);
-    } else {
-      out += "name " + *clean.name + "\n";
-    }
+    RecordWriter record(out, o.json);
+    record.Text("name", *clean.name);
     for (const LDAPField& field : kLDAPFields) {
-      const std::optional<std::string>& value = clean.*field.member;
-      if (!value) continue;
-      if (o.json) {
-        AppendJsonField(out, first, field.keyword);
-        AppendJsonString(out, *value);
-      } else {
-        out += std::string(field.keyword) + " " + *value + "\n";
-      }
+      if (const std::optional<std::string>& value = clean.*field.member) record.Text(field.keyword, *value);
     }
-    if (o.json) out += "}\n";
+    record.End();
     return {};
   }
   if (sub == "delete") {
@@ -916,41 +958,16 @@ PicsRule CleanPics(const PicsRule& rule) {
 }
 
 void ShowPics(Session& s, const std::string& name, const PicsRule& rule) {
-  std::string& out = s.out();
-  const bool json = s.options().json;
-  bool first = true;
-  auto single = [&](const char* key, const std::optional<std::string>& value) {
-    if (!value) return;
-    if (json) {
-      AppendJsonField(out, first, key);
-      AppendJsonString(out, *value);
-    } else {
-      out += std::string(key) + " " + *value + "\n";
-    }
-  };
-  single("name", rule.name);
-  single("description", rule.description);
-  single("active-days", rule.activeDays);
-  single("start-time", rule.startTime);
-  single("end-time", rule.endTime);
-  for (const char* list : kPicsLists) {
-    const std::vector<std::string> items = HTTPDGetPicsFilterSubdirective(s.cfg(), list, name);
-    if (items.empty()) continue;
-    if (json) {
-      AppendJsonField(out, first, list);
-      out += "[";
-      for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) out += ", ";
-        AppendJsonString(out, items[i]);
-      }
-      out += "]";
-    } else {
-      for (const std::string& item : items) out += std::string(list) + " " + item + "\n";
-    }
+  RecordWriter record(s.out(), s.options().json);
+  for (const auto& [key, value] : {std::pair{"name", &rule.name}, {"description", &rule.description},
+                                   {"active-days", &rule.activeDays}, {"start-time", &rule.startTime},
+                                   {"end-time", &rule.endTime}}) {
+    if (*value) record.Text(key, **value);
   }
+  for (const char* list : kPicsLists) record.List(list, HTTPDGetPicsFilterSubdirective(s.cfg(), list, name));
   const std::vector<std::string> filter = HTTPDGetPicsFilterSubdirective(s.cfg(), "filter", name);
-  if (!filter.empty()) single("filter", filter[0]);
-  if (json) out += "}\n";
+  if (!filter.empty()) record.Text("filter", filter[0]);
+  record.End();
 }
 
 Outcome CmdPics(Session& s) {
@@ -966,16 +983,7 @@ Outcome CmdPics(Session& s) {
     for (const LineNode& line : s.cfg().first()->lines) {
       if (k >= names.size()) break;
       if (!TokenMatch(line.text.c_str(), "DefinePicsRule")) continue;
-      const int number = numbers.at(&line);
-      if (o.json) {
-        out += first ? "[" : ", ";
-        out += "{\"name\": ";
-        AppendJsonString(out, names[k]);
-        out += ", \"line\": " + std::to_string(number) + "}";
-      } else {
-        out += names[k] + " " + std::to_string(number) + "\n";
-      }
-      first = false;
+      AppendNamedEntry(out, o.json, first, names[k], numbers.at(&line));
       ++k;
     }
     CloseList(out, o.json, first);
@@ -1095,35 +1103,9 @@ int FindApp(Session& s, int count, const std::string& ref, bool& numeric) {
 }
 
 void ShowApp(std::string& out, bool json, int index, const AppOffloadRuleset& app, bool brief, int line) {
-  bool first = true;
-  auto put = [&](const char* key, const std::string& value) {
-    if (json) {
-      AppendJsonField(out, first, key);
-      AppendJsonString(out, value);
-    } else {
-      out += std::string(key) + " " + value + "\n";
-    }
-  };
-  auto putList = [&](const char* key, const auto& values) {
-    std::vector<std::string> set;
-    for (const auto& v : values) {
-      if (v && !v->empty()) set.push_back(*v);
-    }
-    if (set.empty()) return;
-    if (!json) {
-      for (const std::string& v : set) out += std::string(key) + " " + v + "\n";
-      return;
-    }
-    AppendJsonField(out, first, key);
-    out += "[";
-    for (std::size_t i = 0; i < set.size(); ++i) {
-      if (i > 0) out += ", ";
-      AppendJsonString(out, set[i]);
-    }
-    out += "]";
-  };
   if (brief) {
     if (json) {
+      bool first = true;
       AppendJsonField(out, first, "index");
       out += std::to_string(index);
       AppendJsonField(out, first, "EarName");
@@ -1135,19 +1117,22 @@ void ShowApp(std::string& out, bool json, int index, const AppOffloadRuleset& ap
     }
     return;
   }
-  if (json) {
-    AppendJsonField(out, first, "index");
-    out += std::to_string(index);
-  } else {
-    out += "index " + std::to_string(index) + "\n";
-  }
-  if (app.earName) put("EarName", *app.earName);
-  put("DistributionType", app.preloaded ? "PreLoaded" : "CDSManaged");
-  put("Enable", app.enabled ? "yes" : "no");
-  putList("Context-root", app.contextRoot);
-  putList("NonEdgableURI", app.nonEdgableUri);
-  if (app.httpFailoverStatusCodes) put("HTTPFailoverStatusCodes", *app.httpFailoverStatusCodes);
-  if (json) out += "}\n";
+  auto present = [](const auto& values) {
+    std::vector<std::string> set;
+    for (const auto& v : values) {
+      if (v && !v->empty()) set.push_back(*v);
+    }
+    return set;
+  };
+  RecordWriter record(out, json);
+  record.Number("index", index);
+  if (app.earName) record.Text("EarName", *app.earName);
+  record.Text("DistributionType", app.preloaded ? "PreLoaded" : "CDSManaged");
+  record.Text("Enable", app.enabled ? "yes" : "no");
+  record.List("Context-root", present(app.contextRoot));
+  record.List("NonEdgableURI", present(app.nonEdgableUri));
+  if (app.httpFailoverStatusCodes) record.Text("HTTPFailoverStatusCodes", *app.httpFailoverStatusCodes);
+  record.End();
 }
 
 Outcome CmdAppSettings(Session& s) {
@@ -1161,22 +1146,13 @@ Outcome CmdAppSettings(Session& s) {
     HTTPDGetAppServerAdminPort(s.cfg(), &admin);
     HTTPDGetAppServerZAPPort(s.cfg(), &zap);
     HTTPDGetAppServerRetryInterval(s.cfg(), &retry);
-    std::string& out = s.out();
-    bool first = true;
-    auto put = [&](const char* key, const std::string& text, bool number) {
-      if (text.empty() || text == "-1") return;
-      if (o.json) {
-        AppendJsonField(out, first, key);
-        if (number) out += text; else AppendJsonString(out, text);
-      } else {
-        out += std::string(key) + " " + text + "\n";
-      }
-    };
-    put("ZAP_CONF_FILE", conf, false);
-    put("AppRouterAdminPort", std::to_string(admin), true);
-    put("AppRouterLocalZAPPort", std::to_string(zap), true);
-    put("ApprouterRetryInterval", std::to_string(retry), true);
-    if (o.json) out += first ? "{}\n" : "}\n";
+    RecordWriter record(s.out(), o.json);
+    if (!conf.empty()) record.Text("ZAP_CONF_FILE", conf);
+    for (const auto& [key, value] : {std::pair{"AppRouterAdminPort", admin}, {"AppRouterLocalZAPPort", zap},
+                                     {"ApprouterRetryInterval", retry}}) {
+      if (value != -1) record.Number(key, value);
+    }
+    record.End();
     return {};
   }
   std::vector<FieldInput> inputs;
