@@ -3,23 +3,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/file_bytes.h"
+
 namespace cfgout::cli {
 
 namespace {
 
 constexpr std::size_t kContext = 3;
-
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t nl = text.find('\n', start);
-    const std::size_t end = (nl == std::string_view::npos) ? text.size() : nl + 1;
-    lines.push_back(text.substr(start, end - start));
-    start = end;
-  }
-  return lines;
-}
 
 struct Op {
   char kind;  // ' ', '-' or '+'
@@ -97,8 +87,8 @@ void AppendRange(std::string& out, std::size_t start, std::size_t length) {
 
 void AppendUnifiedDiff(std::string& out, std::string_view before, std::string_view after, std::string_view name) {
   if (before == after) return;
-  const std::vector<std::string_view> a = SplitLines(before);
-  const std::vector<std::string_view> b = SplitLines(after);
+  const std::vector<std::string_view> a = SplitLinesKeepingEnds(before);
+  const std::vector<std::string_view> b = SplitLinesKeepingEnds(after);
   std::size_t prefix = 0;
   while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) ++prefix;
   std::size_t suffix = 0;

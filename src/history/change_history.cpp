@@ -230,23 +230,11 @@ void AddOnce(std::vector<std::string>& names, std::string_view name) {
   names.emplace_back(name);
 }
 
-std::vector<std::string_view> LinesOfText(std::string_view bytes) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    end = end == std::string_view::npos ? bytes.size() : end + 1;
-    lines.push_back(bytes.substr(start, end - start));
-    start = end;
-  }
-  return lines;
-}
-
 // The keywords of the directive lines that one side has more often than the
 // other (comments and blank lines left out), in order of appearance.
 void AddChangedKeywords(std::string_view before, std::string_view after, std::vector<std::string>& keywords) {
-  const std::vector<std::string_view> oldLines = LinesOfText(before);
-  const std::vector<std::string_view> newLines = LinesOfText(after);
+  const std::vector<std::string_view> oldLines = SplitLinesKeepingEnds(before);
+  const std::vector<std::string_view> newLines = SplitLinesKeepingEnds(after);
   // Lines the two sides share at their start and end count once on each
   // side and so never change a balance: only the lines between are counted.
   std::size_t head = 0;

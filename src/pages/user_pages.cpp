@@ -125,7 +125,8 @@ bool FileExists(const std::string& passwordFile) {
 std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
   std::string text;
   if (!ReadRegularFile(path, text)) return std::nullopt;
-  return SplitLinesKeepingEnds(text);
+  const std::vector<std::string_view> lines = SplitLinesKeepingEnds(text);
+  return std::vector<std::string>(lines.begin(), lines.end());
 }
 
 // Replaces the file by `text` without ever truncating it in place, with the

@@ -60,8 +60,8 @@ bool WriteAllBytes(int fd, std::string_view data) {
   return true;
 }
 
-std::vector<std::string> SplitLinesKeepingEnds(std::string_view text) {
-  std::vector<std::string> lines;
+std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view text) {
+  std::vector<std::string_view> lines;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);

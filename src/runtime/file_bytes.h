@@ -21,8 +21,8 @@ bool ReadRegularFile(const std::string& path, std::string& bytes);
 // Writes all of `data` to `fd`, retrying short and interrupted writes.
 bool WriteAllBytes(int fd, std::string_view data);
 
-// The text's lines, each with its "\n" when it had one.
-std::vector<std::string> SplitLinesKeepingEnds(std::string_view text);
+// The text's lines, each with its "\n" when it had one, as views into `text`.
+std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view text);
 
 // The directory part of `path` ("." without one, "/" for a file in the root).
 std::string DirectoryPart(const std::string& path);
