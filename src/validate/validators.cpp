@@ -44,25 +44,6 @@ std::vector<std::string_view> SplitBlanks(std::string_view s) {
   return words;
 }
 
-// The decimal value of an optionally signed digit string, saturated to the
-// int range so that an overlong number can never wrap into a valid range.
-long long SaturatedValue(std::string_view s) {
-  bool negative = false;
-  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
-    negative = s.front() == '-';
-    s.remove_prefix(1);
-  }
-  long long v = 0;
-  for (char c : s) {
-    v = v * 10 + (c - '0');
-    if (v > static_cast<long long>(INT_MAX) + 1) break;
-  }
-  if (negative) v = -v;
-  if (v > INT_MAX) return INT_MAX;
-  if (v < INT_MIN) return INT_MIN;
-  return v;
-}
-
 // Accented letters of the code page 850 upper half that the punctuation
 // flag of IsValidAlphaNum admits.
 bool IsCodePage850Letter(char c) {
@@ -171,7 +152,7 @@ int IsValidNumeric(const char* value, int min, int max) {
   if (digits.front() == '+' || digits.front() == '-') digits.remove_prefix(1);
   if (!AllDigits(digits)) return 0;
   if (min == 0 && max == 0) return 1;
-  const long long n = SaturatedValue(v);  // a lone sign is 0
+  const long long n = AtoiSaturated(v);  // saturated, so an overlong number never wraps into range; a lone sign is 0
   return n >= min && n <= max ? 1 : 0;
 }
 
