@@ -1,6 +1,5 @@
-// The change history as a black box: requests of the cfgout program (with
-// the fixture's marker templates) against a configuration, then the files
-// and the history they leave. Each row is one scenario.
+// The change history as a black box: requests of cfgout_fixture, then the
+// files and the history they leave. Each row is one scenario.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cgi/cgi_runner.h"
+#include "cgi/page_table.h"
 #include "config/config_file.h"
 #include "history/change_history.h"
 #include "history/git_library.h"
@@ -121,11 +120,6 @@ std::string Recorded(const std::string& history, const char* treePath) {
   return bytes;
 }
 
-std::string Replace(std::string text, std::string_view from, std::string_view to) {
-  for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
-  return text;
-}
-
 // Equal, or starting with `expected` less its "..." when it ends in one.
 void ExpectText(const std::string& actual, const std::string& expected, const char* what) {
   if (expected.size() >= 3 && expected.compare(expected.size() - 3, 3, "...") == 0) {
@@ -146,13 +140,10 @@ class HistoryTest : public ::testing::TestWithParam<Scenario> {
  protected:
   CgiResult Request(const char* method, const char* page, const std::string& body, const char* user,
                     const std::string& query = {}) {
-    CgiEnvironment env{{"PACKAGE_TYPE", "3"},         {"SERVER_ROOT", dir_.path()},
-                       {"REQUEST_METHOD", method},    {"PATH_INFO", std::string("/") + page},
-                       {"RULE_FILE", main_},          {"REMOTE_ADDR", "10.1.2.3"}};
-    if (std::string_view(method) == "POST") env["CONTENT_LENGTH"] = std::to_string(body.size());
+    CgiEnvironment env{{"PACKAGE_TYPE", "3"}, {"SERVER_ROOT", dir_.path()}, {"RULE_FILE", main_}, {"REMOTE_ADDR", "10.1.2.3"}};
     if (!query.empty()) env["QUERY_STRING"] = query;
     if (user != nullptr) env["REMOTE_USER"] = user;
-    return RunCgi(CFGOUT_FIXTURE_BINARY, env, body);
+    return RunFixture(env, page, std::string_view(method) == "POST" ? std::optional<std::string>(body) : std::nullopt);
   }
 
   ChangeList Changes(int skip = 0, int count = 1000) {
