@@ -299,6 +299,8 @@ TEST(ServerPagesTest, ProxiedProtocols) {
       {"tunnelling on adds Enable CONNECT after the last Disable", "# m\nDisable PUT\nDisable DELETE\nPort 80\n", "",
        "SSLTUNNELING=ON", "# m\nDisable PUT\nDisable DELETE\nEnable     CONNECT\nPort 80\nSSLTUNNELING       ON\n", {},
        {"m3=CHECKED\n"}},
+      {"tunnelling on turns the first Disable CONNECT into Enable", "# m\nDisable CONNECT\nPort 80\nDisable connect\n", "",
+       "SSLTunneling=on", "# m\nEnable     CONNECT\nPort 80\nDisable connect\nSSLTunneling       on\n"},
       {"tunnelling on with CONNECT enabled adds nothing", "# m\nEnable connect\n", "", "SSLTunneling=on",
        "# m\nEnable connect\nSSLTunneling       on\n", {}, {"m3=CHECKED\n"}},
       {"a buffer size without unit changes nothing", m, i, "MAXCONTENTLENGTHBUFFER=7&BUFFERSIZEUNIT=", {}, {}, {"m4=100\n"}},
