@@ -384,7 +384,7 @@ TEST(RulePagesTest, LastModifiedFactors) {
           "<OPTION>0.45<OPTION>0.50<OPTION>0.55<OPTION>0.60<OPTION>0.65<OPTION>0.70<OPTION>0.75<OPTION>0.80<OPTION>0.85"
           "<OPTION>0.90<OPTION>0.95<OPTION>1.00<OPTION>1.10<OPTION>1.20<OPTION>1.25<OPTION>1.30<OPTION>1.40<OPTION>1.50"
           "<OPTION>1.60<OPTION>1.70<OPTION>1.75<OPTION>1.80<OPTION>1.90<OPTION>2.00<OPTION>2.25<OPTION>2.50<OPTION>2.75"
-          "<OPTION>3.00<OPTION>3.50<OPTION>4.00<OPTION>4.50<OPTION>5.00",
+          "<OPTION>3.00<OPTION>3.50<OPTION>4.00<OPTION>4.50<OPTION>5.00\nstatus[{",  // printed once
           "help=HLPLMF", "text=T11 ready"})},
       Edit("insert before row 2", "ACTION=1&LIST=2&CACHELASTMODIFIEDPATTERN=http://*/*.png&CACHELASTMODIFIEDFRACTION=0.20",
            kDone, 'i', "CacheLastModifiedFactor ftp", "CacheLastModifiedFactor   http://*/*.png   0.20\nCacheLastModifiedFactor ftp"),
