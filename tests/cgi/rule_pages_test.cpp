@@ -457,7 +457,7 @@ std::string ListPage(const std::vector<std::string>& rows, const std::string& st
 }
 
 // The protection form: markers 0-9, the password group (p0-p7) and the
-// certificate group (s0-s13), each left out when empty.
+// certificate group (s0-s11, its check box s12, s13), each left out when empty.
 std::string FormPage(const std::vector<std::string>& values, std::vector<std::string> pass, std::vector<std::string> ssl) {
   static const char* const kNames[] = {"action", "form", "cert", "pass", "list", "template", "setup", "address", "posted", "named"};
   std::string out = std::string(kHeader) + "<protect>\n";
@@ -469,6 +469,7 @@ std::string FormPage(const std::vector<std::string>& values, std::vector<std::st
     for (std::size_t k = 0; k < n; ++k) g += prefix + std::to_string(k) + "=" + items[k] + "\n";
     return g + "</" + tag + ">\n";
   };
+  if (!ssl.empty()) ssl.resize(12), ssl.push_back("T17 box  ");
   return out + "passpro[" + group("pass", 'p', std::move(pass), 8) + "]\nnone=\nsslpro[" + group("ssl", 's', std::move(ssl), 14) +
          "]\n" + ProtStatus("T11 ready", "0", "HLPPROTE", "hltprote") + "</protect>\n";
 }
@@ -479,8 +480,6 @@ TEST(RulePagesTest, Protection) {
   const std::string r1 = "<tr><td>1</td><td>/abc/*</td><td>A</td><td>10.*</td></tr>", r2 = "<tr><td>2</td><td>/b/*</td></tr>";
   const std::string ready = ProtStatus("T11 ready", "0"), done = ProtStatus("T12 done", "1", "HLPDOCAU", "hltdocau");
   const std::string noB = "# protections\nProtect /abc/* A FOR 10.*\nProtection A {\n  Mask All\n  PasswdFile \"/etc/a b.pw\"\n}\nPass /*\n";
-  std::vector<std::string> sslEmpty(12);
-  sslEmpty.push_back("T17 box  ");
   const auto list = [&](std::string what, std::string body, std::string status) {
     return PageRow{std::move(what), config, "", std::move(body), {}, {}, {ListPage({r1, r2}, status)}};
   };
@@ -500,18 +499,18 @@ TEST(RulePagesTest, Protection) {
            ProtStatus("T41 no setup name", "3", "HLPPROTE", "hltprote")),
       {"insert request shows the empty form", config, "",
        "ACTION=1&LIST=1&PROTECTA=%2Fnew%2F*&IPADDRESS=&ACTIONA=1&PROTFILE=%3Cb%3E&ACTIONC=1&ACTIONB=1", {}, {},
-       {FormPage({"1", "1", "1", "1", "1", "/new/*", "&lt;b&gt;", "", "/new/*", ""}, {"", ""}, sslEmpty)}},
+       {FormPage({"1", "1", "1", "1", "1", "/new/*", "&lt;b&gt;", "", "/new/*", ""}, {"", ""}, {""})}},
       {"edit request shows the setup the row names", config, "", "ACTION=3&LIST=1&PROTECTA=%2Fabc%2F*&ACTIONA=1&ACTIONC=1", {},
        {}, {FormPage({"3", "1", "", "1", "1", "/abc/*", "", "", "/abc/*", ""}, {"", "&#34;/etc/a b.pw&#34;", "", "", "", "", "All"}, {})}},
       {"named setup request shows its name and record", config, "",
        "ACTION=2&LIST=2&PROTECTA=%2Fs%2F*&ACTIONA=2&PROTFILE=A&ACTIONB=1", {}, {},
-       {FormPage({"2", "2", "1", "", "2", "/s/*", "A", "", "/s/*", "T16 setup <td>A"}, {}, sslEmpty)}},
+       {FormPage({"2", "2", "1", "", "2", "/s/*", "A", "", "/s/*", "T16 setup <td>A"}, {}, {""})}},
       {"values from the configuration are escaped", "Protect /a&b/* \"<i>\" FOR x<y\nProtection \"<i>\" {\n Mask <All>\n CommonName a\"b\n}\n",
        "", {}, {}, {}, {ListPage({"<tr><td>1</td><td>/a&amp;b/*</td><td>&quot;&lt;i&gt;&quot;</td><td>x&lt;y</td></tr>"}, ready)}},
       {"and in the form", "Protect /a&b/* \"<i>\" FOR x<y\nProtection \"<i>\" {\n Mask <All>\n CommonName a\"b\n}\n", "",
        "ACTION=3&LIST=1&PROTECTA=%2Fa%26b%2F*&ACTIONA=1&ACTIONC=1&ACTIONB=1", {}, {},
        {FormPage({"3", "1", "1", "1", "1", "/a&amp;b/*", "", "", "/a&amp;b/*", ""}, {"", "", "", "", "", "", "&lt;All&gt;"},
-                 [] { std::vector<std::string> s = {"a&quot;b"}; s.resize(12); s.push_back("T17 box  "); return s; }())}},
+                 {"a&quot;b"})}},
   });
   RunPageRows("PROTECT", {
       form("insert before, inline with password",

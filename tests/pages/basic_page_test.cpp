@@ -42,7 +42,10 @@ std::string ExpectedPage(const std::vector<std::string>& values) {
 
 class BasicPageTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { nlsSetMessageDirectory(CFGOUT_PAGES_TEST_MSG_DIR); }
+  static void SetUpTestSuite() {
+    nlsSetMessageDirectory(CFGOUT_PAGES_TEST_MSG_DIR);
+    ::unsetenv("HOSTNAME");
+  }
 
   ConfigHandle& Open(const std::string& text) {
     status_ = MakeInitialPageStatus();
@@ -69,27 +72,24 @@ class BasicPageTest : public ::testing::Test {
 TEST_F(BasicPageTest, Display) {
   struct Row {
     std::string config;
-    const char* hostname;  // HOSTNAME; null: unset
     std::vector<std::string> shown;  // the whole page when it starts with "<basic"
   };
   const Row rows[] = {
       {"# basic settings\nHostName   proxy.example.com\nBindSpecific on\nPort 80\nPort\t8080  \r\nAdminPort 8008\n"
        "ServerRoot \"/opt/proxy\"  \nDNS-Lookup on\nGroupID staff\nPidFile /var/run/proxy.pid\nImbeds CGI html\n"
        "InheritEnv PATH LANG   \nDisInheritEnv SECRET TOKEN\n",
-       nullptr,
        {ExpectedPage({"proxy.example.com", "CHECKED", "", "80,8080", "8008", "/opt/proxy", "CHECKED", "nobody", "staff",
                       "/var/run/proxy.pid", "", "CHECKED", "", "", "", "", "CHECKED", "PATH LANG", "SECRET TOKEN"})}},
       // The last Imbeds counts; every spelling of the HTML scope is one.
-      {"Imbeds On SSIonly\nImbeds Noexec SSIonly\n", nullptr, {"\n10=\n11=\n12=\n13=\n14=CHECKED\n15=CHECKED\n16=\n"}},
-      {"Imbeds Files .htm\n", nullptr, {"\n12=CHECKED\n13=\n14=\n15=\n16=CHECKED\n"}},
-      {"Imbeds Files .HTML\n", nullptr, {"\n16=CHECKED\n"}},
+      {"Imbeds On SSIonly\nImbeds Noexec SSIonly\n", {"\n10=\n11=\n12=\n13=\n14=CHECKED\n15=CHECKED\n16=\n"}},
+      {"Imbeds Files .htm\n", {"\n12=CHECKED\n13=\n14=\n15=\n16=CHECKED\n"}},
+      {"Imbeds Files .HTML\n", {"\n16=CHECKED\n"}},
       // "On" is matched as a prefix of the mode word: "Only" sets it too.
-      {"Imbeds Only SSIonly\n", nullptr, {"\n13=CHECKED\n"}},
-      {"HostName \"><script>alert(1)</script>\nPort 80<b>\nUserID %s%n&amp;\nInheritEnv A='1'\n", nullptr,
+      {"Imbeds Only SSIonly\n", {"\n13=CHECKED\n"}},
+      {"HostName \"><script>alert(1)</script>\nPort 80<b>\nUserID %s%n&amp;\nInheritEnv A='1'\n",
        {"\n0=&gt;&lt;script&gt;alert(1)&lt;/script&gt;\n", "\n3=80&lt;b&gt;\n", "\n7=%s%n&amp;amp;\n", "\n17=A=&#39;1&#39;\n"}},
   };
   for (const Row& row : rows) {
-    row.hostname != nullptr ? ::setenv("HOSTNAME", row.hostname, 1) : ::unsetenv("HOSTNAME");
     Open(row.config);
     const std::string page =
         testing::Captured([&] { EXPECT_EQ(BasicDisplayHandler(MarkerTemplate(), status_, *cfg_), 0); });
@@ -102,7 +102,6 @@ TEST_F(BasicPageTest, Display) {
     }
     EXPECT_EQ(page.find("<script>"), std::string::npos);
   }
-  ::unsetenv("HOSTNAME");
 }
 
 TEST_F(BasicPageTest, PortListJoinsEveryPortInConfigurationOrder) {
