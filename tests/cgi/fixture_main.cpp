@@ -1,12 +1,7 @@
-// cfgout_fixture: the cfgout program with its message directory fixed at
-// build time to the front-end tests' own small bundles (and its programs to
-// the build's own password tool and server stand-in), whose templates are
-// marker lines that make every generated item easy to compare exactly.
-//
-// CFGOUT_FIXTURE_WRITE_HOOK orders steps that a black-box test cannot
-// otherwise reach between reading and writing the configuration:
-//   "relink:<link>:<target>"  before the first file is written, <link> is
-//                             made a symbolic link to <target>;
+// cfgout_fixture: cfgout with the front-end tests' marker-line bundles and
+// the build's own password tool and server stand-in.
+// CFGOUT_FIXTURE_WRITE_HOOK reaches steps between reading and writing:
+//   "relink:<link>:<target>"  <link> becomes a link to <target> before the first write;
 //   "fail:<suffix>"           writing a file whose name ends in <suffix> fails (EIO).
 // CFGOUT_FIXTURE_LOCK_WAIT_MS shortens the wait for the configuration lock.
 #include <unistd.h>
@@ -56,8 +51,6 @@ int main() {
   if (const char* wait = std::getenv("CFGOUT_FIXTURE_LOCK_WAIT_MS")) {
     cfgout::ConfigLock::SetWaitLimit(std::chrono::milliseconds(std::atol(wait)));
   }
-  // The build's own password tool and server stand-in, wherever the
-  // installed paths point.
   cfgout::SetPasswordToolPath(CFGOUT_FIXTURE_PASSWORD_TOOL);
   cfgout::SetServerExecutablePath(CFGOUT_FIXTURE_SERVER);
   const int status = cfgout::RunCgiRequest(stdin);

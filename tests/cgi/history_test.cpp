@@ -1,6 +1,5 @@
-// The change history as a black box: requests of the cfgout program (with
-// the fixture's marker templates) against a configuration, then the files
-// and the history they leave. Each row is one scenario.
+// The change history as a black box: requests of cfgout_fixture, then the
+// files and the history they leave. Each row is one scenario.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cgi/cgi_runner.h"
+#include "cgi/page_table.h"
 #include "config/config_file.h"
 #include "history/change_history.h"
 #include "history/git_library.h"
@@ -38,7 +37,6 @@ struct Scenario {
   const char* summary = "";  // of the newest change; a prefix when it ends in "..."
   const char* author = "";
   std::vector<std::string> fields = {};
-  const char* address = "";
   std::vector<std::string> changedFiles = {};
   bool historyIsAFile = false;
 };
@@ -53,7 +51,7 @@ const Scenario kScenarios[] = {
     {"a post records the files as they were, then the change", kMain, "UserID nobody\n",
      {{"POST", "BASIC", "HostName=b.example&UserID=www&HostName=b.example"}}, 2,
      "Port 80\nHostName       b.example\nconfigfile @INC@\n", "UserID       www\n", "1", kDone,
-     "BASIC: HostName, UserID", "admin", {"HostName", "UserID"}, "10.1.2.3", {"inc.conf", "main.conf"}},
+     "BASIC: HostName, UserID", "admin", {"HostName", "UserID"}, {"inc.conf", "main.conf"}},
     {"a rejected field records nothing", kMain, "UserID nobody\n",
      {{"POST", "BASIC", "HostName=b.example&AdminPort=99999"}}, 0, kMain, "UserID nobody\n", "3", "...", ""},
     {"a GET records nothing", kMain, "UserID nobody\n", {{"GET", "BASIC", ""}}, 0, kMain, "UserID nobody\n", "0",
@@ -61,16 +59,16 @@ const Scenario kScenarios[] = {
     {"only the fields that changed a directive are named; no REMOTE_USER is unknown", kMain, "",
      {{"POST", "BASIC", "UserID=x&PUSHBUTTON=Apply&DNSLOOKUP=on", nullptr}}, 2,
      "HostName a.example\nPort 80\nconfigfile @INC@\nUserID       x\nDNS-Lookup       on\n", "", "1", kDone,
-     "BASIC: UserID, DNSLOOKUP", "unknown", {"UserID", "DNSLOOKUP"}, "10.1.2.3", {"main.conf"}},
+     "BASIC: UserID, DNSLOOKUP", "unknown", {"UserID", "DNSLOOKUP"}, {"main.conf"}},
     {"undo of the latest change gives back every byte", "HostName a.example\r\nPort 80\r\nconfigfile @INC@",
      "UserID nobody",
      {{"POST", "BASIC", "HostName=b.example"}, {"POST", "HISTORY", "UNDO=@HEAD@"}}, 3,
      "HostName a.example\r\nPort 80\r\nconfigfile @INC@", "UserID nobody", "1", "The change has been undone.",
-     "Undo of change ...", "admin", {"HostName"}, "10.1.2.3", {"main.conf"}},
+     "Undo of change ...", "admin", {"HostName"}, {"main.conf"}},
     {"undo gives back a file with a line longer than the reader takes", kLongMain.c_str(), "UserID nobody\n",
      {{"POST", "BASIC", "HostName=b.example"}, {"POST", "HISTORY", "UNDO=@HEAD@"}}, 3, kLongMain.c_str(),
      "UserID nobody\n", "1", "The change has been undone.", "Undo of change ...", "admin", {"HostName"},
-     "10.1.2.3", {"main.conf"}},
+     {"main.conf"}},
     {"undo of a change whose file changed since is refused", kMain, "UserID nobody\n",
      {{"POST", "BASIC", "HostName=b.example"}, {"POST", "BASIC", "HostName=c.example"},
       {"POST", "HISTORY", "UNDO=@HEAD~1@"}},
@@ -87,11 +85,10 @@ const Scenario kScenarios[] = {
      "BASIC: UserID"},
     {"a line added after a last line without line end is recorded as written", "HostName a.example\nconfigfile @INC@",
      "", {{"POST", "BASIC", "UserID=x"}}, 2, "HostName a.example\nconfigfile @INC@\nUserID       x\n", "", "1", kDone,
-     "BASIC: UserID", "admin", {"UserID"}, "10.1.2.3", {"main.conf"}},
+     "BASIC: UserID", "admin", {"UserID"}, {"main.conf"}},
     {"a history that cannot be written leaves the change with a warning", kMain, "UserID nobody\n",
      {{"POST", "BASIC", "UserID=www"}}, 0, kMain, "UserID       www\n", "2",
-     "The changes have been made, but they could not be recorded in the change history: ...", "", "", {}, "", {},
-     true},
+     "The changes have been made, but they could not be recorded in the change history: ...", "", "", {}, {}, true},
 };
 
 // The bytes of `treePath` in the newest commit of the history at `history`.
@@ -121,11 +118,6 @@ std::string Recorded(const std::string& history, const char* treePath) {
   return bytes;
 }
 
-std::string Replace(std::string text, std::string_view from, std::string_view to) {
-  for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
-  return text;
-}
-
 // Equal, or starting with `expected` less its "..." when it ends in one.
 void ExpectText(const std::string& actual, const std::string& expected, const char* what) {
   if (expected.size() >= 3 && expected.compare(expected.size() - 3, 3, "...") == 0) {
@@ -146,13 +138,10 @@ class HistoryTest : public ::testing::TestWithParam<Scenario> {
  protected:
   CgiResult Request(const char* method, const char* page, const std::string& body, const char* user,
                     const std::string& query = {}) {
-    CgiEnvironment env{{"PACKAGE_TYPE", "3"},         {"SERVER_ROOT", dir_.path()},
-                       {"REQUEST_METHOD", method},    {"PATH_INFO", std::string("/") + page},
-                       {"RULE_FILE", main_},          {"REMOTE_ADDR", "10.1.2.3"}};
-    if (std::string_view(method) == "POST") env["CONTENT_LENGTH"] = std::to_string(body.size());
+    CgiEnvironment env{{"PACKAGE_TYPE", "3"}, {"SERVER_ROOT", dir_.path()}, {"RULE_FILE", main_}, {"REMOTE_ADDR", "10.1.2.3"}};
     if (!query.empty()) env["QUERY_STRING"] = query;
     if (user != nullptr) env["REMOTE_USER"] = user;
-    return RunCgi(CFGOUT_FIXTURE_BINARY, env, body);
+    return RunFixture(env, page, std::string_view(method) == "POST" ? std::optional<std::string>(body) : std::nullopt);
   }
 
   ChangeList Changes(int skip = 0, int count = 1000) {
@@ -212,7 +201,7 @@ TEST_P(HistoryTest, RecordsAndUndoes) {
   if (*s.author != '\0') {
     EXPECT_EQ(newest.author, s.author);
     EXPECT_EQ(newest.fields, s.fields);
-    EXPECT_EQ(newest.address, s.address);
+    EXPECT_EQ(newest.address, "10.1.2.3");
     std::vector<std::string> files;
     for (const FileDiff& file : newest.files) files.push_back(file.path);
     EXPECT_EQ(files, s.changedFiles);

@@ -8,11 +8,12 @@
 #include <filesystem>
 #include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cgi/cgi_runner.h"
+#include "cgi/page_table.h"
 #include "runtime/child_process.h"
 #include "support/temp_dir.h"
 
@@ -21,29 +22,18 @@ namespace {
 
 constexpr std::string_view kConfig = "# c\nPort 80\nUserID www\nGroupID www\nAdminPort 8008\n";
 
-std::string Encode(std::string_view text) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) != 0 || c == '.' || c == '-' || c == '_') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
-
 // "NAME=value&..." from name/value pairs, each value URL-encoded.
 std::string Form(std::initializer_list<std::pair<std::string_view, std::string_view>> fields) {
   std::string body;
   for (const auto& [name, value] : fields) {
-    if (!body.empty()) body += '&';
-    body += name;
-    body += '=';
-    body += Encode(value);
+    body += (body.empty() ? "" : "&") + std::string(name) + "=";
+    for (unsigned char c : value) {
+      if (std::isalnum(c) != 0 || c == '.' || c == '-' || c == '_') {
+        body += static_cast<char>(c);
+      } else {
+        body += {'%', "0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
+      }
+    }
   }
   return body;
 }
@@ -66,52 +56,29 @@ class UserPagesTest : public ::testing::Test {
     std::filesystem::create_directories(dir_ / "protect");
   }
 
-  CgiEnvironment Env(std::string_view method, std::string_view page) const {
-    return {{"PACKAGE_TYPE", "3"},       {"SERVER_ROOT", dir_.path()},
-            {"REQUEST_METHOD", std::string(method)}, {"PATH_INFO", "/cgi-bin/cfgout/" + std::string(page)},
-            {"RULE_FILE", config_},       {"HTTP_HOST", "admin.example:8080"}};
+  CgiResult Request(std::string_view page, std::optional<std::string> body, CgiEnvironment extra = {}) const {
+    CgiEnvironment env{{"PACKAGE_TYPE", "3"}, {"SERVER_ROOT", dir_.path()}, {"RULE_FILE", config_},
+                       {"HTTP_HOST", "admin.example:8080"}};
+    for (auto& [k, v] : extra) env[k] = v;
+    return RunFixture(env, page, body);
   }
-
   CgiResult Post(std::string_view page, const std::string& body, CgiEnvironment extra = {}) const {
-    CgiEnvironment env = Env("POST", page);
-    env["CONTENT_LENGTH"] = std::to_string(body.size());
-    for (auto& [k, v] : extra) env[k] = v;
-    return RunCgi(CFGOUT_FIXTURE_BINARY, env, body);
+    return Request(page, body, std::move(extra));
   }
-
-  CgiResult Get(std::string_view page, CgiEnvironment extra = {}) const {
-    CgiEnvironment env = Env("GET", page);
-    for (auto& [k, v] : extra) env[k] = v;
-    return RunCgi(CFGOUT_FIXTURE_BINARY, env);
-  }
-
-  static int Tool(std::vector<std::string> args) {
-    args.insert(args.begin(), CFGOUT_HTADM);
-    return RunProgram(args);
-  }
+  CgiResult Get(std::string_view page, CgiEnvironment extra = {}) const { return Request(page, {}, std::move(extra)); }
 
   // The users of the password file, in file order.
   std::vector<std::string> Users() const {
-    std::vector<std::string> users;
     if (!std::filesystem::exists(passwd_)) return {"<no file>"};
-    std::string text = ReadFile(passwd_);
-    std::size_t start = 0;
-    while (start < text.size()) {
-      const std::size_t end = text.find('\n', start);
-      const std::string line = text.substr(start, end - start);
+    std::vector<std::string> users;
+    std::istringstream text(ReadFile(passwd_));
+    for (std::string line; std::getline(text, line);) {
       if (!line.empty() && line[0] != '#') users.push_back(line.substr(0, line.find(':')));
-      start = end + 1;
     }
     return users;
   }
 
   std::string Group() const { return std::filesystem::exists(group_) ? ReadFile(group_) : "<no file>"; }
-
-  void AddUser(const std::string& user, const std::string& password, const std::string& group) {
-    const CgiResult r = Post("ADDUSER", Form({{"USERNAME", user}, {"CURPASS", password}, {"VERPASS", password},
-                                             {"PASSWDFILE", passwd_}, {"GROUPFILE", group_}, {"GROUP", group}}));
-    ASSERT_EQ(StatusOf(r.out).type, "1") << r.out;
-  }
 
   TempDir dir_{"cfgout-users"};
   std::string config_ = dir_ / "proxy.conf";
@@ -132,7 +99,8 @@ struct Row {
 };
 
 TEST_F(UserPagesTest, EveryCheckAndToolOutcomeInOrder) {
-  AddUser("ann", "ann-pw", "admins");
+  ASSERT_EQ(StatusOf(Post("ADDUSER", Form({{"USERNAME", "ann"}, {"CURPASS", "pw"}, {"VERPASS", "pw"}, {"PASSWDFILE", passwd_},
+                                            {"GROUPFILE", group_}, {"GROUP", "admins"}})).out).type, "1");
   const char* const ab = "admins: ann, bob\n";
   const Row rows[] = {
       // Adding: each missing field in order, the mismatch, a rejected field; nothing runs.
@@ -177,12 +145,7 @@ TEST_F(UserPagesTest, EveryCheckAndToolOutcomeInOrder) {
       {"DELUSER", "USERNAME=ann&PASSWDFILE=$P&GROUPFILE=/proc/version", "Unable to write to group file /proc/version", "3", "", "admins: ann\n"},
   };
   const auto fill = [&](std::string text) {
-    for (auto [from, to] : {std::pair<std::string, std::string>{"$P", passwd_}, {"$G", group_}, {"$D", dir_.path()}}) {
-      for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-      }
-    }
-    return text;
+    return Replace(Replace(Replace(text, "$P", passwd_), "$G", group_), "$D", dir_.path());
   };
   for (const Row& row : rows) {
     const std::string what = std::string(row.page) + " " + row.body;
@@ -234,8 +197,8 @@ TEST_F(UserPagesTest, HostileValuesReachTheToolAsSingleArgumentsAndRunNothing) {
                                              {"GROUPFILE", group_}, {"GROUP", "web"}}));
     EXPECT_EQ(StatusOf(r.out).type, "1") << user << "\n" << r.out;
     added.push_back(user);
-    EXPECT_EQ(Tool({"Q-check", passwd_, user, password}), 0) << user;
-    EXPECT_EQ(Tool({"Q-check", passwd_, user, "p"}), 7) << user;
+    EXPECT_EQ(RunProgram({CFGOUT_HTADM, "Q-check", passwd_, user, password}), 0) << user;
+    EXPECT_EQ(RunProgram({CFGOUT_HTADM, "Q-check", passwd_, user, "p"}), 7) << user;
   }
   EXPECT_EQ(Users(), added);
   // Line breaks in a name or a description are refused by the tool.
