@@ -8,7 +8,7 @@ namespace cfgout {
 std::string PageNotFoundMessage(std::string_view pageName) {
   // The catalogue text is the format; the name is an argument, never part
   // of a format.
-  return FormatText(ConfigMessage(9, "HTML form information not found"), {pageName});
+  return FormatText(ConfigMessage(kMsgPageFormNotFound), {pageName});
 }
 
 }  // namespace cfgout

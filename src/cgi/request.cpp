@@ -52,8 +52,8 @@ bool IsRefusedCrossSite(bool isPost) {
 
 // An environment failure: the introduction page with the message, and the
 // end of the request.
-void ShowEnvironmentError(PageStatus& status, int id, const char* defaultText, bool clearSuccess) {
-  SetStatusMessage(status, kStatusError, ConfigMessage(id, defaultText));
+void ShowEnvironmentError(PageStatus& status, ConfigMsg message, bool clearSuccess) {
+  SetStatusMessage(status, kStatusError, ConfigMessage(message));
   status.helpPage.reset();
   if (clearSuccess) status.success = 0;
   Cfg_IntroDisplayHandler(status);
@@ -74,14 +74,14 @@ int RunCgiRequest(std::FILE* body) {
 
   const char* packageType = std::getenv("PACKAGE_TYPE");
   if (packageType == nullptr) {
-    ShowEnvironmentError(status, 4, "Environment variable PACKAGE_TYPE is not set", false);
+    ShowEnvironmentError(status, kMsgNoPackageType, false);
     return 0;
   }
   const ServerPackage& package = SelectServerPackage(packageType);
 
   const char* serverRootEnv = std::getenv("SERVER_ROOT");
   if (serverRootEnv == nullptr) {
-    ShowEnvironmentError(status, 3, "Environment variable SERVER_ROOT is not set", false);
+    ShowEnvironmentError(status, kMsgNoServerRoot, false);
     return 0;
   }
   const std::string serverRoot = serverRootEnv;
@@ -92,26 +92,20 @@ int RunCgiRequest(std::FILE* body) {
   std::optional<std::string> queryString;
   // Before a byte of the body is read, the lock is taken or anything is run.
   if (IsRefusedCrossSite(isPost)) {
-    ShowEnvironmentError(status, 195,
-                         "The request came from a page of another site (its Origin or Referer names another "
-                         "host or port than this server) and was refused; nothing was changed.",
-                         true);
+    ShowEnvironmentError(status, kMsgForeignOrigin, true);
     return 0;
   }
   if (isPost) {
     const char* contentLength = std::getenv("CONTENT_LENGTH");
     if (contentLength == nullptr) {
-      ShowEnvironmentError(status, 5, "Environment variable CONTENT_LENGTH not set", false);
+      ShowEnvironmentError(status, kMsgNoContentLength, false);
       return 1;
     }
     // A body above the limit, or a length that is no number, is refused
     // before a byte of it is read; nothing is opened or written.
     const std::optional<long> length = ParseContentLength(contentLength);
     if (!length) {
-      ShowEnvironmentError(status, 187,
-                           "The posted form is too large or its length is not a number; "
-                           "nothing was changed.",
-                           true);
+      ShowEnvironmentError(status, kMsgFormTooLarge, true);
       return 0;
     }
     if (*length > 0) {
@@ -121,8 +115,7 @@ int RunCgiRequest(std::FILE* body) {
         // The missing bytes would be taken for 0xFF and written into the
         // configuration; a form cut short is refused like an oversized one.
         args.clear();
-        ShowEnvironmentError(status, 193,
-                             "The posted form ended before its announced length; nothing was changed.", true);
+        ShowEnvironmentError(status, kMsgFormCutShort, true);
         return 0;
       }
     }
@@ -132,7 +125,7 @@ int RunCgiRequest(std::FILE* body) {
 
   const char* pathInfo = std::getenv("PATH_INFO");
   if (pathInfo == nullptr || *pathInfo == '\0') {
-    ShowEnvironmentError(status, 6, "Environment variable PATH_INFO is not set", false);
+    ShowEnvironmentError(status, kMsgNoPathInfo, false);
     return 0;
   }
   std::string pageName = PageNameFromPathInfo(pathInfo);
@@ -140,7 +133,7 @@ int RunCgiRequest(std::FILE* body) {
 
   const char* ruleFile = std::getenv("RULE_FILE");
   if (ruleFile == nullptr) {
-    ShowEnvironmentError(status, 7, "RULE_FILE environment variable not set", true);
+    ShowEnvironmentError(status, kMsgNoRuleFile, true);
     return 0;
   }
 
@@ -151,7 +144,7 @@ int RunCgiRequest(std::FILE* body) {
 
   std::unique_ptr<ConfigHandle> cfg = HTTPDConfigOpen(ruleFile);
   if (!cfg) {
-    ShowEnvironmentError(status, 8, "Unable to open configuration file", true);
+    ShowEnvironmentError(status, kMsgCannotOpenConfig, true);
     return 0;
   }
 
@@ -161,8 +154,7 @@ int RunCgiRequest(std::FILE* body) {
   // for the whole wait.
   bool applyForm = isPost;
   if (lock.busy()) {
-    FailStatus(status, ConfigMessage(188, "The configuration is busy with another change; nothing was changed. "
-                                          "Please try again."));
+    FailStatus(status, ConfigMessage(kMsgConfigBusy));
     applyForm = false;
   } else if (!cfg->refused().empty()) {
     FailStatus(status, RefusedFileMessage(cfg->refused().front()));

@@ -1,5 +1,7 @@
 #include "cli/json.h"
 
+#include <unicode/utf8.h>
+
 #include <cstdint>
 
 namespace cfgout::cli {
@@ -101,21 +103,10 @@ class Parser {
   }
 
   static void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    std::uint8_t bytes[U8_MAX_LENGTH];
+    std::size_t length = 0;
+    U8_APPEND_UNSAFE(bytes, length, cp);
+    out.append(reinterpret_cast<const char*>(bytes), length);
   }
 
   std::optional<std::string> String() {
@@ -207,26 +198,6 @@ class Parser {
   std::string error_;
 };
 
-// The length of the valid UTF-8 sequence at the start of `s`, or 0.
-std::size_t Utf8Length(std::string_view s) {
-  const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  const unsigned char c = b(0);
-  std::size_t n;
-  std::uint32_t min;
-  if (c >= 0xC2 && c <= 0xDF) { n = 2; min = 0x80; }
-  else if (c >= 0xE0 && c <= 0xEF) { n = 3; min = 0x800; }
-  else if (c >= 0xF0 && c <= 0xF4) { n = 4; min = 0x10000; }
-  else return 0;
-  if (s.size() < n) return 0;
-  std::uint32_t cp = c & (0x7F >> n);
-  for (std::size_t i = 1; i < n; ++i) {
-    if ((b(i) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b(i) & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return n;
-}
-
 }  // namespace
 
 std::optional<JsonValue> ParseJson(std::string_view text, std::string* error) {
@@ -239,13 +210,16 @@ void AppendJsonString(std::string& out, std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
-      const std::size_t n = Utf8Length(text.substr(i));
-      if (n == 0) {
+      // A byte that starts no well-formed sequence becomes U+FFFD on its own.
+      std::size_t end = i;
+      UChar32 cp = 0;
+      U8_NEXT(reinterpret_cast<const std::uint8_t*>(text.data()), end, text.size(), cp);
+      if (cp < 0) {
         out += "\\ufffd";
         ++i;
       } else {
-        out.append(text.substr(i, n));
-        i += n;
+        out.append(text.substr(i, end - i));
+        i = end;
       }
       continue;
     }

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "config/config_file.h"
-#include "nls/message_lookup.h"  // get_message: message set 2 of slot 1, no default
+#include "nls/message_lookup.h"  // ConfigMessage: messages of set 2 by name
 
 namespace cfgout {
 

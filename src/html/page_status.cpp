@@ -18,7 +18,7 @@ PageStatus MakeInitialPageStatus() {
 void InitPageStatus(PageStatus& status) {
   status.success = 1;
   status.fieldError.reset();
-  status.messageText = ConfigMessage(kMsgStatusReady, "Ready");
+  status.messageText = ConfigMessage(kMsgStatusReady);
   // Through a temporary: assigning the string_view itself trips GCC 12's
   // -Wrestrict false positive at -O3 (release builds).
   status.messageType = std::string(kStatusReady);
@@ -31,8 +31,7 @@ void InitPageStatus(PageStatus& status) {
 void BeginOutputHandler(PageStatus& status) {
   status.fieldError.reset();
   status.messageType = std::string(kStatusDone);
-  status.messageText = ConfigMessage(
-      kMsgStatusChangesDone, "The requested configuration changes have been completed successfully.");
+  status.messageText = ConfigMessage(kMsgStatusChangesDone);
   status.success = 1;
 }
 

@@ -14,10 +14,6 @@
 
 namespace cfgout {
 
-// Message numbers (bundle slot 1, set 2) used by the status conventions.
-inline constexpr int kMsgStatusReady = 11;
-inline constexpr int kMsgStatusChangesDone = 12;
-
 // Values of PageStatus::messageType.
 inline constexpr std::string_view kStatusReady = "0";
 inline constexpr std::string_view kStatusDone = "1";

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,67 +68,72 @@ std::vector<std::string_view> Split(std::string_view text, const Separators& sep
   return tokens;
 }
 
-// A localised word of message set 2; "" when no catalogue has it.
-std::string_view Word(int id) {
-  const char* text = get_message(id);
-  return text != nullptr ? std::string_view(text) : std::string_view();
-}
+// A localised word of message set 2.
+std::string_view Word(ConfigMsg message) { return ConfigMessageText(message); }
 
 // The localised words of one table, each looked up in the catalogue once
 // however many rows show it.
 class WordCache {
  public:
-  std::string_view Get(int id) {
-    if (id < 0 || static_cast<std::size_t>(id) >= kCached) return Word(id);
-    if (!known_[id]) {
-      words_[id] = Word(id);
-      known_[id] = true;
+  std::string_view Get(ConfigMsg message) {
+    const auto index = static_cast<std::size_t>(message);
+    if (!known_[index]) {
+      words_[index] = Word(message);
+      known_[index] = true;
     }
-    return words_[id];
+    return words_[index];
   }
 
  private:
-  static constexpr std::size_t kCached = 128;
+  static constexpr std::size_t kCached = kConfigMessageCount;
   std::array<std::string_view, kCached> words_{};
   std::array<bool, kCached> known_{};
 };
 
+// A table word to show instead of a token; none: the token itself.
+using WordChoice = std::optional<ConfigMsg>;
+
 // The message for `token` when it is one of `words` (ignoring case): the
 // i-th word gives message ids[i].
 template <std::size_t N>
-int WordMessage(std::string_view token, const std::array<std::string_view, N>& words,
-                const std::array<int, N>& ids) {
+WordChoice WordMessage(std::string_view token, const std::array<std::string_view, N>& words,
+                       const std::array<ConfigMsg, N>& ids) {
   for (std::size_t i = 0; i < N; ++i) {
     if (EqualsIgnoringCase(token, words[i])) return ids[i];
   }
-  return 0;
+  return std::nullopt;
 }
 
 constexpr std::array<std::string_view, 4> kEncodings = {"7bit", "8bit", "binary", "ebcdic"};
-constexpr std::array<int, 4> kEncodingMessages = {79, 78, 80, 81};
+constexpr std::array<ConfigMsg, 4> kEncodingMessages = {kMsgWord7Bit, kMsgWord8Bit, kMsgWordBinary, kMsgWordEbcdic};
 
 constexpr std::array<std::string_view, 11> kFactors = {"1.0", "0.9", "0.8", "0.7", "0.6", "0.5",
                                                        "0.4", "0.3", "0.2", "0.1", "0.0"};
-constexpr std::array<int, 11> kFactorMessages = {91, 92, 93, 94, 95, 96, 97, 98, 99, 100, 101};
+constexpr std::array<ConfigMsg, 11> kFactorMessages = {
+    kMsgWordQuality10, kMsgWordQuality09, kMsgWordQuality08, kMsgWordQuality07, kMsgWordQuality06, kMsgWordQuality05,
+    kMsgWordQuality04, kMsgWordQuality03, kMsgWordQuality02, kMsgWordQuality01, kMsgWordQuality00};
 
 constexpr std::array<std::string_view, 6> kConditions = {"eq", "neq", "lt", "gt", "le", "ge"};
-constexpr std::array<int, 6> kConditionMessages = {60, 61, 62, 63, 64, 65};
+constexpr std::array<ConfigMsg, 6> kConditionMessages = {kMsgWordEqual,   kMsgWordNotEqual,    kMsgWordLess,
+                                                          kMsgWordGreater, kMsgWordLessOrEqual, kMsgWordGreaterOrEqual};
 
 // Time units: a token starting with the unit's name (ignoring case).
-int TimeUnitMessage(std::string_view token) {
+WordChoice TimeUnitMessage(std::string_view token) {
   static constexpr std::array<std::string_view, 6> units = {"second", "minute", "hour", "day", "week", "month"};
+  static constexpr std::array<ConfigMsg, 6> words = {kMsgWordSeconds, kMsgWordMinutes, kMsgWordHours,
+                                                     kMsgWordDays,    kMsgWordWeeks,   kMsgWordMonths};
   for (std::size_t i = 0; i < units.size(); ++i) {
-    if (StartsWithIgnoringCase(token, units[i])) return 69 + static_cast<int>(i);
+    if (StartsWithIgnoringCase(token, units[i])) return words[i];
   }
-  return 0;
+  return std::nullopt;
 }
 
 // The units of a minimum holding time: days, hours and minutes.
-int HoldUnitMessage(std::string_view token) {
-  if (StartsWithIgnoringCase(token, "day")) return 72;
-  if (StartsWithIgnoringCase(token, "hour")) return 71;
-  if (StartsWithIgnoringCase(token, "minute")) return 70;
-  return 0;
+WordChoice HoldUnitMessage(std::string_view token) {
+  if (StartsWithIgnoringCase(token, "day")) return kMsgWordDays;
+  if (StartsWithIgnoringCase(token, "hour")) return kMsgWordHours;
+  if (StartsWithIgnoringCase(token, "minute")) return kMsgWordMinutes;
+  return std::nullopt;
 }
 
 // One table row being built: "<tr><td>N", then cells. Cells beyond the
@@ -149,10 +155,10 @@ class Row {
     Open();
     AppendHtmlEscaped(text_, value);
   }
-  // A localised word, or a token when `message` is 0.
-  void ValueOrWord(std::string_view token, int message) {
-    if (message != 0) {
-      Markup(words_.Get(message));
+  // A localised word, or the token when there is none.
+  void ValueOrWord(std::string_view token, WordChoice message) {
+    if (message) {
+      Markup(words_.Get(*message));
     } else {
       Value(token);
     }
@@ -224,25 +230,25 @@ const std::string& SingleDirectiveRow(std::string& buffer, WordCache& words, int
     const int column = row.column() + 1;
     switch (kind) {
       case Directive::kDirect:
-        row.ValueOrWord(token, column == 3 ? WordMessage(token, kConditions, kConditionMessages) : 0);
+        row.ValueOrWord(token, column == 3 ? WordMessage(token, kConditions, kConditionMessages) : std::nullopt);
         break;
       case Directive::kCacheTime:
-        row.ValueOrWord(token, column == 3 ? TimeUnitMessage(token) : 0);
+        row.ValueOrWord(token, column == 3 ? TimeUnitMessage(token) : std::nullopt);
         break;
       case Directive::kAddType: {
-        const int encoding = WordMessage(token, kEncodings, kEncodingMessages);
-        if (column == 2 && encoding != 0) {
+        const WordChoice encoding = WordMessage(token, kEncodings, kEncodingMessages);
+        if (column == 2 && encoding) {
           row.Empty();  // the type is missing: the encoding goes to its own column
           row.ValueOrWord(token, encoding);
         } else if (column == 3) {
           row.ValueOrWord(token, encoding);
         } else {
-          row.ValueOrWord(token, column == 4 ? WordMessage(token, kFactors, kFactorMessages) : 0);
+          row.ValueOrWord(token, column == 4 ? WordMessage(token, kFactors, kFactorMessages) : std::nullopt);
         }
         break;
       }
       case Directive::kAddEncoding:
-        row.ValueOrWord(token, column == 3 ? WordMessage(token, kFactors, kFactorMessages) : 0);
+        row.ValueOrWord(token, column == 3 ? WordMessage(token, kFactors, kFactorMessages) : std::nullopt);
         break;
       case Directive::kCacheMinHold:
         if (column == 2) {
@@ -251,9 +257,9 @@ const std::string& SingleDirectiveRow(std::string& buffer, WordCache& words, int
           std::size_t taken = 0;
           while (i < tokens.size() && taken < 6 && !IsComment(tokens[i])) {
             if (!pairs.empty()) pairs += ' ';
-            const int unit = taken % 2 == 1 ? HoldUnitMessage(tokens[i]) : 0;
-            if (unit != 0) {
-              pairs += words.Get(unit);
+            const WordChoice unit = taken % 2 == 1 ? HoldUnitMessage(tokens[i]) : std::nullopt;
+            if (unit) {
+              pairs += words.Get(*unit);
             } else {
               AppendHtmlEscaped(pairs, tokens[i]);
             }
@@ -269,7 +275,7 @@ const std::string& SingleDirectiveRow(std::string& buffer, WordCache& words, int
       default: row.Value(token); break;
     }
   }
-  if (kind == Directive::kDirect && row.column() == 2) row.ValueOrWord({}, 66);
+  if (kind == Directive::kDirect && row.column() == 2) row.ValueOrWord({}, kMsgWordNoCondition);
   return row.Finish();
 }
 
@@ -304,19 +310,20 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
 
   // The lists whose first column shows localised words.
   static constexpr std::array<std::string_view, 6> mapWords = {"map", "pass", "fail", "exec", "redirect", "proxy"};
-  static constexpr std::array<int, 6> mapMessages = {82, 83, 84, 85, 86, 87};
+  static constexpr std::array<ConfigMsg, 6> mapMessages = {kMsgWordMap,  kMsgWordPass,     kMsgWordFail,
+                                                           kMsgWordExec, kMsgWordRedirect, kMsgWordProxy};
   static constexpr std::array<std::string_view, 2> cacheWords = {"CacheOnly", "NoCaching"};
-  static constexpr std::array<int, 2> cacheMessages = {104, 105};
+  static constexpr std::array<ConfigMsg, 2> cacheMessages = {kMsgWordCacheOnly, kMsgWordNoCaching};
   static constexpr std::array<std::string_view, 2> queryWords = {"public", "always"};
-  static constexpr std::array<int, 2> queryMessages = {106, 107};
+  static constexpr std::array<ConfigMsg, 2> queryMessages = {kMsgWordPublic, kMsgWordAlways};
   const bool mapping = list == "Map Pass Fail Exec Redirect Proxy Service NameTrans 0";
   const bool caching = list == "CacheOnly NoCaching 0";
   const bool queries = list == "CacheQueries 0";
-  auto firstColumnWord = [&](std::string_view token) {
+  auto firstColumnWord = [&](std::string_view token) -> WordChoice {
     if (mapping) return WordMessage(token, mapWords, mapMessages);
     if (caching) return WordMessage(token, cacheWords, cacheMessages);
     if (queries) return WordMessage(token, queryWords, queryMessages);
-    return 0;
+    return std::nullopt;
   };
 
   int rows = 0;
@@ -405,7 +412,7 @@ int GenAPITableItems(const char* line, const char* keywordList, const ConfigHand
   auto cell = [](std::string& row, std::string_view token) {
     row += "<td>";
     if (EqualsIgnoringCase(token, "Basic")) {
-      row += Word(108);
+      row += Word(kMsgWordBasic);
     } else {
       AppendHtmlEscaped(row, token);
     }

@@ -109,15 +109,6 @@ void nlsFreeResources(int slot) {
   }
 }
 
-std::string ConfigMessage(int id, const char* defaultText) {
-  const char* text = nlsGetString(kSlotConfigMessages, 2, id, defaultText);
-  return text != nullptr ? std::string(text) : std::string();
-}
-
-const char* get_message(int id) { return nlsGetString(kSlotConfigMessages, 2, id, nullptr); }
-
-const char* get_config_message(int id) { return nlsGetString(kSlotConfigMessages, 2, id, nullptr); }
-
 void nlsSetMessageDirectory(std::string_view directory) {
   // ICU takes a bundle path that is neither absolute nor starts with "." for
   // a name inside its own data, so a relative folder is made absolute here.

@@ -1,10 +1,12 @@
 #pragma once
 // Localized message lookup: bundle slots and (slot, set, id) lookups.
-// Every text the program shows is looked up here by number, with a built-in
-// default for when no catalogue has it.
+// Messages of set 2 of the configuration messages are looked up by name
+// (nls/config_messages.h); templates and set 1 by number.
 
 #include <string>
 #include <string_view>
+
+#include "nls/config_messages.h"
 
 namespace cfgout {
 
@@ -24,15 +26,6 @@ int nlsLoadResources(int slot, const char* locale);
 const char* nlsGetString(int slot, int set, int id, const char* defaultText);
 
 void nlsFreeResources(int slot);
-
-// Message `id` of set 2 of the configuration messages as an owned string:
-// the catalogue text, or `defaultText` when no catalogue has it ("" for a
-// null default).
-std::string ConfigMessage(int id, const char* defaultText);
-
-// Both are nlsGetString(1, 2, id, nullptr).
-const char* get_message(int id);
-const char* get_config_message(int id);
 
 // nlsLoadResources with the name of a locale value (null: ICU's default).
 int nlsLoadResources(int slot, const Locale* locale);

@@ -95,16 +95,16 @@ constexpr const char* kTableSteps =
 
 std::string Label(Field field) {
   switch (field) {
-    case kApiFile: return ConfigMessage(48, "<td>Application File</td>");
-    case kFunction: return ConfigMessage(49, "<td>Function Name</td>");
-    case kInitString: return ConfigMessage(58, "<td>Init String</td>");
-    case kAuthType: return ConfigMessage(47, "<td>Authentication</td>");
-    case kUrlTemplate: return ConfigMessage(54, "<td>URL Template</td>");
-    case kIpTemplate: return ConfigMessage(55, "<td>IP Address Template</td>");
-    case kOpenFunction: return ConfigMessage(50, "<td>Open Function</td>");
-    case kWriteFunction: return ConfigMessage(51, "<td>Write Function</td>");
-    case kCloseFunction: return ConfigMessage(52, "<td>Close Function</td>");
-    case kErrorFunction: return ConfigMessage(53, "<td>Error Function</td>");
+    case kApiFile: return ConfigMessage(kMsgApiFileLabel);
+    case kFunction: return ConfigMessage(kMsgApiFunctionLabel);
+    case kInitString: return ConfigMessage(kMsgApiInitStringLabel);
+    case kAuthType: return ConfigMessage(kMsgApiAuthenticationLabel);
+    case kUrlTemplate: return ConfigMessage(kMsgApiUrlTemplateLabel);
+    case kIpTemplate: return ConfigMessage(kMsgApiIpTemplateLabel);
+    case kOpenFunction: return ConfigMessage(kMsgApiOpenFunctionLabel);
+    case kWriteFunction: return ConfigMessage(kMsgApiWriteFunctionLabel);
+    case kCloseFunction: return ConfigMessage(kMsgApiCloseFunctionLabel);
+    case kErrorFunction: return ConfigMessage(kMsgApiErrorFunctionLabel);
     case kFieldCount: break;
   }
   return {};
@@ -117,7 +117,7 @@ std::string Input(Field field) {
     case kInitString: return R"(<td><input type="text" name="InitString" value="" size= 20 maxlength=256></td>)";
     case kAuthType:
       return FormatText(R"(<td><select name="AuthType" size=1><option selected value="Basic">%s<option value="*">*</select></td>)",
-                        {HtmlEscape(ConfigMessage(108, "Basic"))});
+                        {HtmlEscape(ConfigMessage(kMsgWordBasic))});
     case kUrlTemplate: return R"(<td><input type="text" name="URLTemplate" value="" size=20 maxlength=256></td>)";
     case kIpTemplate: return R"(<td><input type="text" name="IPTemplate" value="" size=20 maxlength=256></td>)";
     case kOpenFunction: return R"(<td><input type="text" name="OpenFunction" value="" size=20 maxlength=256></td>)";
@@ -133,14 +133,14 @@ std::string Input(Field field) {
 // marker line.
 std::vector<std::string> StepBlock(const Step& step) {
   std::vector<std::string> pieces;
-  pieces.push_back(FormatText(ConfigMessage(45, R"(<input type="hidden" name="APIRequest"   value="%s">)"), {step.name}));
-  pieces.push_back(FormatText(ConfigMessage(46, "<p>Enter the required <strong>%s</strong> API request fields."), {step.name}));
+  pieces.push_back(FormatText(ConfigMessage(kMsgApiStepField), {step.name}));
+  pieces.push_back(FormatText(ConfigMessage(kMsgApiStepHeading), {step.name}));
   pieces.emplace_back("<table><tr>");
   for (std::size_t i = 0; i < step.fields.size(); ++i) {
     if (i > 0) pieces.emplace_back("</tr><tr>");
     pieces.push_back(Label(step.fields[i]));
     pieces.push_back(Input(step.fields[i]));
-    if (step.fields[i] == kIpTemplate) pieces.push_back(ConfigMessage(57, "<td>(Optional)</td>"));
+    if (step.fields[i] == kIpTemplate) pieces.push_back(ConfigMessage(kMsgApiOptionalLabel));
   }
   pieces.emplace_back("</tr></table>");
   return pieces;
@@ -243,7 +243,7 @@ int ApimapOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandl
       for (Field f : step->fields) missing = missing || (!IsOptional(f) && values[f].empty());
     }
     if (missing) {
-      FailStatus(status, ConfigMessage(2, "Required fields are missing - please reenter"));
+      FailStatus(status, ConfigMessage(kMsgRequiredFieldsMissing));
       return 1;
     }
   }

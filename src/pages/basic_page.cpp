@@ -125,7 +125,7 @@ int BasicOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle
   if (ports && !ports->empty()) {
     const std::string_view list = TrimAsciiSpace(*ports);
     if (list.empty()) {
-      FailStatus(status, ConfigMessage(2, "Required fields are missing - please reenter"));
+      FailStatus(status, ConfigMessage(kMsgRequiredFieldsMissing));
       return 1;
     }
     // A port is the run of digits at the current position; the one
@@ -146,7 +146,7 @@ int BasicOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle
   if (conflict) {
     // The port lines are already replaced in memory; success 0 keeps them
     // from being written.
-    FailStatus(status, ConfigMessage(56, "Aministrator Port cannot be same as Port"));
+    FailStatus(status, ConfigMessage(kMsgAdminPortIsPort));
     return 1;
   }
   if (!admin.empty()) {

@@ -36,7 +36,7 @@ int RequestedPage(const std::optional<std::string>& queryString) {
   return 1;
 }
 
-std::string Text(int id, const char* fallback) { return HtmlEscape(ConfigMessage(id, fallback)); }
+std::string Text(ConfigMsg message) { return HtmlEscape(ConfigMessage(message)); }
 
 void AppendTime(std::string& out, std::int64_t seconds) {
   const std::time_t when = static_cast<std::time_t>(seconds);
@@ -62,8 +62,8 @@ void AppendDiff(std::string& out, const FileDiff& file, std::size_t index, const
   // Each line is a block of its own, so no line feeds between them: the
   // lines stay apart when the diff is copied, without blank lines between.
   out += "</h3>\n<pre class=\"diff\">";
-  const std::string added = "<span class=\"visually-hidden\">" + Text(257, "Added:") + " </span>";
-  const std::string removed = "<span class=\"visually-hidden\">" + Text(258, "Removed:") + " </span>";
+  const std::string added = "<span class=\"visually-hidden\">" + Text(kMsgHistoryAdded) + " </span>";
+  const std::string removed = "<span class=\"visually-hidden\">" + Text(kMsgHistoryRemoved) + " </span>";
   for (const DiffLine& line : file.lines) {
     switch (line.kind) {
       case DiffLine::kHunk: out += "<span class=\"hunk\">"; break;
@@ -78,7 +78,7 @@ void AppendDiff(std::string& out, const FileDiff& file, std::size_t index, const
   out += "</pre>\n";
   if (file.omitted > 0) {
     out += "<p class=\"hint\">" +
-           HtmlEscape(FormatText(ConfigMessage(262, "%d more lines are not shown."),
+           HtmlEscape(FormatText(ConfigMessage(kMsgHistoryLinesHidden),
                                  {static_cast<std::int64_t>(file.omitted)})) +
            "</p>\n";
   }
@@ -86,29 +86,29 @@ void AppendDiff(std::string& out, const FileDiff& file, std::size_t index, const
 }
 
 std::string ChangeListHtml(const ChangeList& list) {
-  if (list.entries.empty()) return "<p>" + Text(250, "No change has been recorded yet.") + "</p>";
+  if (list.entries.empty()) return "<p>" + Text(kMsgHistoryEmpty) + "</p>";
   std::string out = "<ol class=\"changes\">\n";
   for (const ChangeEntry& entry : list.entries) {
     const std::string anchor = "change-" + entry.id.substr(0, 12);
     out += "<li class=\"change\"><article aria-labelledby=\"" + anchor + "\">\n<h2 id=\"" + anchor + "\">";
     if (entry.isStart) {
-      out += Text(261, "The configuration as it was when recording began.");
+      out += Text(kMsgHistoryFirstState);
     } else {
       AppendHtmlEscaped(out, entry.summary);
     }
-    out += "</h2>\n<dl class=\"facts\"><dt>" + Text(251, "Time") + "</dt><dd>";
+    out += "</h2>\n<dl class=\"facts\"><dt>" + Text(kMsgHistoryTime) + "</dt><dd>";
     AppendTime(out, entry.time);
     out += "</dd>";
-    AppendFact(out, Text(252, "Author"), entry.author);
-    if (!entry.source.empty()) AppendFact(out, Text(253, "Page"), entry.source);
-    if (!entry.address.empty()) AppendFact(out, Text(254, "Address"), entry.address);
+    AppendFact(out, Text(kMsgHistoryAuthor), entry.author);
+    if (!entry.source.empty()) AppendFact(out, Text(kMsgHistoryPage), entry.source);
+    if (!entry.address.empty()) AppendFact(out, Text(kMsgHistoryAddress), entry.address);
     out += "</dl>\n";
     for (std::size_t i = 0; i < entry.files.size(); ++i) AppendDiff(out, entry.files[i], i, anchor);
     if (!entry.isStart) {
       out += "<form method=\"post\" action=\"HISTORY\"><input type=\"hidden\" name=\"UNDO\" value=\"";
       AppendHtmlEscaped(out, entry.id);
       out += "\"><button type=\"submit\" class=\"secondary\" aria-describedby=\"" + anchor + "\">" +
-             Text(256, "Undo this change") + "</button></form>\n";
+             Text(kMsgHistoryUndoButton) + "</button></form>\n";
     }
     out += "</article></li>\n";
   }
@@ -120,12 +120,12 @@ std::string PageLinks(int page, bool more) {
   std::string out;
   if (page > 1) {
     AppendFormatted(out, "<a href=\"HISTORY?page=%d\" rel=\"prev\">", {std::int64_t{page - 1}});
-    out += Text(259, "Newer changes") + "</a>";
+    out += Text(kMsgHistoryNewer) + "</a>";
   }
   if (more) {
     if (!out.empty()) out += " ";
     AppendFormatted(out, "<a href=\"HISTORY?page=%d\" rel=\"next\">", {std::int64_t{page + 1}});
-    out += Text(260, "Older changes") + "</a>";
+    out += Text(kMsgHistoryOlder) + "</a>";
   }
   return out;
 }
@@ -133,17 +133,16 @@ std::string PageLinks(int page, bool more) {
 std::string RefusalMessage(const UndoRefusal& refusal) {
   switch (refusal.kind) {
     case UndoRefusal::kStartingPoint:
-      return ConfigMessage(203, "The first recorded configuration has no earlier state to return to.");
+      return ConfigMessage(kMsgUndoFirstChange);
     case UndoRefusal::kChangedSince:
-      return FormatText(ConfigMessage(204, "The change cannot be undone: %s has been changed since."), {refusal.detail});
+      return FormatText(ConfigMessage(kMsgUndoFileChanged), {refusal.detail});
     case UndoRefusal::kNotInConfiguration:
-      return FormatText(ConfigMessage(205, "The change cannot be undone: %s is no longer part of the configuration."),
-                        {refusal.detail});
+      return FormatText(ConfigMessage(kMsgUndoFileGone), {refusal.detail});
     case UndoRefusal::kHistoryUnreadable:
-      return FormatText(ConfigMessage(206, "The change history cannot be read: %s"), {refusal.detail});
+      return FormatText(ConfigMessage(kMsgHistoryUnreadable), {refusal.detail});
     case UndoRefusal::kNoSuchChange: break;
   }
-  return ConfigMessage(202, "That change is not in the change history.");
+  return ConfigMessage(kMsgUndoUnknownChange);
 }
 
 }  // namespace
@@ -159,7 +158,7 @@ int HistoryDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigHa
     listHtml = ChangeListHtml(*list);
     links = PageLinks(number, list->more);
   } else {
-    SetStatusMessage(status, kStatusError, FormatText(ConfigMessage(206, "The change history cannot be read: %s"), {error}));
+    SetStatusMessage(status, kStatusError, FormatText(ConfigMessage(kMsgHistoryUnreadable), {error}));
   }
   WalkTemplate(page, [&](int marker, const char* line) {
     switch (marker) {
@@ -190,7 +189,7 @@ int HistoryOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   ChangeNote note = PageChangeNote("HISTORY", args);
   note.summary = "Undo of change " + id.substr(0, 12);
   if (WriteBackAndRecord(cfg, status, note) && status.messageType == kStatusDone) {
-    SetStatusMessage(status, kStatusDone, ConfigMessage(201, "The change has been undone."));
+    SetStatusMessage(status, kStatusDone, ConfigMessage(kMsgUndoDone));
   }
   return 0;
 }

@@ -25,7 +25,7 @@ bool ListChoice::Take(int code, std::string_view value) {
 }
 
 int RequiredFieldsMissing(PageStatus& status) {
-  FailStatus(status, ConfigMessage(2, "Required fields are missing - please reenter"));
+  FailStatus(status, ConfigMessage(kMsgRequiredFieldsMissing));
   return 0;
 }
 

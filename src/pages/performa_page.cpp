@@ -67,7 +67,7 @@ int PerformaOutputHandler(const FormArgList& args, PageStatus& status, int limit
         ReplaceDirective(cfg, field.name,
                          FormatText("%s       %d\n", {std::string_view(field.name), std::int64_t{maxActiveThreadsLimit}}));
         SetStatusMessage(status, kStatusWarning,
-                         FormatText(ConfigMessage(186, "Threads specified exceeds allowable limit - defaulting to max allowed (%d)."),
+                         FormatText(ConfigMessage(kMsgThreadsCapped),
                                     {std::int64_t{maxActiveThreadsLimit}}));
         break;
       }

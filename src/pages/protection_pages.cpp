@@ -106,9 +106,7 @@ int PostedNumber(const PostedFields& fields, int code) { return AtoiSaturated(Po
 // The message for a block whose closing line is missing: it would run to
 // the end of its file, so it is not rewritten or removed from the pages.
 std::string UnclosedBlockMessage(std::string_view name) {
-  return FormatText(
-      ConfigMessage(230, "The protection %s has no closing line in its configuration file; correct the file by hand before changing it."),
-      {name});
+  return FormatText(ConfigMessage(kMsgProtectionUnclosed), {name});
 }
 
 bool IsUnclosed(const ConfigHandle& cfg, const std::optional<std::string>& name) {
@@ -185,9 +183,7 @@ int SslproInsertHandler(const char* line, const ProtectionRecord* record, int cl
     }
     if (marker != 12 || clientAuthFlag != 1) return false;
     const bool checked = record != nullptr && record->sslClientAuth.has_value();
-    const std::string box = FormatText(
-        ConfigMessage(17, "<tr><td></td><td align=left><input type=\"hidden\" name=\"sslclientauth\" value=\"Off\"><input type=\"checkbox\" name=\"sslclientauth\" value=\"On\" %s>SSL client authentication</td>"),
-        {checked ? "CHECKED" : " "});
+    const std::string box = FormatText(ConfigMessage(kMsgSslClientAuthBox), {checked ? "CHECKED" : " "});
     GenHtmlLine(insertLine, box);
     return true;
   });
@@ -210,7 +206,7 @@ int DocautosDisplayHandler(const TemplatePage& page, PageStatus& status, ConfigH
 
 int DocautosOutputHandler(const FormArgList& args, PageStatus& status, ConfigHandle& cfg) {
   status.fieldError.reset();
-  SetStatusMessage(status, kStatusReady, ConfigMessage(kMsgStatusReady, "Ready"));
+  SetStatusMessage(status, kStatusReady, ConfigMessage(kMsgStatusReady));
   status.success = 0;
 
   PostedFields posted;
@@ -224,14 +220,14 @@ int DocautosOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
   const int action = PostedNumber(posted, kFieldAction);
   const std::string_view newTemplate = Posted(posted, kFieldProtectA);
   if (action != kDeleteLine && newTemplate.empty()) {
-    FailStatus(status, ConfigMessage(2, "Required fields are missing - please reenter"));
+    FailStatus(status, ConfigMessage(kMsgRequiredFieldsMissing));
     return 0;
   }
 
   const int list = PostedNumber(posted, kFieldList);
   const bool inserting = action == kInsertBefore || action == kInsertAfter;
   const ProtectScan scan = ScanProtectDirectives(cfg, list, inserting ? newTemplate : std::string_view());
-  if (scan.duplicate) FailStatus(status, ConfigMessage(21, "A duplicate URL request template was entered"));
+  if (scan.duplicate) FailStatus(status, ConfigMessage(kMsgDuplicateTemplate));
 
   if (action == kDeleteLine && list >= 1) {
     if (IsUnclosed(cfg, scan.selected)) {
@@ -240,8 +236,7 @@ int DocautosOutputHandler(const FormArgList& args, PageStatus& status, ConfigHan
     }
     HTTPDDeleteProtectRule(cfg, scan.selected ? scan.selected->c_str() : nullptr, nullptr);
     SetStatusMessage(status, kStatusDone,
-                     ConfigMessage(kMsgStatusChangesDone,
-                                   "The requested configuration changes have been completed successfully."));
+                     ConfigMessage(kMsgStatusChangesDone));
     status.success = 1;
     return 1;
   }
@@ -268,18 +263,18 @@ int ProtectDisplayHandler(const TemplatePage& page, PageStatus& status, const Fo
   const std::string_view address = Posted(posted, kFieldIpAddress);
   const bool inserting = action == kInsertBefore || action == kInsertAfter;
   if (newTemplate.empty() && inserting) {
-    FailStatus(status, ConfigMessage(40, "No URL request template was entered"));
+    FailStatus(status, ConfigMessage(kMsgNoTemplate));
     return 0;
   }
   const bool named = form == kNamedSetup && !setupName.empty();
   if (form == kNamedSetup && setupName.empty()) {
-    FailStatus(status, ConfigMessage(41, "No protection setup name was entered"));
+    FailStatus(status, ConfigMessage(kMsgNoSetupName));
     return 0;
   }
 
   const ProtectScan scan =
       ScanProtectDirectives(cfg, PostedNumber(posted, kFieldList), inserting ? newTemplate : std::string_view());
-  if (scan.duplicate) FailStatus(status, ConfigMessage(21, "A duplicate URL request template was entered"));
+  if (scan.duplicate) FailStatus(status, ConfigMessage(kMsgDuplicateTemplate));
 
   std::optional<ProtectionRecord> record;
   const std::string setup(setupName);
@@ -322,7 +317,7 @@ int ProtectDisplayHandler(const TemplatePage& page, PageStatus& status, const Fo
       case 7: GenHtmlLine(line, postedValue(kFieldIpAddress)); break;
       case 8: GenHtmlLine(line, postedValue(kFieldProtectA)); break;
       case 9:
-        GenHtmlLine(line, named ? FormatText(ConfigMessage(16, "<tr> <td>Protection setup name: <td>%s"),
+        GenHtmlLine(line, named ? FormatText(ConfigMessage(kMsgProtectionSetupRow),
                                              {HtmlEscape(setupName)})
                                 : std::string());
         break;

@@ -44,14 +44,11 @@ void GenAlgorithmChooser(const char* line, const ServerPackage& package, const C
     return;
   }
   const std::string_view current = CurrentCacheAlgorithm(cfg, package);
-  GenHtmlLine(line, ConfigMessage(162, "<table><tr><td>Cache algorithm to use</td><td align=left><select size=1 name=\"cacheAlgorithm\">"));
-  GenHtmlLine(line, FormatText(ConfigMessage(163, "<OPTION value=\"bandwidth\"     %s>bandwidth"),
-                               {SelectedIf(current == "bandwidth")}));
-  GenHtmlLine(line, FormatText(ConfigMessage(164, "<OPTION value=\"responsetime\"  %s>responsetime"),
-                               {SelectedIf(current == "responsetime")}));
-  GenHtmlLine(line, FormatText(ConfigMessage(165, "<OPTION value=\"blend\"         %s>blend"),
-                               {SelectedIf(current == "blend")}));
-  GenHtmlLine(line, ConfigMessage(166, "</select></td></tr></table>"));
+  GenHtmlLine(line, ConfigMessage(kMsgGcChooserStart));
+  GenHtmlLine(line, FormatText(ConfigMessage(kMsgGcBandwidthOption), {SelectedIf(current == "bandwidth")}));
+  GenHtmlLine(line, FormatText(ConfigMessage(kMsgGcResponseTimeOption), {SelectedIf(current == "responsetime")}));
+  GenHtmlLine(line, FormatText(ConfigMessage(kMsgGcBlendOption), {SelectedIf(current == "blend")}));
+  GenHtmlLine(line, ConfigMessage(kMsgGcChooserEnd));
 }
 
 }  // namespace

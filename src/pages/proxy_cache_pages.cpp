@@ -76,10 +76,9 @@ void GenIgnoreNoCacheControl(const char* line, const ServerPackage& package, con
     GenHtmlLine(line, "<!-- ProxyIgnoreNoCache not supported in this version of the product -->");
     return;
   }
-  GenHtmlLine(line, ConfigMessage(180, "<tr><td></td><td align=left><input type=\"hidden\" name=\"ProxyIgnoreNoCache\" value=\"off\">"));
+  GenHtmlLine(line, ConfigMessage(kMsgIgnoreNoCacheHidden));
   // The message's "%%s" becomes the marker the check box generator fills.
-  const std::string checkBox = FormatText(ConfigMessage(
-      181, "<input type=\"checkbox\" name=\"ProxyIgnoreNoCache\" value=\"on\" %%s>Override client reload requests</td></tr>"));
+  const std::string checkBox = FormatText(ConfigMessage(kMsgIgnoreNoCacheBox));
   GenCheckedSettingOnOff(checkBox.c_str(), "ProxyIgnoreNoCache", 1, 0, cfg);
 }
 

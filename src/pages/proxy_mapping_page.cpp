@@ -131,11 +131,10 @@ int ProxmapDisplayHandler(const TemplatePage& page, PageStatus& status, const Se
     switch (marker) {
       case 0:
         if (package.ignoreNoCacheSupported == 1) {
-          GenHtmlLine(line, ConfigMessage(176, "<tr><td><input type=\"hidden\" name=\"CacheLocalDomain\" value=\"off\">"));
+          GenHtmlLine(line, ConfigMessage(kMsgLocalDomainHidden));
           // Formatting turns the message's "%%s" into the "%s" the check box
           // generator fills.
-          const std::string checkBox = FormatText(ConfigMessage(
-              177, "<input type=\"checkbox\" name=\"CacheLocalDomain\" value=\"on\" %%s>Cache local domain files</td></tr>"));
+          const std::string checkBox = FormatText(ConfigMessage(kMsgLocalDomainBox));
           GenCheckedSettingOnOff(checkBox.c_str(), "CacheLocalDomain", 1, 1, cfg);
         } else {
           GenHtmlLine(line, "<!-- CacheLocalDomain not supported in this version of the product -->");

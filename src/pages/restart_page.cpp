@@ -19,7 +19,7 @@ namespace cfgout {
 void RestartOutputHandler(PageStatus& status) {
   std::unique_ptr<TemplatePage> page = GetHtmlPage(std::string_view("CFG_INTRO"));
   status.messageType = std::string(kStatusDone);
-  status.messageText = ConfigMessage(42, "The server restart has completed successfully.");
+  status.messageText = ConfigMessage(kMsgRestartDone);
   status.success = 0;
   if (page) {
     WalkTemplate(

@@ -223,11 +223,11 @@ int MpfruleOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   if (StartsWithIgnoringCase(keyword, "FAIL")) replacement = " ";
 
   if (args.empty() || (form.action != kDeleteLine && pattern.empty())) {
-    FailStatus(status, ConfigMessage(40, "No URL request template was entered"));
+    FailStatus(status, ConfigMessage(kMsgNoTemplate));
     return 0;
   }
   if (replacement.empty() && form.action != kDeleteLine && !StartsWithIgnoringCase(keyword, "PROX")) {
-    FailStatus(status, ConfigMessage(59, "No replacement for path was entered"));
+    FailStatus(status, ConfigMessage(kMsgNoReplacement));
     return 0;
   }
   // Only the mapping keywords make a mapping rule: any other word would
@@ -235,7 +235,7 @@ int MpfruleOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   bool known = false;
   for (std::string_view name : kMappingKeywords) known = known || EqualsIgnoringCase(keyword, name);
   if (!known && (form.IsInsert() || form.action == kReplaceLine)) {
-    FailStatus(status, FormatText(ConfigMessage(245, "The rule keyword %s is not a mapping rule keyword"), {keyword}));
+    FailStatus(status, FormatText(ConfigMessage(kMsgNotMappingKeyword), {keyword}));
     return 0;
   }
   const std::string line =

@@ -66,7 +66,7 @@ std::string WithoutQuotes(std::string_view value) {
 // field walk. Returns false when a field was rejected.
 bool ReadUserForm(const FormArgList& args, PageStatus& status, UserForm& form) {
   status.fieldError.reset();
-  status.messageText = ConfigMessage(11, "Ready");
+  status.messageText = ConfigMessage(kMsgStatusReady);
   status.success = 1;
   status.messageType = std::string(kStatusReady);
   return WalkFormFields(args, status, [&](const FormArg& field, int code) {
@@ -241,36 +241,35 @@ int AdduserOutputHandler(const FormArgList& args, PageStatus& status, ConfigHand
   UserForm form;
   if (!ReadUserForm(args, status, form)) return 0;
   status.success = 0;
-  if (Missing(form.user)) return Refuse(status, ConfigMessage(34, "User name was not entered"));
-  if (Missing(form.password)) return Refuse(status, ConfigMessage(22, "Password was not entered"));
-  if (Missing(form.verify)) return Refuse(status, ConfigMessage(20, "Verification password was not entered"));
-  if (Missing(form.passwordFile)) return Refuse(status, ConfigMessage(32, "No password file specified"));
-  if (Missing(form.groupFile)) return Refuse(status, ConfigMessage(33, "No group file specified"));
+  if (Missing(form.user)) return Refuse(status, ConfigMessage(kMsgNoUserName));
+  if (Missing(form.password)) return Refuse(status, ConfigMessage(kMsgNoPassword));
+  if (Missing(form.verify)) return Refuse(status, ConfigMessage(kMsgNoVerification));
+  if (Missing(form.passwordFile)) return Refuse(status, ConfigMessage(kMsgNoPasswordFile));
+  if (Missing(form.groupFile)) return Refuse(status, ConfigMessage(kMsgNoGroupFile));
   const std::string description = Missing(form.description) ? std::string("webuser") : *form.description;
   if (*form.password != *form.verify) {
-    return Refuse(status, ConfigMessage(19, "Password and Verification did NOT match"));
+    return Refuse(status, ConfigMessage(kMsgPasswordsDiffer));
   }
   const std::string& user = *form.user;
   const std::string& passwordFile = *form.passwordFile;
   if (!FileExists(passwordFile)) {
     const int rc = RunPasswordTool("Q-create", passwordFile, {});
-    if (rc != 0) return Refuse(status, FormatText(ConfigMessage(31, "Create password file failed (RC %d)"), {rc}));
+    if (rc != 0) return Refuse(status, FormatText(ConfigMessage(kMsgPasswordFileCreateFailed), {rc}));
   }
   const int rc = RunPasswordTool("Q-adduser", passwordFile, {user, *form.password, description});
   if (rc == kToolUserExists) {
-    return Refuse(status, FormatText(ConfigMessage(25, "User %s already exists in password file %s"),
-                                    {user, passwordFile}));
+    return Refuse(status, FormatText(ConfigMessage(kMsgUserAlreadyExists), {user, passwordFile}));
   }
   if (rc != 0) {
-    return Refuse(status, FormatText(ConfigMessage(29, "User %s could NOT be added. (adduser failed)"), {user}));
+    return Refuse(status, FormatText(ConfigMessage(kMsgUserAddFailed), {user}));
   }
   const std::string& groupFile = *form.groupFile;
   switch (const int grc = CfgAddUserToGroup(user, form.group.value_or(""), groupFile)) {
-    case 0: Done(status, FormatText(ConfigMessage(23, "New user %s has been successfully added"), {user})); break;
-    case 1: Error(status, FormatText(ConfigMessage(28, "Error updating group file %s"), {groupFile})); break;
-    case 2: Error(status, ConfigMessage(1, "Out of memory")); break;
+    case 0: Done(status, FormatText(ConfigMessage(kMsgUserAdded), {user})); break;
+    case 1: Error(status, FormatText(ConfigMessage(kMsgGroupUpdateFailed), {groupFile})); break;
+    case 2: Error(status, ConfigMessage(kMsgOutOfMemory)); break;
     default:
-      Error(status, FormatText(ConfigMessage(30, "Unxexpected RC from CfgAddUserToGrp. (RC %d)"), {grc}));
+      Error(status, FormatText(ConfigMessage(kMsgGroupAddUnexpected), {grc}));
       break;
   }
   return 0;
@@ -280,15 +279,14 @@ int ChkuserOutputHandler(const FormArgList& args, PageStatus& status) {
   UserForm form;
   if (!ReadUserForm(args, status, form)) return 0;
   status.success = 0;
-  if (Missing(form.user)) return Refuse(status, ConfigMessage(34, "User name was not entered"));
-  if (Missing(form.password)) return Refuse(status, ConfigMessage(22, "Password was not entered"));
-  if (Missing(form.passwordFile)) return Refuse(status, ConfigMessage(32, "No password file specified"));
+  if (Missing(form.user)) return Refuse(status, ConfigMessage(kMsgNoUserName));
+  if (Missing(form.password)) return Refuse(status, ConfigMessage(kMsgNoPassword));
+  if (Missing(form.passwordFile)) return Refuse(status, ConfigMessage(kMsgNoPasswordFile));
   const std::string& user = *form.user;
   if (RunPasswordTool("Q-check", *form.passwordFile, {user, *form.password}) == 0) {
-    Done(status, FormatText(ConfigMessage(24, "User %s exists in password file"), {user}));
+    Done(status, FormatText(ConfigMessage(kMsgUserExists), {user}));
   } else {
-    Error(status, FormatText(ConfigMessage(35, "User/password %s does not exist in password file %s"),
-                             {user, *form.passwordFile}));
+    Error(status, FormatText(ConfigMessage(kMsgUserNotFound), {user, *form.passwordFile}));
   }
   return 0;
 }
@@ -297,19 +295,18 @@ int ChpasswdOutputHandler(const FormArgList& args, PageStatus& status) {
   UserForm form;
   if (!ReadUserForm(args, status, form)) return 0;
   status.success = 0;
-  if (Missing(form.user)) return Refuse(status, ConfigMessage(34, "User name was not entered"));
-  if (Missing(form.newPassword)) return Refuse(status, ConfigMessage(22, "Password was not entered"));
-  if (Missing(form.verify)) return Refuse(status, ConfigMessage(20, "Verification password was not entered"));
-  if (Missing(form.passwordFile)) return Refuse(status, ConfigMessage(32, "No password file specified"));
+  if (Missing(form.user)) return Refuse(status, ConfigMessage(kMsgNoUserName));
+  if (Missing(form.newPassword)) return Refuse(status, ConfigMessage(kMsgNoPassword));
+  if (Missing(form.verify)) return Refuse(status, ConfigMessage(kMsgNoVerification));
+  if (Missing(form.passwordFile)) return Refuse(status, ConfigMessage(kMsgNoPasswordFile));
   if (*form.newPassword != *form.verify) {
-    return Refuse(status, ConfigMessage(19, "Password and verification password did not match"));
+    return Refuse(status, ConfigMessage(kMsgPasswordsDiffer));
   }
   const std::string& user = *form.user;
   if (RunPasswordTool("Q-passwd", *form.passwordFile, {user, *form.newPassword}) != 0) {
-    Error(status, FormatText(ConfigMessage(18, "Unable to change password for user %s"), {user}));
+    Error(status, FormatText(ConfigMessage(kMsgPasswordChangeFailed), {user}));
   } else {
-    Done(status, FormatText(ConfigMessage(26, "Password for user %s has been successfully changed in password file %s"),
-                            {user, *form.passwordFile}));
+    Done(status, FormatText(ConfigMessage(kMsgPasswordChanged), {user, *form.passwordFile}));
   }
   return 0;
 }
@@ -318,25 +315,24 @@ int DeluserOutputHandler(const FormArgList& args, PageStatus& status) {
   UserForm form;
   if (!ReadUserForm(args, status, form)) return 0;
   status.success = 0;
-  if (Missing(form.user)) return Refuse(status, ConfigMessage(34, "User name was not entered"));
+  if (Missing(form.user)) return Refuse(status, ConfigMessage(kMsgNoUserName));
   // Both files are needed before anything is deleted: a user taken out of
   // the password file but left in a group would be half deleted.
-  if (Missing(form.passwordFile)) return Refuse(status, ConfigMessage(32, "No password file specified"));
-  if (Missing(form.groupFile)) return Refuse(status, ConfigMessage(33, "No group file specified"));
+  if (Missing(form.passwordFile)) return Refuse(status, ConfigMessage(kMsgNoPasswordFile));
+  if (Missing(form.groupFile)) return Refuse(status, ConfigMessage(kMsgNoGroupFile));
   const std::string& user = *form.user;
   if (RunPasswordTool("Q-deluser", *form.passwordFile, {user}) != 0) {
-    return Refuse(status, FormatText(ConfigMessage(38, "Unable to delete user %s"), {user}));
+    return Refuse(status, FormatText(ConfigMessage(kMsgUserDeleteFailed), {user}));
   }
   const std::string& groupFile = *form.groupFile;
   switch (CfgDelUserFromGroup(user, groupFile)) {
     case 0:
-      Done(status, FormatText(ConfigMessage(27, "User %s has been successfully deleted from group %s and password %s files"),
-                              {user, groupFile, *form.passwordFile}));
+      Done(status, FormatText(ConfigMessage(kMsgUserDeleted), {user, groupFile, *form.passwordFile}));
       break;
-    case 1: Error(status, FormatText(ConfigMessage(37, "Unable to read group file %s"), {groupFile})); break;
-    case 2: Error(status, FormatText(ConfigMessage(36, "Unable to write to group file %s"), {groupFile})); break;
-    case 3: Error(status, ConfigMessage(1, "Out of memory")); break;
-    default: Error(status, FormatText(ConfigMessage(38, "Unable to delete user %s"), {user})); break;
+    case 1: Error(status, FormatText(ConfigMessage(kMsgGroupReadFailed), {groupFile})); break;
+    case 2: Error(status, FormatText(ConfigMessage(kMsgGroupWriteFailed), {groupFile})); break;
+    case 3: Error(status, ConfigMessage(kMsgOutOfMemory)); break;
+    default: Error(status, FormatText(ConfigMessage(kMsgUserDeleteFailed), {user})); break;
   }
   return 0;
 }
@@ -354,7 +350,7 @@ int UserDisplayHandler(const TemplatePage& page, PageStatus& status, int pageInd
     groupFile = HtmlEscape(ServerFile(serverRoot, "protect/webadmin.group"));
   } catch (const std::bad_alloc&) {
     status.messageType = std::string(kStatusError);
-    status.messageText = ConfigMessage(1, "Memory allocation error");
+    status.messageText = ConfigMessage(kMsgOutOfMemory);
     status.success = 0;
     return 0;
   }

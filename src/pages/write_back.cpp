@@ -26,13 +26,9 @@ ChangeNote PageChangeNote(std::string_view page, const FormArgList& args) {
 
 std::string RefusedFileMessage(const ConfigRefusedFile& file) {
   if (file.reason == ConfigRefusal::kTooLarge) {
-    return FormatText(ConfigMessage(192, "The configuration is too large to be read (over 64 MiB or 1000 files, "
-                                         "reached at %s); nothing was changed."),
-                      {std::string_view(file.path)});
+    return FormatText(ConfigMessage(kMsgConfigTooLarge), {std::string_view(file.path)});
   }
-  return FormatText(ConfigMessage(190, "The configuration file %s is not a regular file: it was not read, "
-                                       "and nothing was changed."),
-                    {std::string_view(file.path)});
+  return FormatText(ConfigMessage(kMsgNotRegularFile), {std::string_view(file.path)});
 }
 
 std::optional<std::string> WriteRefusalMessage(const ConfigWriteReport& report) {
@@ -40,12 +36,9 @@ std::optional<std::string> WriteRefusalMessage(const ConfigWriteReport& report) 
     case ConfigWriteProblem::kLineTooLong:
       // The reader would have cut the line and taken its end for a line of
       // its own.
-      return ConfigMessage(189, "A value is too long for one configuration line (at most 1023 "
-                                "characters with its directive); nothing was changed.");
+      return ConfigMessage(kMsgValueTooLong);
     case ConfigWriteProblem::kFileChanged:
-      return FormatText(ConfigMessage(191, "The configuration file %s was replaced or changed since it was "
-                                           "read; nothing was changed."),
-                        {std::string_view(report.path)});
+      return FormatText(ConfigMessage(kMsgFileChanged), {std::string_view(report.path)});
     case ConfigWriteProblem::kRefusedFile:
       return RefusedFileMessage(ConfigRefusedFile{report.path, ConfigRefusal::kNotRegularFile});
     default:
@@ -63,15 +56,14 @@ bool WriteBackAndRecord(ConfigHandle& cfg, PageStatus& status, const ChangeNote&
     if (std::optional<std::string> refusal = WriteRefusalMessage(report)) {
       FailStatus(status, std::move(*refusal));  // refused before any file was changed
     } else {
-      SetStatusMessage(status, kStatusError, ConfigMessage(10, "Error writing to configuration file"));
+      SetStatusMessage(status, kStatusError, ConfigMessage(kMsgWriteFailed));
     }
     return false;
   }
   const std::string why = RecordChange(cfg, note, before, &staged);
   if (!why.empty()) {
     SetStatusMessage(status, kStatusWarning,
-                     FormatText(ConfigMessage(200, "The changes have been made, but they could not be recorded "
-                                                   "in the change history: %s"),
+                     FormatText(ConfigMessage(kMsgHistoryNotRecorded),
                                 {why}));
   }
   return true;

@@ -15,8 +15,6 @@ namespace cfgout {
 namespace {
 
 constexpr int kMessageSetValidation = 1;  // the texts of rejected values
-constexpr int kMessageSetConfig = 2;      // holds the wrapper format
-constexpr int kWrapperFormatId = 13;      // one %s: the set-1 text
 constexpr int kUnknownFieldId = 116;      // one %s: the field name
 
 // Used only when the catalogue has neither the wrapper nor the message
@@ -54,7 +52,8 @@ std::optional<std::string> Validate(std::string_view name, const char* value, bo
 }  // namespace
 
 std::optional<std::string> get_validation_msg(int number) {
-  const char* format = nlsGetString(kSlotConfigMessages, kMessageSetConfig, kWrapperFormatId, nullptr);
+  // A catalogue without the wrapper shows the set-1 text alone.
+  const char* format = CatalogueMessage(kMsgValidationWrapper);
   const char* text = nlsGetString(kSlotConfigMessages, kMessageSetValidation, number, nullptr);
   if (format == nullptr || text == nullptr) return std::nullopt;
   return FormatText(format, {std::string_view(text)});

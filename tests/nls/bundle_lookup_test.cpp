@@ -42,8 +42,8 @@ TEST_F(BundleLookup, FirstLookupLoadsTheSlotWithItsCatalogueText) {
   EXPECT_STREQ(info.converterName, "UTF-8");
 
   EXPECT_STREQ(nlsGetString(1, 1, 52, nullptr), "Set one, message 52");
-  EXPECT_EQ(get_message(11), text);
-  EXPECT_EQ(get_config_message(11), text);
+  EXPECT_EQ(CatalogueMessage(kMsgStatusReady), text);
+  EXPECT_EQ(ConfigMessageText(kMsgStatusReady), text);
   EXPECT_EQ(nlsGetString(1, 2, 99, nullptr), nullptr);
   const char* fallback = "default text";
   EXPECT_EQ(nlsGetString(1, 2, 99, fallback), fallback);

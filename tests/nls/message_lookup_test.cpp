@@ -46,8 +46,9 @@ TEST_F(MessageLookupWithoutBundles, DefaultsComeBackAndTheBundleIsOpenedOnce) {
   // A failed load is never retried, whatever the locale.
   EXPECT_EQ(nlsLoadResources(1, "en_US"), 0);
   EXPECT_EQ(nlsGetString(1, 2, 12, nullptr), nullptr);
-  EXPECT_EQ(get_message(12), nullptr);
-  EXPECT_EQ(get_config_message(12), nullptr);
+  EXPECT_EQ(CatalogueMessage(kMsgStatusChangesDone), nullptr);
+  EXPECT_STREQ(ConfigMessageText(kMsgStatusChangesDone),
+               "The requested configuration changes have been completed successfully.");
   EXPECT_EQ(nlsGetSlotInfo(1).loadCount, 6);
   EXPECT_EQ(nlsGetSlotInfo(1).openCount, 1);
 

@@ -1,5 +1,7 @@
 #include "bundle_sources.h"
 
+#include <unicode/utf8.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -191,38 +193,13 @@ bool CollectTemplates(const fs::path& sourceDir, Bundle& bundle, std::string& er
   return true;
 }
 
-// Appends the code point at text[i] (advancing i) to `out` as ICU text.
+// Appends the code point at text[i] (advancing i) to `out` as ICU text;
+// false when the text there is not well-formed UTF-8 (overlong forms,
+// surrogates and values beyond Unicode included).
 bool AppendCodePoint(std::string_view text, std::size_t& i, std::string& out) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  std::uint32_t cp;
-  std::size_t length;
-  if (lead < 0x80) {
-    cp = lead;
-    length = 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    cp = lead & 0x1Fu;
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    cp = lead & 0x0Fu;
-    length = 3;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    cp = lead & 0x07u;
-    length = 4;
-  } else {
-    return false;
-  }
-  if (i + length > text.size()) return false;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0u) != 0x80u) return false;
-    cp = (cp << 6) | (byte(i + k) & 0x3Fu);
-  }
-  // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
-  if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-      (cp >= 0xD800 && cp <= 0xDFFF)) {
-    return false;
-  }
-  i += length;
+  UChar32 cp = 0;
+  U8_NEXT(reinterpret_cast<const std::uint8_t*>(text.data()), i, text.size(), cp);
+  if (cp < 0) return false;
 
   static constexpr char kHex[] = "0123456789ABCDEF";
   if (cp == '"' || cp == '\\') {
