@@ -19,9 +19,8 @@ using namespace cfgout;
 
 void CheckLinks(const ConfigFile& file) {
   const LineNode* previous = nullptr;
-  for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
+  for (const LineNode* line = file.lines.first(); line != nullptr; previous = line, line = line->next) {
     if (line->prev != previous) std::abort();
-    previous = line;
   }
 }
 

@@ -218,15 +218,18 @@ TEST(ConfigWrite, EditsReachTheFilesAndEmptyTextsVanish) {
   EXPECT_EQ(HTTPDConfigClose(HTTPDConfigOpen(dir / "m.conf"), false), 0);
 
   // A page-built line the reader would cut is never written ("UserID " and
-  // the line feed are 8 bytes: 1015 value bytes make 1023).
-  for (auto [length, fits] : {std::pair<std::size_t, bool>{1015, true}, {1016, false}, {5000, false}}) {
+  // the line feed are 8 bytes: 1015 value bytes make 1023), nor a text that
+  // holds such a line among others.
+  const std::string two = "UserID a\nGroupID " + std::string(1014, 'g') + "\n";  // 9 + 1023 bytes
+  for (auto [line, fits] : {std::pair<std::string, bool>{"UserID " + std::string(1015, 'v') + "\n", true}, {two, true},
+                            {"UserID a\nGroupID " + std::string(1015, 'g') + "\n", false}, {"UserID " + std::string(1016, 'v') + "\n", false},
+                            {"UserID " + std::string(5000, 'v') + "\n", false}}) {
     WriteFile(dir / "u.conf", "UserID a\n");
     cfg = HTTPDConfigOpen(dir / "u.conf");
-    const std::string line = "UserID " + std::string(length, 'v') + "\n";
     cfg->first()->lines.first()->text = line;
     ConfigWriteReport report;
-    EXPECT_EQ(HTTPDConfigLinesFit(*cfg), fits) << length;
-    EXPECT_EQ(HTTPDConfigWrite(*cfg, &report), fits ? 0 : -1) << length;
+    EXPECT_EQ(HTTPDConfigLinesFit(*cfg), fits) << line.size();
+    EXPECT_EQ(HTTPDConfigWrite(*cfg, &report), fits ? 0 : -1) << line.size();
     EXPECT_EQ(report.problem, fits ? ConfigWriteProblem::kNone : ConfigWriteProblem::kLineTooLong);
     EXPECT_EQ(ReadFile(dir / "u.conf"), fits ? line : "UserID a\n");
   }
@@ -289,13 +292,13 @@ TEST(ConfigFile, WriteLineClassesAndCaseHelpers) {
   EXPECT_STREQ(strupr(buf), "ABC");
   EXPECT_STREQ(strlwr(buf), "abc");
   EXPECT_EQ(strupr(static_cast<char*>(nullptr)), nullptr);
-  EXPECT_EQ(stricmp("PORT", "port"), 0);
-  EXPECT_LT(stricmp("port", "portx"), 0);
-  EXPECT_GT(stricmp("b", "A"), 0);
-  EXPECT_LT(stricmp(nullptr, "a"), 0);
-  EXPECT_EQ(strnicmp("PORTX", "porty", 4), 0);
-  EXPECT_NE(strnicmp("PORTX", "porty", 5), 0);
-  EXPECT_EQ(strnicmp("ab", "AB", 10), 0);
+  // The sign of the comparison: -1, 0 or 1; n 0 compares whole strings.
+  struct Row { const char* a; const char* b; std::size_t n; int sign; };
+  for (const Row& r : {Row{"PORT", "port", 0, 0}, Row{"port", "portx", 0, -1}, Row{"b", "A", 0, 1}, Row{nullptr, "a", 0, -1},
+                       Row{"PORTX", "porty", 4, 0}, Row{"PORTX", "porty", 5, -1}, Row{"ab", "AB", 10, 0}}) {
+    const int result = r.n == 0 ? stricmp(r.a, r.b) : strnicmp(r.a, r.b, r.n);
+    EXPECT_EQ((result > 0) - (result < 0), r.sign) << (r.a ? r.a : "null") << "|" << r.b << "|" << r.n;
+  }
   EXPECT_EQ(stricmp(std::string("Gc"), std::string_view("gC")), 0);
 }
 

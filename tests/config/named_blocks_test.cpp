@@ -162,6 +162,7 @@ TEST(BlocksAndCutLines, HeadersInContinuationPiecesAreNoBlocks) {
   for (const LineNode* header : HTTPDListLDAPRules(*cfg)) ldap.push_back(header->text);
   EXPECT_EQ(ldap, std::vector<std::string>{"LDAPInfo corp {\n"});
   EXPECT_FALSE(HTTPDGetLDAPRule(*cfg, "hidden").has_value());
+  EXPECT_EQ(HTTPDFindLDAPTarget(*cfg, "hidden"), nullptr);
   EXPECT_TRUE(HTTPDListPicsFilterRules(*cfg).empty());
 }
 
