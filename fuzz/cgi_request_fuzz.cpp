@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -51,17 +50,15 @@ const std::string& ScratchDir() {
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // The fuzzer must not make the program read or create files elsewhere: any
 // include keyword in the generated text is defused (its first letter
 // changed); the one include of the configuration is added by the harness.
 std::string Defused(std::string text) {
-  std::string lower = text;
-  cfgout::LowerCaseInPlace(lower);
-  for (std::size_t at = lower.find("configfile"); at != std::string::npos; at = lower.find("configfile", at + 1)) {
+  const std::string lower = cfgout::UpperCaseCopy(text);
+  for (std::size_t at = lower.find("CONFIGFILE"); at != std::string::npos; at = lower.find("CONFIGFILE", at + 1)) {
     text[at] = 'x';
   }
   return text;
@@ -75,9 +72,8 @@ std::vector<std::string> IncludeLines(const std::string& path) {
   if (!cfg) return out;
   for (const cfgout::LineNode& line : cfg->first()->lines) {
     if (line.continuation) continue;
-    std::string lower = line.text;
-    cfgout::LowerCaseInPlace(lower);
-    if (lower.rfind("configfile", 0) == 0 || lower.rfind("rcaconfigfile", 0) == 0) out.push_back(line.text);
+    const std::string upper = cfgout::UpperCaseCopy(line.text);
+    if (upper.starts_with("CONFIGFILE") || upper.starts_with("RCACONFIGFILE")) out.emplace_back(line.text);
   }
   return out;
 }
@@ -119,9 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // the user pages run the password tool) are not this target's business;
   // the dispatch goes by the page's number, whatever its name.
   const int index = cfgout::IndexFromHtmlName(cfgout::PageNameFromPathInfo(page));
-  for (int other : {4, 10, 11, 13, 84}) {
-    if (index == other) return 0;
-  }
+  if (index == 4 || index == 10 || index == 11 || index == 13 || index == 84) return 0;
 
   WriteAll(mainPath, mainText + "\nconfigfile " + includePath + "\n");
   // No change history: a file in its place makes recording fail at once
@@ -139,12 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ::setenv("RULE_FILE", mainPath.c_str(), 1);
   ::setenv("QUERY_STRING", "a=b", 1);
   // The announced length: exact, a little off (a short body), any text, or unset.
-  switch (lengthMode) {
-    case 0: ::setenv("CONTENT_LENGTH", std::to_string(body.size()).c_str(), 1); break;
-    case 1: ::setenv("CONTENT_LENGTH", std::to_string(static_cast<long>(body.size()) + delta).c_str(), 1); break;
-    case 2: ::setenv("CONTENT_LENGTH", lengthText.c_str(), 1); break;
-    default: break;
-  }
+  const std::string length = lengthMode == 2 ? lengthText : std::to_string(static_cast<long>(body.size()) + (lengthMode == 1 ? delta : 0));
+  if (lengthMode < 3) ::setenv("CONTENT_LENGTH", length.c_str(), 1);
 
   std::FILE* stream = body.empty() ? std::fopen("/dev/null", "rb")
                                    : ::fmemopen(const_cast<char*>(body.data()), body.size(), "rb");

@@ -3,15 +3,14 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "config/config.h"
+#include "runtime/ascii.h"
+#include "runtime/file_bytes.h"
 
 namespace {
 
@@ -24,21 +23,13 @@ std::string ScratchFile() {
   return path;
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
   // An include line would make the reader open (and create) arbitrary paths;
   // inputs naming the include keyword are left to the unit tests.
-  std::string lower = input;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (lower.find("configfile") != std::string::npos) return 0;
+  if (cfgout::UpperCaseCopy(input).find("CONFIGFILE") != std::string::npos) return 0;
 
   const std::string path = ScratchFile();
   {
@@ -54,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (joined != input) std::abort();
   if (cfgout::HTTPDConfigWrite(*cfg) != 0) std::abort();
-  if (ReadAll(path) != input) std::abort();
+  std::string written;
+  if (!cfgout::ReadRegularFile(path, written) || written != input) std::abort();
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "config/app_offload.h"
 #include "config/ldap_blocks.h"
 #include "config/pics_rules.h"
+#include "runtime/file_bytes.h"
 
 namespace {
 
@@ -18,9 +19,8 @@ using namespace cfgout;
 
 void CheckLinks(const ConfigFile& file) {
   const LineNode* previous = nullptr;
-  for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
+  for (const LineNode* line = file.lines.first(); line != nullptr; previous = line, line = line->next) {
     if (line->prev != previous) std::abort();
-    previous = line;
   }
 }
 
@@ -32,21 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data) + 8, size - 8);
   ConfigHandle cfg;
   ConfigFile& file = cfg.AddFile("main");
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t nl = text.find('\n', start);
-    const std::size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
-    file.lines.Append(std::string(text.substr(start, end - start)));
-    start = end;
-  }
+  for (std::string& line : SplitLinesKeepingEnds(text)) file.lines.Append(std::move(line));
   static const char* const kNames[] = {"a", "corp", "Kids", "K", ""};
-  LDAPRule ldap;
-  ldap.name = "fz";
-  ldap.host = "h";
-  ldap.serverDN = "cn=a, o=b";
+  LDAPRule ldap{.name = "fz", .host = "h", .serverDN = "cn=a, o=b"};
   const PicsRule pics{"Fz", "d", "mon", "08:00", std::nullopt};
-  AppOffloadRuleset app;
-  app.earName = "fz.ear";
-  app.contextRoot[0] = "/fz";
+  const AppOffloadRuleset app{"fz.ear", 0, 1, 0, {"/fz", {}, {}}, {}, {}};
   bool ldapWritten = false;
   bool mentionsFz = false;
   for (std::size_t i = 0; i + 1 < text.size(); ++i) {

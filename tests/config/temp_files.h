@@ -1,8 +1,6 @@
 #pragma once
-// File and line-list helpers for the configuration tests; scratch
-// directories and whole-file reads and writes come from support/temp_dir.h.
-
-#include <sys/stat.h>
+// Line-list views for the configuration tests; scratch directories and file
+// reads and writes come from support/temp_dir.h.
 
 #include <memory>
 #include <stdexcept>
@@ -10,60 +8,39 @@
 #include <vector>
 
 #include "config/config.h"
+#include "runtime/file_bytes.h"
 #include "support/temp_dir.h"
 
 namespace cfgout::testing {
 
-inline bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
-// The texts of a list, in order.
+// The texts of a list, in order; throws when a prev link does not mirror its next link.
 inline std::vector<std::string> Texts(const LineNode* first) {
   std::vector<std::string> out;
-  for (const LineNode* l = first; l != nullptr; l = l->next) out.push_back(l->text);
+  for (const LineNode* l = first; l != nullptr; l = l->next) {
+    if (l->next != nullptr && l->next->prev != l) throw std::logic_error("broken prev link after " + std::string(l->text));
+    out.emplace_back(l->text);
+  }
+  if (first != nullptr && first->prev != nullptr) throw std::logic_error("first node has a predecessor");
   return out;
 }
 inline std::vector<std::string> Texts(const LineList& list) { return Texts(list.first()); }
 
-// Checks that prev links mirror next links; returns the number of nodes.
-inline std::size_t CheckLinks(const LineNode* first) {
-  std::size_t n = 0;
-  const LineNode* previous = nullptr;
-  for (const LineNode* l = first; l != nullptr; l = l->next) {
-    if (l->prev != previous) throw std::logic_error("broken prev link at node " + std::to_string(n));
-    previous = l;
-    ++n;
-  }
-  return n;
-}
-
-// The concatenated bytes of every file of the configuration, per file.
+// The bytes of every file of the configuration, per file (links checked).
 inline std::vector<std::string> FileImages(const ConfigHandle& cfg) {
   std::vector<std::string> out;
   for (const ConfigFile& f : cfg) {
-    std::string bytes;
-    for (const LineNode* l = f.lines.first(); l != nullptr; l = l->next) bytes += l->text;
-    out.push_back(bytes);
+    out.emplace_back();
+    for (const std::string& text : Texts(f.lines)) out.back() += text;
   }
   return out;
 }
 
-// Builds a configuration in memory from file images (no disk involved);
-// each image is split at line feeds, keeping them.
+// A configuration in memory (no disk involved); each image is split after its line feeds.
 inline std::unique_ptr<ConfigHandle> MakeConfig(const std::vector<std::string>& images) {
   auto cfg = std::make_unique<ConfigHandle>();
-  int n = 0;
   for (const std::string& image : images) {
-    ConfigFile& f = cfg->AddFile("file" + std::to_string(n++));
-    std::size_t start = 0;
-    while (start < image.size()) {
-      std::size_t nl = image.find('\n', start);
-      std::size_t end = nl == std::string::npos ? image.size() : nl + 1;
-      f.lines.Append(image.substr(start, end - start));
-      start = end;
-    }
+    ConfigFile& f = cfg->AddFile("file" + std::to_string(cfg->file_count()));
+    for (std::string& line : SplitLinesKeepingEnds(image)) f.lines.Append(std::move(line));
   }
   return cfg;
 }

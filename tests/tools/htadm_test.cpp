@@ -1,21 +1,17 @@
-// htadm as a black box: each command's exit status, the one-line messages,
-// the file it leaves (private, no password in it), and lighttpd's basic
-// authentication accepting users from a file it wrote.
+// htadm as a black box: exit statuses, messages, the file it leaves (private,
+// no password in it), and lighttpd's basic authentication accepting that file.
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "cgi/cgi_runner.h"
 #include "support/temp_dir.h"
@@ -28,15 +24,12 @@ CgiResult Htadm(std::vector<std::string> args) {
   return RunCommand(args, {});
 }
 
-struct Step {
-  std::vector<std::string> args;  // after the command word and the file
-  int status;
-  const char* err;  // standard error, "" for none
-};
-
 TEST(HtadmTest, CommandsAndExitStatus) {
   TempDir dir("cfgout-htadm");
   const std::string f = dir / "users.passwd";
+  // Arguments, exit status, standard error ("" for none; F names the file, D the folder).
+  struct Step { std::vector<std::string> args; int status; std::string err; };
+  const std::string badName = "htadm: a user name must not be empty, start with # or hold : or a line break\n";
   const std::vector<Step> steps = {
       {{"Q-check", f, "ann", "pw"}, 3, "htadm: cannot read F: No such file or directory\n"},
       {{"Q-create", f}, 0, ""},
@@ -44,9 +37,8 @@ TEST(HtadmTest, CommandsAndExitStatus) {
       {{"Q-adduser", f, "ann", "secret one", "Ann, admin"}, 0, ""},
       {{"Q-adduser", f, "ann", "other", "x"}, 4, "htadm: user ann exists already in F\n"},
       {{"Q-adduser", f, "bob", "b-pw", ""}, 0, ""},
-      {{"Q-adduser", f, "a:b", "pw", "x"}, 2, "htadm: a user name must not be empty, start with # or hold : or a line break\n"},
-      {{"Q-adduser", f, "a\nb", "pw", "x"}, 2, "htadm: a user name must not be empty, start with # or hold : or a line break\n"},
-      {{"Q-adduser", f, "#x", "pw", "x"}, 2, "htadm: a user name must not be empty, start with # or hold : or a line break\n"},
+      {{"Q-adduser", f, "a:b", "pw", "x"}, 2, badName}, {{"Q-adduser", f, "a\nb", "pw", "x"}, 2, badName},
+      {{"Q-adduser", f, "#x", "pw", "x"}, 2, badName},
       {{"Q-adduser", f, "cy", "", "x"}, 2, "htadm: the password must not be empty\n"},
       {{"Q-adduser", f, "cy", "pw", "two\nlines"}, 2, "htadm: a description must not hold a line break\n"},
       {{"Q-check", f, "ann", "secret one"}, 0, ""},
@@ -67,11 +59,8 @@ TEST(HtadmTest, CommandsAndExitStatus) {
   for (const Step& s : steps) {
     const CgiResult r = Htadm(s.args);
     std::string err = s.err;
-    for (auto [from, to] : {std::pair<std::string, std::string>{"F", f}, {"D", dir.path()}}) {
-      for (std::size_t at = err.find(" " + from); at != std::string::npos; at = err.find(" " + from, at + to.size())) {
-        err.replace(at + 1, from.size(), to);
-      }
-    }
+    if (const std::size_t at = err.find(" F"); at != std::string::npos) err.replace(at + 1, 1, f);
+    if (const std::size_t at = err.find(" D/"); at != std::string::npos) err.replace(at + 1, 1, dir.path());
     EXPECT_EQ(r.exitStatus, s.status) << s.args[0] << " " << (s.args.size() > 2 ? s.args[2] : "");
     EXPECT_EQ(r.err, err) << s.args[0];
     EXPECT_EQ(r.out, "") << s.args[0];
@@ -81,11 +70,10 @@ TEST(HtadmTest, CommandsAndExitStatus) {
   const std::string text = dir.Read("users.passwd");
   EXPECT_EQ(text.rfind("bob:$2b$10$", 0), 0u) << text;
   EXPECT_EQ(text.size(), std::string("bob:").size() + 60 + 1) << text;
-  struct stat st {};
-  ::stat(f.c_str(), &st);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(Htadm({"--help"}).exitStatus, 0);
-  EXPECT_NE(Htadm({"--help"}).out.find("Q-adduser FILE USER PASSWORD DESCRIPTION"), std::string::npos);
+  EXPECT_EQ(std::filesystem::status(f).permissions(), std::filesystem::perms(0600));
+  const CgiResult help = Htadm({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_NE(help.out.find("Q-adduser FILE USER PASSWORD DESCRIPTION"), std::string::npos);
   EXPECT_EQ(Htadm({}).exitStatus, 1);
 }
 
@@ -102,16 +90,12 @@ TEST(HtadmTest, DescriptionsAndForeignLinesAreKept) {
   ASSERT_EQ(Htadm({"Q-deluser", f, "ann"}).exitStatus, 0);
   text = dir.Read("p");
   EXPECT_EQ(text.find("# kept comment\nold:$apr1$legacy\n#desc:bob:Bob\nbob:$2b$"), 0u) << text;
-  // The group bits stay, nothing for others.
-  struct stat st {};
-  ::stat(f.c_str(), &st);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(std::filesystem::status(f).permissions(), std::filesystem::perms(0640));  // group bits stay
 }
 
 TEST(HtadmTest, ConcurrentChangesAllLandAndALinkStaysALink) {
   TempDir dir("cfgout-htadm");
-  const std::string real = dir / "real.passwd";
-  const std::string link = dir / "link.passwd";
+  const std::string real = dir / "real.passwd", link = dir / "link.passwd";
   ASSERT_EQ(Htadm({"Q-create", real}).exitStatus, 0);
   std::filesystem::create_symlink(real, link);
   std::vector<std::thread> writers;
@@ -123,51 +107,24 @@ TEST(HtadmTest, ConcurrentChangesAllLandAndALinkStaysALink) {
   for (int i = 0; i < 8; ++i) EXPECT_EQ(Htadm({"Q-check", real, "u" + std::to_string(i), "pw"}).exitStatus, 0) << i;
 }
 
-// ---- lighttpd reads the file --------------------------------------------------
-
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(fd);
-  return ntohs(addr.sin_port);
-}
-
-std::string Base64(const std::string& in) {
-  static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < in.size(); i += 3) {
-    unsigned v = static_cast<unsigned char>(in[i]) << 16;
-    if (i + 1 < in.size()) v |= static_cast<unsigned char>(in[i + 1]) << 8;
-    if (i + 2 < in.size()) v |= static_cast<unsigned char>(in[i + 2]);
-    out += t[(v >> 18) & 63];
-    out += t[(v >> 12) & 63];
-    out += i + 1 < in.size() ? t[(v >> 6) & 63] : '=';
-    out += i + 2 < in.size() ? t[v & 63] : '=';
-  }
-  return out;
-}
-
-// The status code of GET / with the credentials, or -1 when nothing answers.
-int StatusWith(int port, const std::string& credentials) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+// The loopback address with `port` (0: any free one).
+sockaddr_in Loopback(int port) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  const std::string request = "GET /index.html HTTP/1.0\r\nHost: 127.0.0.1\r\nAuthorization: Basic " +
-                              Base64(credentials) + "\r\n\r\n";
-  (void)::write(fd, request.data(), request.size());
+  return addr;
+}
+
+// The status code of GET with the credentials (user:password in base64), or -1 when nothing answers.
+int StatusWith(int port, const std::string& base64) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr = Loopback(port);
+  const std::string request = "GET /index.html HTTP/1.0\r\nHost: 127.0.0.1\r\nAuthorization: Basic " + base64 + "\r\n\r\n";
   char buffer[64] = {};
-  const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+  const bool sent = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+                    ::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size());
+  const ssize_t n = sent ? ::read(fd, buffer, sizeof buffer - 1) : 0;
   ::close(fd);
   return n > 12 ? std::atoi(buffer + 9) : -1;
 }
@@ -179,36 +136,34 @@ TEST(HtadmTest, LighttpdBasicAuthenticationAcceptsTheFile) {
   ASSERT_EQ(Htadm({"Q-adduser", f, "ann", "right pw", "Ann"}).exitStatus, 0);
   ASSERT_EQ(Htadm({"Q-adduser", f, "bob", "bob-pw", "Bob"}).exitStatus, 0);
   dir.Write("htdocs/index.html", "hello\n");
-  const int port = FreePort();
+  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr = Loopback(0);
+  socklen_t len = sizeof addr;
+  ::bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  ::getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(probe);
+  const int port = ntohs(addr.sin_port);
   const std::string conf = dir.Write(
-      "lighttpd.conf", "server.modules = ( \"mod_auth\", \"mod_authn_file\" )\n"
-                       "server.bind = \"127.0.0.1\"\nserver.port = " + std::to_string(port) + "\n"
-                       "server.document-root = \"" + dir / "htdocs" + "\"\n"
-                       "server.errorlog = \"" + dir / "error.log" + "\"\n"
-                       "auth.backend = \"htpasswd\"\nauth.backend.htpasswd.userfile = \"" + f + "\"\n"
-                       "auth.require = ( \"/\" => ( \"method\" => \"basic\", \"realm\" => \"admin\", "
-                       "\"require\" => \"valid-user\" ) )\n");
+      "lighttpd.conf", "server.modules = ( \"mod_auth\", \"mod_authn_file\" )\nserver.bind = \"127.0.0.1\"\nserver.port = " +
+                           std::to_string(port) + "\nserver.document-root = \"" + dir / "htdocs" + "\"\nserver.errorlog = \"" +
+                           dir / "error.log" + "\"\nauth.backend = \"htpasswd\"\nauth.backend.htpasswd.userfile = \"" + f +
+                           "\"\nauth.require = ( \"/\" => ( \"method\" => \"basic\", \"realm\" => \"admin\", "
+                           "\"require\" => \"valid-user\" ) )\n");
   const pid_t server = ::fork();
   ASSERT_GE(server, 0);
   if (server == 0) {
     ::execl("/usr/sbin/lighttpd", "lighttpd", "-D", "-f", conf.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  int status = -1;
-  for (int i = 0; i < 200 && status < 0; ++i) {
-    status = StatusWith(port, "ann:right pw");
-    if (status < 0) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  for (int i = 0; i < 200 && StatusWith(port, "") < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  // Changes count at once. Credentials: ann:right pw, ann:wrong, bob:bob-pw, #desc:ann, bob:new.
+  struct Step { std::vector<std::string> change; const char* base64; int status; };
+  for (const Step& s : {Step{{}, "YW5uOnJpZ2h0IHB3", 200}, Step{{}, "YW5uOndyb25n", 401}, Step{{}, "Ym9iOmJvYi1wdw==", 200},
+                        Step{{}, "I2Rlc2M6YW5u", 401}, Step{{"Q-passwd", f, "bob", "new"}, "Ym9iOmJvYi1wdw==", 401},
+                        Step{{}, "Ym9iOm5ldw==", 200}, Step{{"Q-deluser", f, "bob"}, "Ym9iOm5ldw==", 401}}) {
+    ASSERT_TRUE(s.change.empty() || Htadm(s.change).exitStatus == 0) << s.change[0];
+    EXPECT_EQ(StatusWith(port, s.base64), s.status) << s.base64;
   }
-  EXPECT_EQ(status, 200);
-  EXPECT_EQ(StatusWith(port, "ann:wrong"), 401);
-  EXPECT_EQ(StatusWith(port, "bob:bob-pw"), 200);
-  EXPECT_EQ(StatusWith(port, "#desc:ann"), 401);
-  // Changes count at once: the server reads the file on each request.
-  ASSERT_EQ(Htadm({"Q-passwd", f, "bob", "new"}).exitStatus, 0);
-  EXPECT_EQ(StatusWith(port, "bob:bob-pw"), 401);
-  EXPECT_EQ(StatusWith(port, "bob:new"), 200);
-  ASSERT_EQ(Htadm({"Q-deluser", f, "bob"}).exitStatus, 0);
-  EXPECT_EQ(StatusWith(port, "bob:new"), 401);
   ::kill(server, SIGTERM);
   ::waitpid(server, nullptr, 0);
 }
