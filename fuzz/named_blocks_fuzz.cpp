@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data) + 8, size - 8);
   ConfigHandle cfg;
   ConfigFile& file = cfg.AddFile("main");
-  for (std::string& line : SplitLinesKeepingEnds(text)) file.lines.Append(std::move(line));
+  for (std::string_view line : SplitLinesKeepingEnds(text)) file.lines.Append(std::string(line));
   static const char* const kNames[] = {"a", "corp", "Kids", "K", ""};
   LDAPRule ldap{.name = "fz", .host = "h", .serverDN = "cn=a, o=b"};
   const PicsRule pics{"Fz", "d", "mon", "08:00", std::nullopt};

@@ -40,7 +40,7 @@ inline std::unique_ptr<ConfigHandle> MakeConfig(const std::vector<std::string>& 
   auto cfg = std::make_unique<ConfigHandle>();
   for (const std::string& image : images) {
     ConfigFile& f = cfg->AddFile("file" + std::to_string(cfg->file_count()));
-    for (std::string& line : SplitLinesKeepingEnds(image)) f.lines.Append(std::move(line));
+    for (std::string_view line : SplitLinesKeepingEnds(image)) f.lines.Append(std::string(line));
   }
   return cfg;
 }
