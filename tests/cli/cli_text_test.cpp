@@ -17,19 +17,14 @@ TEST(CliJson, ParsesWhatPutReadsAndRefusesTheRest) {
   EXPECT_TRUE(v->members[2].value.boolean);
   EXPECT_EQ(v->members[3].value.kind, JsonValue::Kind::kNull);
   EXPECT_EQ(v->members[4].value.items.size(), 2u);
-  for (const char* bad : {"", "{", "{\"a\" 1}", "[1,]", "\"\\ud800\"", "\"a\nb\"", "01x", "{} {}", "tru"}) {
-    EXPECT_FALSE(ParseJson(bad, &error)) << bad;
-  }
+  for (const char* bad : {"", "{", "{\"a\" 1}", "[1,]", "\"\\ud800\"", "\"a\nb\"", "01x", "{} {}", "tru"}) EXPECT_FALSE(ParseJson(bad, &error)) << bad;
   EXPECT_FALSE(ParseJson(std::string(100, '[') + std::string(100, ']'), &error));
 }
 
 TEST(CliJson, WritesValidStrings) {
   struct { std::string in, out; } rows[] = {
-      {"plain", "\"plain\""},
-      {"q\"b\\\n\t\r\x01", "\"q\\\"b\\\\\\n\\t\\r\\u0001\""},
-      {"\xc3\xa9", "\"\xc3\xa9\""},
-      {"\xff\xc3", "\"\\ufffd\\ufffd\""},
-  };
+      {"plain", "\"plain\""}, {"q\"b\\\n\t\r\x01", "\"q\\\"b\\\\\\n\\t\\r\\u0001\""},
+      {"\xc3\xa9", "\"\xc3\xa9\""}, {"\xff\xc3", "\"\\ufffd\\ufffd\""}};
   for (const auto& row : rows) {
     std::string out;
     AppendJsonString(out, row.in);
