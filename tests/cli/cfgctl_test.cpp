@@ -16,8 +16,7 @@
 namespace cfgout {
 namespace {
 
-using testing::RunCommand;
-using testing::TempDir;
+using testing::RunCommand, testing::TempDir;
 
 // "@D" in every text below stands for the scratch directory.
 const std::string kHead = "# proxy\nPort 80\nconfigfile @D/inc.conf\n";
@@ -28,14 +27,13 @@ const std::string kMain = kAfterCorp + "Gc On\n";
 const std::string kInc = "Port 81\n";
 const char* const kSame = "=";  // the file is unchanged
 
+// Arguments after "-f @D/main.conf", standard input, exit status, standard output and error (exact, or "*" and
+// a text they hold), and both files afterwards.
 struct Row {
-  std::vector<std::string> args;  // after "-f @D/main.conf"
-  std::string input;              // standard input
+  std::vector<std::string> args;
+  std::string input;
   int status;
-  std::string out;                // exact; "*" + text: contains text
-  std::string err;                // exact
-  std::string main = kSame;
-  std::string inc = kSame;
+  std::string out, err, main = kSame, inc = kSame;
 };
 
 std::string Fill(std::string text, const std::string& dir) {
@@ -47,7 +45,6 @@ const std::string kNewBlock = "LDAPInfo new {\n      Host                     h\
                               "\"cn=a, o=b\"\n      IdleConnTimeout          30 seconds\n}\n";
 
 const Row kRows[] = {
-    // directives
     {{"get", "port"}, "", 0, "@D/main.conf:2: Port 80\n@D/inc.conf:1: Port 81\n", ""},
     {{"--json", "get", "PORT"}, "", 0,
      "[{\"file\": \"@D/main.conf\", \"line\": 2, \"text\": \"Port 80\"}, "
@@ -61,15 +58,13 @@ const Row kRows[] = {
      "--- @D/main.conf\n+++ @D/main.conf\n@@ -1,5 +1,5 @@\n # proxy\n-Port 80\n+Port       8080\n"
      " configfile @D/inc.conf\n LDAPInfo corp {\n       Host                     ldap.corp.example\n"
      "--- @D/inc.conf\n+++ @D/inc.conf\n@@ -1 +0,0 @@\n-Port 81\n", ""},
-    {{"set", "Port", "80x"}, "", 2, "", "*value '80x' rejected"},
+    {{"set", "Port", "80x"}, "", 2, "", "*value '80x' rejected"}, {{"set", "LDAPInfo", "x"}, "", 2, "", "*LDAPInfo lines open blocks"},
     {{"set", "Gc", "On\n}"}, "", 2, "", "cfgctl: set: Gc: value 'On\\n}' must not hold a line break\n"},
     {{"set", "Gc", "{"}, "", 2, "", "cfgctl: set: Gc: value '{' must not hold { or }\n"},
-    {{"set", "LDAPInfo", "x"}, "", 2, "", "*LDAPInfo lines open blocks"},
     {{"set", "UserID", std::string(1100, 'u')}, "", 2, "", "cfgctl: a value is too long for one configuration line (at "
      "most 1023 characters with its directive); nothing was changed\n"},
     {{"remove", "gc"}, "", 0, "", "", kAfterCorp, kSame},
     {{"remove", "map"}, "", 1, "", "cfgctl: remove: no map directive in the configuration\n"},
-    // LDAP blocks
     {{"ldap", "list"}, "", 0, "corp 4\n", ""},
     {{"ldap", "show", "CORP", "--json"}, "", 0,
      "{\"name\": \"corp\", \"Host\": \"ldap.corp.example\", \"IdleConnTimeout\": \"300\"}\n", ""},
@@ -88,7 +83,6 @@ const Row kRows[] = {
     {{"ldap", "put", "corp"}, "[1]", 2, "", "cfgctl: standard input must hold a JSON object\n"},
     {{"ldap", "delete", "corp"}, "", 0, "", "", kHead + "Gc On\n"},
     {{"ldap", "delete", "corp", "--dry-run"}, "", 0, "*-LDAPInfo corp {\n", ""},
-    // PICS rules
     {{"pics", "put", "Kids", "--field", "description=Daytime", "--field", "passurl=http://ok/",
       "--field", "passurl=http://fine/", "--field", "start-time=08:00"}, "", 0, "", "",
      kMain +
@@ -101,18 +95,15 @@ const Row kRows[] = {
     {{"pics", "put", "Kids", "--field", "description=a \"quoted\" word"}, "", 2, "",
      "cfgctl: pics put: description: value 'a \"quoted\" word' must not hold double quotes or parentheses\n"},
     {{"pics", "show", "Kids"}, "", 1, "", "cfgctl: pics show: no PICS filter rule named 'Kids'\n"},
-    // application offload
     {{"app", "put", "shop.ear", "--field", "Enable=yes", "--field", "Context-root=/shop"}, "", 0, "", "",
      kMain + "<ModuleBegin> ApplicationProxy\n\t\t<Application> {\n\t\tEarName shop.ear\n"
                          "\t\tDistributionType CDSManaged\n\t\tEnable yes\n\t\tContext-root /shop\n\t\t}\n<ModuleEnd>\n"},
     {{"app", "settings", "--field", "AppRouterAdminPort=9090"}, "", 0, "", "",
      kMain + "<ModuleBegin> ApplicationProxy\n\t\tAppRouterAdminPort 9090\n<ModuleEnd>\n"},
     {{"app", "settings", "--field", "AppRouterAdminPort=70000"}, "", 2, "", "*AppRouterAdminPort: value '70000' rejected"},
-    {{"app", "show", "0"}, "", 1, "", "cfgctl: app show: no application '0'\n"},
-    {{"app", "list", "--json"}, "", 0, "[]\n", ""},
+    {{"app", "show", "0"}, "", 1, "", "cfgctl: app show: no application '0'\n"}, {{"app", "list", "--json"}, "", 0, "[]\n", ""},
     {{"app", "delete", "shop.ear"}, "", 1, "", "cfgctl: app delete: no application 'shop.ear'\n"},
     {{"pics", "delete", "Kids"}, "", 1, "", "cfgctl: pics delete: no PICS filter rule named 'Kids'\n"},
-    // usage and files
     {{}, "", 2, "", "cfgctl: no command given (see cfgctl --help)\n"},
     {{"frobnicate"}, "", 2, "", "cfgctl: unknown command 'frobnicate' (see cfgctl --help)\n"},
     {{"get", "port", "--verbose"}, "", 2, "", "cfgctl: unknown option '--verbose' (see cfgctl --help)\n"},
