@@ -126,16 +126,11 @@ TEST_F(ResBundleTest, TheSameMessageIsOneCachedElement) {
   EXPECT_EQ(element->text, first);
   EXPECT_EQ(ResBundle_ExtractUnicode(bundle.get(), 2, 1), element->unicodeText);
   EXPECT_EQ(StrongHash_GetStats(bundle->cache).objectCount, 1u);
-  // Both copies lie right after the element's fields.
+  // Both copies, converted and UTF-16.
   element = ResBundle_ExtractHashElement(bundle.get(), 2, 11);
   ASSERT_NE(element, nullptr);
-  const auto* unicode = reinterpret_cast<const char*>(element->unicodeText);
-  const std::string expected = "Ready from the catalogue";
-  EXPECT_EQ(unicode, reinterpret_cast<const char*>(element) + sizeof(ResBundleElement));
-  EXPECT_EQ(element->text, unicode + 2 * (expected.size() + 1));
-  EXPECT_EQ(std::string(element->text), expected);
-  EXPECT_EQ(u_strlen(element->unicodeText), static_cast<int32_t>(expected.size()));
-  EXPECT_EQ(element->unicodeText[0], u'R');
+  EXPECT_STREQ(element->text, "Ready from the catalogue");
+  EXPECT_EQ(std::u16string(element->unicodeText), u"Ready from the catalogue");
   // Sets that share a bucket are told apart.
   ResBundleElement twoOne{2, 1, nullptr, nullptr}, oneFiftyTwo{1, 52, nullptr, nullptr};
   EXPECT_EQ(ResBundle_Hash(256, &twoOne), 103u);

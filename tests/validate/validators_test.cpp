@@ -56,7 +56,7 @@ const Row kRows[] = {
      {"*.a.b", "*", "*.*.a.b", "*.", "a*", "10.*", "10.1.*", "10.*.*", "10.*.*.", "*.10.1"},
      {"*a", "host:80", "user@host", "a,b", "a b", "10.*.5", "10.**", "10.*x", nullptr}},
     {IsValidHost, 0, -1, {"www.a.b", "www-1.a_b.c", "  www.a.b  ", "", "10.0.0.1", "10", "10."},
-     {"*.a.b", "a*", "a\tb", "-x", ".a", "caf\xE9", "10.1x", "10..1", "10.*", "1a"}},
+     {"*.a.b", "a*", "a\tb", "a\x7F", "-x", ".a", "caf\xE9", "10.1x", "10..1", "10.*", "1a"}},
     {IsValidEngTime, -1, -1,
      {"forever", "FOREVER", "forevermore", "1 day", "2 hours 30 minutes", "10 SEC", "1 week 1 month 1 year",
       "5 mins  3 secs", "  "},
