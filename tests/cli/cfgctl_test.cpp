@@ -198,11 +198,10 @@ TEST_F(Cfgctl, EveryCommandHasHelpAndBrokenBlocksAreRefused) {
 TEST_F(Cfgctl, BlocksMoveAndGo) {
   TempDir dir("cfgctl");
   dir.Write("main.conf", "Port 80\n");
-  for (const char* rule : {"A", "B"}) {
-    ASSERT_EQ(Run(dir, {"pics", "put", rule, "--field", "passurl=http://" + std::string(rule) + "/"}).exitStatus, 0);
-  }
+  for (std::string rule : {"A", "B"}) ASSERT_EQ(Run(dir, {"pics", "put", rule, "--field", "passurl=http://" + rule + "/"}).exitStatus, 0);
   ASSERT_EQ(Run(dir, {"pics", "put", "B", "--before", "A", "--field", "description=moved"}).exitStatus, 0);
   EXPECT_EQ(Run(dir, {"pics", "list"}).out, "B 2\nA 16\n");
+  EXPECT_EQ(Run(dir, {"--json", "pics", "list"}).out, "[{\"name\": \"B\", \"line\": 2}, {\"name\": \"A\", \"line\": 16}]\n");
   EXPECT_EQ(Run(dir, {"--json", "pics", "show", "B"}).out,
             "{\"name\": \"B\", \"description\": \"moved\", \"passurl\": [\"http://B/\"]}\n");
   EXPECT_EQ(Run(dir, {"pics", "delete", "A"}).exitStatus, 0);
