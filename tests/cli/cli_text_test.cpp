@@ -17,7 +17,7 @@ TEST(CliJson, ParsesWhatPutReadsAndRefusesTheRest) {
   EXPECT_TRUE(v->members[2].value.boolean);
   EXPECT_EQ(v->members[3].value.kind, JsonValue::Kind::kNull);
   EXPECT_EQ(v->members[4].value.items.size(), 2u);
-  for (const char* bad : {"", "{", "{\"a\" 1}", "[1,]", "\"\\ud800\"", "\"a\nb\"", "01x", "{} {}", "tru", "{\"a\": 1]"}) EXPECT_FALSE(ParseJson(bad, &error)) << bad;
+  for (const char* bad : {"", "{", "{\"a\" 1}", "[1,]", "\"\\ud800\"", "\"a\nb\"", "01x", "{} {}", "tru", "{\"a\": 1]", "1."}) EXPECT_FALSE(ParseJson(bad, &error)) << bad;
   EXPECT_FALSE(ParseJson(std::string(100, '[') + std::string(100, ']'), &error));
 }
 

@@ -172,7 +172,10 @@ Table Multi(const char* keywords, int columns, int skipKeyword) {
   return [=](auto l, auto& c) { return GenMultiTableItems(l, keywords, columns, skipKeyword, c); };
 }
 Table Both(Table first, Table second) {
-  return [=](auto l, auto& c) { return first(l, c) + second(l, c); };
+  return [=](auto l, auto& c) {
+    const int rows = first(l, c);  // written first
+    return rows + second(l, c);
+  };
 }
 
 const struct {
