@@ -66,8 +66,4 @@ runBrowserTest('access pages a', async ({ page, open, apply, label, rows, assert
   await label('Row').selectOption('1');
   await apply({ 'logging.conf': (t) => t.replace('NameTrans     /plugin/*   /opt/plugins/p.so:translate\n', '') }, 'Delete');
   assert.equal(await rows().count(), 0);
-}, {
-  server: {
-    prepare: (run) => fs.appendFileSync(path.join(run, 'proxy.conf'), USER_METHOD),
-  },
-});
+}, { server: { prepare: (run) => fs.appendFileSync(path.join(run, 'proxy.conf'), USER_METHOD) } });

@@ -202,17 +202,16 @@ export function runBrowserTest(name, body, options = {}) {
         screenshot: (file) => page.screenshot({ path: path.join(outDir, file), fullPage: true }),
         label: (text) => page.getByLabel(text, { exact: true }),
         rows: () => page.locator('table.list tbody tr'),
-        // Replaces the focused field's text by typing, with the keyboard only.
+        // Replaces the text of the focused (or named) field with the keyboard only.
         typeInto: async (text, field) => {
           if (field) await ctx.label(field).focus();
           await page.keyboard.press('Control+A');
           await page.keyboard.type(text);
         },
         enter: () => pressEnter(page),
-        // Submits (by a button's name, or a function that submits and returns
-        // the status), expects the done status and checks every configuration
-        // file against its text before with `edits` applied: per file a
-        // function of the old text, or a text to append.
+        // Submits (by a button's name, or a function that submits and returns the status), expects
+        // the done status and checks every configuration file against its text before with `edits`
+        // applied: per file a function of the old text, or a text to append.
         apply: async (edits = {}, how = 'Apply') => {
           const before = Object.fromEntries(CONFIG_FILES.map((f) => [f, ctx.readConfig(f)]));
           assert.deepEqual(typeof how === 'function' ? await how() : await ctx.submit(how), DONE_STATUS);
@@ -223,8 +222,7 @@ export function runBrowserTest(name, body, options = {}) {
             assert.equal(ctx.readConfig(f), expected, f);
           }
         },
-        // Submits and expects an error status (with `message`, a text or a
-        // pattern, when given) and every configuration file unchanged.
+        // Submits; expects an error status (and `message`, text or pattern) and no file changed.
         refused: async (message, how = 'Apply') => {
           const before = CONFIG_FILES.map((f) => ctx.readConfig(f));
           const status = await ctx.submit(how);

@@ -65,8 +65,7 @@ runBrowserTest('server pages a', async (ctx) => {
   await page.getByLabel('Unit of the cleaning interval').selectOption('hours');
   await apply({ 'logging.conf': 'CacheClean 12 hours\n' });
 
-  // ---- Directory listings: hide hidden files. The form posts every field,
-  // so the shown defaults are written too.
+  // ---- Directory listings: hide hidden files (the shown defaults are written too).
   await open('LISTCNTS');
   await page.getByLabel('Hidden files').uncheck();
   await apply({ 'proxy.conf': 'DirShowDate       on\nDirShowCase       on\nDirShowSize       on\nDirShowBytes       off\n'
@@ -77,19 +76,15 @@ runBrowserTest('server pages a', async (ctx) => {
   // ---- Log files: a new error log.
   await open('LOGFILES');
   await page.getByLabel('Error log').fill(`${run}/logs/errors.log`);
-  await apply({
-    'logging.conf': (t) => t.replace(/^ErrorLog .*\n/m, `ErrorLog       ${run}/logs/errors.log\n`),
-    'proxy.conf': 'LogToSysLog       off\n',
-  });
+  await apply({ 'logging.conf': (t) => t.replace(/^ErrorLog .*\n/m, `ErrorLog       ${run}/logs/errors.log\n`),
+    'proxy.conf': 'LogToSysLog       off\n' });
 
   // ---- Log archiving: delete old logs instead of compressing them.
   await open('ARCHIVE');
   assert.equal(await page.getByLabel('Old log files are').inputValue(), 'Compress');
   await page.getByLabel('Old log files are').selectOption('Purge');
-  await apply({
-    'logging.conf': (t) => t.replace(/^LogArchive .*\n/m, 'LogArchive       Purge\n'),
-    'proxy.conf': 'PurgeAge       0\nPurgeSize       0\n',
-  });
+  await apply({ 'logging.conf': (t) => t.replace(/^LogArchive .*\n/m, 'LogArchive       Purge\n'),
+    'proxy.conf': 'PurgeAge       0\nPurgeSize       0\n' });
   assert.equal(await page.getByLabel('Old log files are').inputValue(), 'Purge');
 
   // ---- SNMP: switch the agent on.

@@ -104,6 +104,7 @@ TEST(CollectBundle, CataloguesAndPagesOrAnError) {
   std::string error, text;
   for (const auto& [files, want] : errors) {
     cfgout::testing::TempDir temp("cfgout-bundle");
+    bundle = Bundle{};
     for (const auto& [name, content] : files) temp.Write(name, content);
     EXPECT_FALSE(CollectBundle(temp.path(), bundle, error)) << want;
     EXPECT_NE(error.find(want), std::string::npos) << error;
