@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cgi/cgi_runner.h"
@@ -15,30 +16,24 @@
 namespace cfgout {
 namespace {
 
-using testing::RunCommand;
-using testing::TempDir;
+using testing::RunCommand, testing::TempDir;
 
 // "@D" in every text below stands for the scratch directory.
-const std::string kMain =
-    "# proxy\n"
-    "Port 80\n"
-    "configfile @D/inc.conf\n"
-    "LDAPInfo corp {\n"
-    "      Host                     ldap.corp.example\n"
-    "      IdleConnTimeout          300 seconds\n"
-    "}\n"
-    "Gc On\n";
+const std::string kHead = "# proxy\nPort 80\nconfigfile @D/inc.conf\n";
+const std::string kCorp = "LDAPInfo corp {\n      Host                     ldap.corp.example\n"
+                          "      IdleConnTimeout          300 seconds\n}\n";
+const std::string kAfterCorp = kHead + kCorp;
+const std::string kMain = kAfterCorp + "Gc On\n";
 const std::string kInc = "Port 81\n";
 const char* const kSame = "=";  // the file is unchanged
 
+// Arguments after "-f @D/main.conf", standard input, exit status, standard output and error (exact, or "*" and
+// a text they hold), and both files afterwards.
 struct Row {
-  std::vector<std::string> args;  // after "-f @D/main.conf"
-  std::string input;              // standard input
+  std::vector<std::string> args;
+  std::string input;
   int status;
-  std::string out;                // exact; "*" + text: contains text
-  std::string err;                // exact
-  std::string main = kSame;
-  std::string inc = kSame;
+  std::string out, err, main = kSame, inc = kSame;
 };
 
 std::string Fill(std::string text, const std::string& dir) {
@@ -46,19 +41,10 @@ std::string Fill(std::string text, const std::string& dir) {
   return text;
 }
 
-const std::string kNewBlock =
-    "LDAPInfo new {\n"
-    "      Host                     h\n"
-    "      ServerDN                 \"cn=a, o=b\"\n"
-    "      IdleConnTimeout          30 seconds\n"
-    "}\n";
-const std::string kHead = "# proxy\nPort 80\nconfigfile @D/inc.conf\n";
-const std::string kCorp = "LDAPInfo corp {\n      Host                     ldap.corp.example\n"
-                          "      IdleConnTimeout          300 seconds\n}\n";
-const std::string kAfterCorp = kHead + kCorp;
+const std::string kNewBlock = "LDAPInfo new {\n      Host                     h\n      ServerDN                 "
+                              "\"cn=a, o=b\"\n      IdleConnTimeout          30 seconds\n}\n";
 
 const Row kRows[] = {
-    // directives
     {{"get", "port"}, "", 0, "@D/main.conf:2: Port 80\n@D/inc.conf:1: Port 81\n", ""},
     {{"--json", "get", "PORT"}, "", 0,
      "[{\"file\": \"@D/main.conf\", \"line\": 2, \"text\": \"Port 80\"}, "
@@ -67,23 +53,18 @@ const Row kRows[] = {
     {{"get", "bogus"}, "", 2, "", "cfgctl: get: unknown directive keyword 'bogus'\n"},
     {{"list"}, "", 0,
      "@D/main.conf:2: Port 80\n@D/main.conf:4: LDAPInfo corp {\n@D/main.conf:8: Gc On\n@D/inc.conf:1: Port 81\n", ""},
-    {{"set", "Port", "8080"}, "", 0, "", "",
-     "# proxy\nPort       8080\nconfigfile @D/inc.conf\nLDAPInfo corp {\n      Host                     "
-     "ldap.corp.example\n      IdleConnTimeout          300 seconds\n}\nGc On\n", ""},
+    {{"set", "Port", "8080"}, "", 0, "", "", "# proxy\nPort       8080\nconfigfile @D/inc.conf\n" + kCorp + "Gc On\n", ""},
     {{"set", "Port", "8080", "--dry-run"}, "", 0,
      "--- @D/main.conf\n+++ @D/main.conf\n@@ -1,5 +1,5 @@\n # proxy\n-Port 80\n+Port       8080\n"
      " configfile @D/inc.conf\n LDAPInfo corp {\n       Host                     ldap.corp.example\n"
      "--- @D/inc.conf\n+++ @D/inc.conf\n@@ -1 +0,0 @@\n-Port 81\n", ""},
-    {{"set", "Port", "80x"}, "", 2, "", "*value '80x' rejected"},
+    {{"set", "Port", "80x"}, "", 2, "", "*value '80x' rejected"}, {{"set", "LDAPInfo", "x"}, "", 2, "", "*LDAPInfo lines open blocks"},
     {{"set", "Gc", "On\n}"}, "", 2, "", "cfgctl: set: Gc: value 'On\\n}' must not hold a line break\n"},
     {{"set", "Gc", "{"}, "", 2, "", "cfgctl: set: Gc: value '{' must not hold { or }\n"},
-    {{"set", "LDAPInfo", "x"}, "", 2, "", "*LDAPInfo lines open blocks"},
-    {{"set", "UserID", std::string(1100, 'u')}, "", 2, "",
-     "cfgctl: a value is too long for one configuration line (at most 1023 characters with its directive); "
-     "nothing was changed\n"},
+    {{"set", "UserID", std::string(1100, 'u')}, "", 2, "", "cfgctl: a value is too long for one configuration line (at "
+     "most 1023 characters with its directive); nothing was changed\n"},
     {{"remove", "gc"}, "", 0, "", "", kAfterCorp, kSame},
     {{"remove", "map"}, "", 1, "", "cfgctl: remove: no map directive in the configuration\n"},
-    // LDAP blocks
     {{"ldap", "list"}, "", 0, "corp 4\n", ""},
     {{"ldap", "show", "CORP", "--json"}, "", 0,
      "{\"name\": \"corp\", \"Host\": \"ldap.corp.example\", \"IdleConnTimeout\": \"300\"}\n", ""},
@@ -93,17 +74,15 @@ const Row kRows[] = {
     {{"ldap", "put", "new", "--before", "corp"}, R"({"Host": "h", "ServerDN": "cn=a, o=b", "IdleConnTimeout": 30})", 0,
      "", "", kHead + kNewBlock + kCorp + "Gc On\n"},
     {{"ldap", "put", "corp", "--field", "Host=", "--field", "Port=636"}, "", 0, "", "",
-     "# proxy\nPort 80\nconfigfile @D/inc.conf\nLDAPInfo corp {\n      Port                     636\n"
-     "      IdleConnTimeout          300 seconds\n}\nGc On\n"},
+     kHead + "LDAPInfo corp {\n      Port                     636\n      IdleConnTimeout          300 seconds\n}\nGc On\n"},
     {{"ldap", "put", "corp", "--field", "ServerDN=a}b"}, "", 2, "", "cfgctl: ldap put: ServerDN: value 'a}b' must not hold { or }\n"},
     {{"ldap", "put", "corp"}, R"({"Host": "x\n}"})", 2, "", "cfgctl: ldap put: Host: value 'x\\n}' must not hold a line break\n"},
     {{"ldap", "put", "x{"}, "{}", 2, "", "cfgctl: ldap put: name 'x{' must not hold { or }\n"},
     {{"ldap", "put", "corp", "--field", "IdleConnTimeout=99999"}, "", 2, "", "*IdleConnTimeout: value '99999' rejected"},
     {{"ldap", "put", "corp", "--field", "Colour=red"}, "", 2, "", "*unknown field 'Colour'"},
     {{"ldap", "put", "corp"}, "[1]", 2, "", "cfgctl: standard input must hold a JSON object\n"},
-    {{"ldap", "delete", "corp"}, "", 0, "", "", "# proxy\nPort 80\nconfigfile @D/inc.conf\nGc On\n"},
+    {{"ldap", "delete", "corp"}, "", 0, "", "", kHead + "Gc On\n"},
     {{"ldap", "delete", "corp", "--dry-run"}, "", 0, "*-LDAPInfo corp {\n", ""},
-    // PICS rules
     {{"pics", "put", "Kids", "--field", "description=Daytime", "--field", "passurl=http://ok/",
       "--field", "passurl=http://fine/", "--field", "start-time=08:00"}, "", 0, "", "",
      kMain +
@@ -116,18 +95,15 @@ const Row kRows[] = {
     {{"pics", "put", "Kids", "--field", "description=a \"quoted\" word"}, "", 2, "",
      "cfgctl: pics put: description: value 'a \"quoted\" word' must not hold double quotes or parentheses\n"},
     {{"pics", "show", "Kids"}, "", 1, "", "cfgctl: pics show: no PICS filter rule named 'Kids'\n"},
-    // application offload
     {{"app", "put", "shop.ear", "--field", "Enable=yes", "--field", "Context-root=/shop"}, "", 0, "", "",
      kMain + "<ModuleBegin> ApplicationProxy\n\t\t<Application> {\n\t\tEarName shop.ear\n"
                          "\t\tDistributionType CDSManaged\n\t\tEnable yes\n\t\tContext-root /shop\n\t\t}\n<ModuleEnd>\n"},
     {{"app", "settings", "--field", "AppRouterAdminPort=9090"}, "", 0, "", "",
      kMain + "<ModuleBegin> ApplicationProxy\n\t\tAppRouterAdminPort 9090\n<ModuleEnd>\n"},
     {{"app", "settings", "--field", "AppRouterAdminPort=70000"}, "", 2, "", "*AppRouterAdminPort: value '70000' rejected"},
-    {{"app", "show", "0"}, "", 1, "", "cfgctl: app show: no application '0'\n"},
-    {{"app", "list", "--json"}, "", 0, "[]\n", ""},
+    {{"app", "show", "0"}, "", 1, "", "cfgctl: app show: no application '0'\n"}, {{"app", "list", "--json"}, "", 0, "[]\n", ""},
     {{"app", "delete", "shop.ear"}, "", 1, "", "cfgctl: app delete: no application 'shop.ear'\n"},
     {{"pics", "delete", "Kids"}, "", 1, "", "cfgctl: pics delete: no PICS filter rule named 'Kids'\n"},
-    // usage and files
     {{}, "", 2, "", "cfgctl: no command given (see cfgctl --help)\n"},
     {{"frobnicate"}, "", 2, "", "cfgctl: unknown command 'frobnicate' (see cfgctl --help)\n"},
     {{"get", "port", "--verbose"}, "", 2, "", "cfgctl: unknown option '--verbose' (see cfgctl --help)\n"},
@@ -139,12 +115,22 @@ const Row kRows[] = {
 
 class Cfgctl : public ::testing::Test {
  protected:
-  testing::CgiResult Run(const TempDir& dir, std::vector<std::string> args, const std::string& input) {
+  testing::CgiResult Run(const TempDir& dir, std::vector<std::string> args, const std::string& input = "") {
     std::vector<std::string> command = {CFGCTL_BINARY, "-f", dir / "main.conf"};
     for (std::string& a : args) command.push_back(Fill(a, dir.path()));
     return RunCommand(command, {{"PATH", "/usr/bin:/bin"}}, input);
   }
 };
+
+// `want` exactly, or, after a "*", a text the output holds (standard error: on one line).
+void ExpectOutput(const std::string& got, const std::string& want, const std::string& label, bool oneLine) {
+  if (want.empty() || want[0] != '*') {
+    EXPECT_EQ(got, want) << label;
+    return;
+  }
+  EXPECT_NE(got.find(want.substr(1)), std::string::npos) << label << "\n" << got;
+  EXPECT_TRUE(!oneLine || got.find('\n') == got.size() - 1) << label << ": one line";
+}
 
 TEST_F(Cfgctl, CommandTable) {
   for (const Row& row : kRows) {
@@ -156,27 +142,16 @@ TEST_F(Cfgctl, CommandTable) {
     for (const std::string& a : row.args) label += a + " ";
     const testing::CgiResult r = Run(dir, row.args, row.input);
     EXPECT_EQ(r.exitStatus, row.status) << label << "\n" << r.err;
-    const std::string out = Fill(row.out, dir.path());
-    if (!out.empty() && out[0] == '*') {
-      EXPECT_NE(r.out.find(out.substr(1)), std::string::npos) << label << "\n" << r.out;
-    } else {
-      EXPECT_EQ(r.out, out) << label;
-    }
-    const std::string err = Fill(row.err, dir.path());
-    if (!err.empty() && err[0] == '*') {
-      EXPECT_NE(r.err.find(err.substr(1)), std::string::npos) << label << "\n" << r.err;
-      EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << label << ": one line";
-    } else {
-      EXPECT_EQ(r.err, err) << label;
-    }
+    ExpectOutput(r.out, Fill(row.out, dir.path()), label, false);
+    ExpectOutput(r.err, Fill(row.err, dir.path()), label, true);
     EXPECT_EQ(dir.Read("main.conf"), row.main == kSame ? main : Fill(row.main, dir.path())) << label;
     EXPECT_EQ(dir.Read("inc.conf"), row.inc == kSame ? kInc : Fill(row.inc, dir.path())) << label;
-    // Nothing else is left behind: no temporary file, and no lock file from
-    // a command that only reads or only shows a diff.
+    // Nothing else is left behind: no temporary file, no lock file from a
+    // command that only reads or shows a diff, and a change history beside
+    // the main file only after a written change.
     const std::string c0 = row.args.empty() ? "" : row.args[0], c1 = row.args.size() > 1 ? row.args[1] : "";
-    const bool dryRun = std::find(row.args.begin(), row.args.end(), "--dry-run") != row.args.end();
-    const bool reads = dryRun || !(c0 == "set" || c0 == "remove" || c1 == "put" || c1 == "delete" || c1 == "settings");
-    // A written change is recorded in the change history beside the main file.
+    const bool reads = std::find(row.args.begin(), row.args.end(), "--dry-run") != row.args.end() ||
+                       !(c0 == "set" || c0 == "remove" || c1 == "put" || c1 == "delete" || c1 == "settings");
     const bool wrote = row.status == 0 && (row.main != kSame || row.inc != kSame);
     EXPECT_EQ(std::filesystem::is_directory(dir / "main.conf.history"), wrote) << label;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
@@ -192,65 +167,52 @@ TEST_F(Cfgctl, EveryCommandHasHelpAndBrokenBlocksAreRefused) {
   TempDir dir("cfgctl");
   dir.Write("main.conf",
             "LDAPInfo a {\n  Host h\nLDAPInfo b {\n}\n<ModuleBegin> ApplicationProxy\nDefinePicsRule \"P\" {\n (x)\n");
-  for (const char* command : {"get", "set", "remove", "list", "ldap", "ldap list", "ldap show", "ldap put",
-                              "ldap delete", "pics", "pics list", "pics show", "pics put", "pics delete", "app",
-                              "app list", "app show", "app put", "app delete", "app settings", ""}) {
-    std::vector<std::string> args;
-    for (std::string word : {std::string(command)}) {
-      for (std::size_t at; !word.empty(); word = at == std::string::npos ? "" : word.substr(at + 1)) {
-        at = word.find(' ');
-        args.push_back(word.substr(0, at));
-      }
-    }
+  const std::vector<std::string> commands[] = {
+      {"get"}, {"set"}, {"remove"}, {"list"}, {"ldap"}, {"ldap", "list"}, {"ldap", "show"}, {"ldap", "put"},
+      {"ldap", "delete"}, {"pics"}, {"pics", "list"}, {"pics", "show"}, {"pics", "put"}, {"pics", "delete"},
+      {"app"}, {"app", "list"}, {"app", "show"}, {"app", "put"}, {"app", "delete"}, {"app", "settings"}, {}};
+  for (std::vector<std::string> args : commands) {
+    const std::string command = args.empty() ? "" : args.size() == 1 ? args[0] : args[0] + " " + args[1];
     args.push_back("--help");
-    const testing::CgiResult r = Run(dir, args, "");
+    const testing::CgiResult r = Run(dir, args);
     EXPECT_EQ(r.exitStatus, 0) << command;
-    EXPECT_EQ(r.out.rfind("Usage: cfgctl [options] " + std::string(command), 0), 0u) << command << "\n" << r.out;
+    EXPECT_EQ(r.out.rfind("Usage: cfgctl [options] " + command, 0), 0u) << command << "\n" << r.out;
   }
-  const std::string before = dir.Read("main.conf");
-  struct { std::vector<std::string> args; int status; } broken[] = {
-      {{"ldap", "show", "a"}, 3},
-      {{"ldap", "delete", "a"}, 3},
-      {{"ldap", "put", "a", "--field", "Host=x"}, 3},
-      {{"ldap", "show", "b"}, 0},
-      {{"app", "list"}, 3},
-      {{"app", "put", "x.ear", "--field", "Enable=no"}, 3},
-      {{"pics", "show", "P"}, 3},
-      {{"pics", "put", "New", "--field", "description=d"}, 3},
-  };
-  for (const auto& row : broken) {
-    const testing::CgiResult r = Run(dir, row.args, "");
-    EXPECT_EQ(r.exitStatus, row.status) << row.args[0] << " " << row.args[1] << "\n" << r.err;
-    EXPECT_EQ(dir.Read("main.conf"), before);
+  // Broken blocks, and names both a protection and an LDAP block have: refused, nothing written.
+  const std::string broken = dir.Read("main.conf"), shared = "Protection corp {\n   AuthType Basic\n}\nLDAPInfo corp {\n}\n";
+  const std::tuple<const std::string*, std::vector<std::string>, int> refused[] = {
+      {&broken, {"ldap", "show", "a"}, 3}, {&broken, {"ldap", "delete", "a"}, 3},
+      {&broken, {"ldap", "put", "a", "--field", "Host=x"}, 3}, {&broken, {"ldap", "show", "b"}, 0},
+      {&broken, {"app", "list"}, 3}, {&broken, {"app", "put", "x.ear", "--field", "Enable=no"}, 3},
+      {&broken, {"pics", "show", "P"}, 3}, {&broken, {"pics", "put", "New", "--field", "description=d"}, 3},
+      {&shared, {"ldap", "delete", "corp"}, 2}, {&shared, {"ldap", "put", "corp", "--field", "Host=h"}, 2},
+      {&shared, {"ldap", "show", "corp"}, 0}};
+  for (const auto& [text, args, status] : refused) {
+    dir.Write("main.conf", *text);
+    const testing::CgiResult r = Run(dir, args);
+    EXPECT_EQ(r.exitStatus, status) << ::testing::PrintToString(args) << "\n" << r.err;
+    EXPECT_EQ(dir.Read("main.conf"), *text);
   }
 }
 
-TEST_F(Cfgctl, AmbiguousNamesAreRefusedAndBlocksMoveAndGo) {
+TEST_F(Cfgctl, BlocksMoveAndGo) {
   TempDir dir("cfgctl");
-  const std::string shared = "Protection corp {\n   AuthType Basic\n}\nLDAPInfo corp {\n}\n";
-  dir.Write("main.conf", shared);
-  EXPECT_EQ(Run(dir, {"ldap", "delete", "corp"}, "").exitStatus, 2);
-  EXPECT_EQ(Run(dir, {"ldap", "put", "corp", "--field", "Host=h"}, "").exitStatus, 2);
-  EXPECT_EQ(Run(dir, {"ldap", "show", "corp"}, "").exitStatus, 0);
-  EXPECT_EQ(dir.Read("main.conf"), shared);
-
   dir.Write("main.conf", "Port 80\n");
-  for (const char* rule : {"A", "B"}) {
-    ASSERT_EQ(Run(dir, {"pics", "put", rule, "--field", "passurl=http://" + std::string(rule) + "/"}, "").exitStatus, 0);
-  }
-  ASSERT_EQ(Run(dir, {"pics", "put", "B", "--before", "A", "--field", "description=moved"}, "").exitStatus, 0);
-  EXPECT_EQ(Run(dir, {"pics", "list"}, "").out, "B 2\nA 16\n");
-  EXPECT_EQ(Run(dir, {"--json", "pics", "show", "B"}, "").out,
+  for (std::string rule : {"A", "B"}) ASSERT_EQ(Run(dir, {"pics", "put", rule, "--field", "passurl=http://" + rule + "/"}).exitStatus, 0);
+  ASSERT_EQ(Run(dir, {"pics", "put", "B", "--before", "A", "--field", "description=moved"}).exitStatus, 0);
+  EXPECT_EQ(Run(dir, {"pics", "list"}).out, "B 2\nA 16\n");
+  EXPECT_EQ(Run(dir, {"--json", "pics", "list"}).out, "[{\"name\": \"B\", \"line\": 2}, {\"name\": \"A\", \"line\": 16}]\n");
+  EXPECT_EQ(Run(dir, {"--json", "pics", "show", "B"}).out,
             "{\"name\": \"B\", \"description\": \"moved\", \"passurl\": [\"http://B/\"]}\n");
-  EXPECT_EQ(Run(dir, {"pics", "delete", "A"}, "").exitStatus, 0);
-  EXPECT_EQ(Run(dir, {"pics", "list"}, "").out, "B 2\n");
+  EXPECT_EQ(Run(dir, {"pics", "delete", "A"}).exitStatus, 0);
+  EXPECT_EQ(Run(dir, {"pics", "list"}).out, "B 2\n");
 
   ASSERT_EQ(Run(dir, {"app", "put", "a.ear"}, R"({"Enable": true, "NonEdgableURI": ["/x", "/y"]})").exitStatus, 0);
-  ASSERT_EQ(Run(dir, {"app", "put", "1", "--field", "EarName=b.ear"}, "").exitStatus, 0);
-  EXPECT_EQ(Run(dir, {"app", "show", "a.ear"}, "").out,
+  ASSERT_EQ(Run(dir, {"app", "put", "1", "--field", "EarName=b.ear"}).exitStatus, 0);
+  EXPECT_EQ(Run(dir, {"app", "show", "a.ear"}).out,
             "index 0\nEarName a.ear\nDistributionType CDSManaged\nEnable yes\nNonEdgableURI /x\nNonEdgableURI /y\n");
-  EXPECT_EQ(Run(dir, {"app", "delete", "0"}, "").exitStatus, 0);
-  EXPECT_EQ(Run(dir, {"--json", "app", "list"}, "").out, "[{\"index\": 0, \"EarName\": \"b.ear\", \"line\": 17}]\n");
+  EXPECT_EQ(Run(dir, {"app", "delete", "0"}).exitStatus, 0);
+  EXPECT_EQ(Run(dir, {"--json", "app", "list"}).out, "[{\"index\": 0, \"EarName\": \"b.ear\", \"line\": 17}]\n");
 }
 
 }  // namespace

@@ -6,14 +6,8 @@
 // Environment: CFGOUT_BINARY (the cfgout executable), CFGOUT_DEMO_DIR (the
 // sample configuration and lighttpd templates), CFGOUT_E2E_OUT (where run
 // folders and screenshots go); CFGOUT_HTADM (the password tool) for tests
-// that sign in.
-//
-// Usage:
-//   import { runBrowserTest } from './harness.mjs';
-//   runBrowserTest('server pages', async ({ page, open, submit, status, readConfig, checkA11y }) => {
-//     await open('TIMEOUT');             // GET the page, check it with axe-core
-//     ...
-//   });
+// that sign in. Each test is runBrowserTest(name, async (ctx) => ...) with the
+// helpers of ctx below (open a page, fill it, apply and check the files).
 import { execFileSync, spawn } from 'node:child_process';
 import { strict as assert } from 'node:assert';
 import fs from 'node:fs';
@@ -23,6 +17,9 @@ import { chromium } from 'playwright-core';
 import { AxeBuilder } from '@axe-core/playwright';
 
 export const DONE = 'The requested configuration changes have been completed successfully.';
+export const DONE_STATUS = { message: DONE, kind: 'status-kind status-1' };
+export const ERROR_KIND = 'status-kind status-3';
+const CONFIG_FILES = ['proxy.conf', 'caching.conf', 'logging.conf'];
 
 const lighttpdBin = process.env.LIGHTTPD || '/usr/sbin/lighttpd';
 const chromiumBin = process.env.CHROMIUM || '/usr/bin/chromium';
@@ -135,6 +132,14 @@ export async function statusOf(page) {
   return { message, kind };
 }
 
+// Submits `page` by Enter in its focused field, waits for the answer, checks
+// it with axe-core and returns its status block.
+export async function pressEnter(page, label = page.url()) {
+  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
+  await checkA11y(page, `${label} (after Enter)`);
+  return statusOf(page);
+}
+
 // Runs axe-core on the page and fails on every serious or critical violation.
 export async function checkA11y(page, label = page.url()) {
   const results = await new AxeBuilder({ page }).analyze();
@@ -195,6 +200,37 @@ export function runBrowserTest(name, body, options = {}) {
         checkA11y: (label) => checkA11y(page, label),
         readConfig: (file = 'proxy.conf') => fs.readFileSync(path.join(run, file), 'utf8'),
         screenshot: (file) => page.screenshot({ path: path.join(outDir, file), fullPage: true }),
+        label: (text) => page.getByLabel(text, { exact: true }),
+        rows: () => page.locator('table.list tbody tr'),
+        // Replaces the text of the focused (or named) field with the keyboard only.
+        typeInto: async (text, field) => {
+          if (field) await ctx.label(field).focus();
+          await page.keyboard.press('Control+A');
+          await page.keyboard.type(text);
+        },
+        enter: () => pressEnter(page),
+        // Submits (by a button's name, or a function that submits and returns the status), expects
+        // the done status and checks every configuration file against its text before with `edits`
+        // applied: per file a function of the old text, or a text to append.
+        apply: async (edits = {}, how = 'Apply') => {
+          const before = Object.fromEntries(CONFIG_FILES.map((f) => [f, ctx.readConfig(f)]));
+          assert.deepEqual(typeof how === 'function' ? await how() : await ctx.submit(how), DONE_STATUS);
+          for (const f of CONFIG_FILES) {
+            const edit = edits[f] ?? ((t) => t);
+            const expected = typeof edit === 'function' ? edit(before[f]) : before[f] + edit;
+            if (edits[f] !== undefined) assert.notEqual(expected, before[f], `${f}: the edit changes nothing`);
+            assert.equal(ctx.readConfig(f), expected, f);
+          }
+        },
+        // Submits; expects an error status (and `message`, text or pattern) and no file changed.
+        refused: async (message, how = 'Apply') => {
+          const before = CONFIG_FILES.map((f) => ctx.readConfig(f));
+          const status = await ctx.submit(how);
+          assert.equal(status.kind, ERROR_KIND);
+          if (typeof message === 'string') assert.equal(status.message, message);
+          else if (message) assert.match(status.message, message);
+          assert.deepEqual(CONFIG_FILES.map((f) => ctx.readConfig(f)), before);
+        },
       };
       await body(ctx);
     } finally {

@@ -1,13 +1,12 @@
 // Browser test of the change history: a change made on the Basic page shows
 // up on the History page with its diff, and Undo brings the old value back.
-import { DONE, checkA11y, runBrowserTest, statusOf } from './harness.mjs';
+import { runBrowserTest } from './harness.mjs';
 
-runBrowserTest('history page', async ({ page, assert, open, submit, readConfig, screenshot }) => {
+runBrowserTest('history page', async ({ page, assert, open, apply, label, enter, readConfig, screenshot }) => {
   const original = readConfig();
   await open('BASIC');
-  await page.getByLabel('Host name', { exact: true }).fill('changed.example.org');
-  assert.deepEqual(await submit(), { message: DONE, kind: 'status-kind status-1' });
-  assert.match(readConfig(), /^HostName {7}changed\.example\.org$/m);
+  await label('Host name').fill('changed.example.org');
+  await apply({ 'proxy.conf': (t) => t.replace(/^HostName .*$/m, 'HostName       changed.example.org') });
 
   await open('HISTORY');
   const newest = page.locator('li.change').first();
@@ -20,15 +19,11 @@ runBrowserTest('history page', async ({ page, assert, open, submit, readConfig, 
   await screenshot('history.png');
 
   await newest.getByRole('button', { name: 'Undo this change' }).focus();
-  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
-  await checkA11y(page, 'HISTORY (after undo)');
-  const status = await statusOf(page);
-  assert.deepEqual(status, { message: 'The change has been undone.', kind: 'status-kind status-1' });
+  assert.deepEqual(await enter(), { message: 'The change has been undone.', kind: 'status-kind status-1' });
   assert.equal(readConfig(), original);
   assert.equal(await page.locator('li.change').count(), 3);
   assert.match(await page.locator('li.change h2').first().textContent(), /^Undo of change /);
 
   await open('BASIC');
-  assert.equal(await page.getByLabel('Host name', { exact: true }).inputValue(), 'proxy.example.com');
+  assert.equal(await label('Host name').inputValue(), 'proxy.example.com');
 });
-

@@ -6,7 +6,7 @@
 import crypto from 'node:crypto';
 import fs from 'node:fs';
 import path from 'node:path';
-import { runBrowserTest, checkA11y, statusOf } from './harness.mjs';
+import { runBrowserTest, checkA11y, pressEnter, statusOf, ERROR_KIND } from './harness.mjs';
 
 const admin = { username: 'admin', password: crypto.randomBytes(12).toString('base64url') };
 const carol = { username: 'carol', password: 'first "pass"; $(x)' };
@@ -15,11 +15,13 @@ const carolNew = 'second pass `y`';
 runBrowserTest('user pages', async ({ page, browser, open, submit, url, run, assert, screenshot }) => {
   const protect = path.join(run, 'server', 'protect');
   const group = () => fs.readFileSync(path.join(protect, 'webadmin.group'), 'utf8');
-  const users = () => fs.readFileSync(path.join(protect, 'webadmin.passwd'), 'utf8')
-    .split('\n').filter((l) => l && !l.startsWith('#')).map((l) => l.split(':')[0]);
+  const passwd = path.join(protect, 'webadmin.passwd');
+  const users = () => fs.readFileSync(passwd, 'utf8').split('\n').filter((l) => l && !l.startsWith('#')).map((l) => l.split(':')[0]);
+  const fill = async (p, fields) => {
+    for (const [field, value] of Object.entries(fields)) await p.getByLabel(field, { exact: true }).fill(value);
+  };
 
-  // Signs in with `credentials` in a context of its own; returns the status
-  // code of the page.
+  // Signs in with `credentials` in a context of its own; returns the status code.
   async function signIn(credentials, pageName) {
     const context = await browser.newContext({ httpCredentials: credentials });
     const p = await context.newPage();
@@ -29,12 +31,8 @@ runBrowserTest('user pages', async ({ page, browser, open, submit, url, run, ass
 
   // The administrator adds carol to the group "editors".
   await open('ADDUSER');
-  assert.equal(await page.locator('#PASSWDFILE').inputValue(), path.join(protect, 'webadmin.passwd'));
-  await page.getByLabel('User name').fill(carol.username);
-  await page.getByLabel('Password', { exact: true }).fill(carol.password);
-  await page.getByLabel('Password again').fill(carol.password);
-  await page.getByLabel('Description').fill('Carol, editor');
-  await page.getByLabel('Group', { exact: true }).fill('editors');
+  assert.equal(await page.locator('#PASSWDFILE').inputValue(), passwd);
+  await fill(page, { 'User name': 'carol', Password: carol.password, 'Password again': carol.password, Description: 'Carol, editor', Group: 'editors' });
   let status = await submit('Add the user');
   assert.deepEqual(status, { message: 'New user carol has been successfully added', kind: 'status-kind status-1' });
   assert.equal(group(), 'admins: admin\neditors: carol\n');
@@ -42,26 +40,16 @@ runBrowserTest('user pages', async ({ page, browser, open, submit, url, run, ass
   await screenshot('user_pages_added.png');
 
   // Adding her again is refused by the password tool.
-  await page.getByLabel('User name').fill(carol.username);
-  await page.getByLabel('Password', { exact: true }).fill('x');
-  await page.getByLabel('Password again').fill('x');
-  await page.getByLabel('Group', { exact: true }).fill('editors');
-  status = await submit('Add the user');
-  assert.equal(status.message, `User carol already exists in password file ${path.join(protect, 'webadmin.passwd')}`);
-  assert.equal(status.kind, 'status-kind status-3');
+  await fill(page, { 'User name': carol.username, Password: 'x', 'Password again': 'x', Group: 'editors' });
+  assert.deepEqual(await submit('Add the user'), { message: `User carol already exists in password file ${passwd}`, kind: ERROR_KIND });
 
   // carol signs in and changes her password with the keyboard.
   const first = await signIn(carol, 'CHPASSWD');
   assert.equal(first.code, 200);
   await checkA11y(first.page, 'CHPASSWD as carol');
-  await first.page.getByLabel('User name').fill(carol.username);
-  await first.page.getByLabel('New password', { exact: true }).fill(carolNew);
-  await first.page.getByLabel('New password again').fill(carolNew);
-  await Promise.all([first.page.waitForNavigation(), first.page.getByLabel('New password again').press('Enter')]);
-  await checkA11y(first.page, 'CHPASSWD answer');
-  status = await statusOf(first.page);
-  assert.equal(status.message,
-    `Password for user carol has been successfully changed in password file ${path.join(protect, 'webadmin.passwd')}`);
+  await fill(first.page, { 'User name': carol.username, 'New password': carolNew, 'New password again': carolNew });
+  status = await pressEnter(first.page, 'CHPASSWD');
+  assert.equal(status.message, `Password for user carol has been successfully changed in password file ${passwd}`);
   await first.context.close();
 
   // The old password no longer signs in; the new one does, and checks out.
@@ -69,14 +57,14 @@ runBrowserTest('user pages', async ({ page, browser, open, submit, url, run, ass
   const second = await signIn({ username: carol.username, password: carolNew }, 'CHKUSER');
   assert.equal(second.code, 200);
   await checkA11y(second.page, 'CHKUSER as carol');
-  await second.page.getByLabel('User name').fill(carol.username);
-  await second.page.getByLabel('Password', { exact: true }).fill(carolNew);
-  await Promise.all([second.page.waitForNavigation(), second.page.getByRole('button', { name: 'Check', exact: true }).click()]);
-  assert.deepEqual(await statusOf(second.page), { message: 'User carol exists in password file', kind: 'status-kind status-1' });
-  await second.page.getByLabel('User name').fill(carol.username);
-  await second.page.getByLabel('Password', { exact: true }).fill(carol.password);
-  await Promise.all([second.page.waitForNavigation(), second.page.getByRole('button', { name: 'Check', exact: true }).click()]);
-  assert.equal((await statusOf(second.page)).kind, 'status-kind status-3');
+  const check = async (password) => {
+    await fill(second.page, { 'User name': carol.username, Password: password });
+    await Promise.all([second.page.waitForNavigation(), second.page.getByRole('button', { name: 'Check', exact: true }).click()]);
+    await checkA11y(second.page, 'CHKUSER answer');
+    return statusOf(second.page);
+  };
+  assert.deepEqual(await check(carolNew), { message: 'User carol exists in password file', kind: 'status-kind status-1' });
+  assert.equal((await check(carol.password)).kind, ERROR_KIND);
   await second.context.close();
 
   // The administrator deletes carol; her sign-in is refused from then on.
@@ -84,7 +72,7 @@ runBrowserTest('user pages', async ({ page, browser, open, submit, url, run, ass
   await page.getByLabel('User name').fill(carol.username);
   status = await submit('Delete the user');
   assert.equal(status.message, `User carol has been successfully deleted from group ${path.join(protect, 'webadmin.group')} `
-    + `and password ${path.join(protect, 'webadmin.passwd')} files`);
+    + `and password ${passwd} files`);
   assert.equal(group(), 'admins: admin\n');
   assert.deepEqual(users(), ['admin']);
   const refused = await signIn({ username: carol.username, password: carolNew }, 'BASIC');

@@ -1,230 +1,148 @@
-#include "html/form_controls.h"
+// The form controls and table generators: each group opens a configuration
+// and lists calls with the exact HTML they write.
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "html/config_fixture.h"
+#include "config/config_file.h"
+#include "html/form_controls.h"
+#include "html/table_generators.h"
+#include "nls/message_lookup.h"
+#include "support/page_capture.h"
+#include "support/temp_dir.h"
 
 namespace cfgout {
 namespace {
 
 using testing::Captured;
 
-class FormControlsTest : public testing::ConfigFixture {};
+class Generators : public ::testing::Test {
+ protected:
+  const ConfigHandle& Open(std::string_view text) {
+    cfg_ = HTTPDConfigOpen(dir_.Write("main.conf", text));
+    EXPECT_NE(cfg_, nullptr);
+    return *cfg_;
+  }
+  testing::TempDir dir_{"cfgout-html"};
+  std::unique_ptr<ConfigHandle> cfg_;
+};
+
+// One call of a control: the template line, two texts and two numbers whose
+// meaning each group's `run` gives, and the exact output.
+struct Call {
+  const char *line, *a, *b;
+  int i, j;
+  const char* want;
+};
+
+struct Group {
+  std::string config;  // "@D" stands for the scratch folder
+  std::function<void(const Call&, const ConfigHandle&)> run;
+  std::vector<Call> calls;
+};
 
 constexpr const char* kInput = "<INPUT NAME=\"x\" VALUE=\"%s\">\n";
+const auto kTextField = [](const Call& k, auto& c) { GenTextField(k.line, k.a, k.i, k.j, k.b, c); };
 
-// A value that would break out of an attribute, and printf conversions.
-constexpr const char* kHostileConfig =
-    "HostName \"><script>%s%n\n"
-    "UserID a\"b'c&d\n";
+const Group kGroups[] = {
+    {"Port 80\nconfigfile @D/more.conf\nPort 81\n", kTextField,  // more.conf: Port 8080, ServerRoot "/opt/proxy"
+     {{kInput, "PidFile", nullptr, 2, 0, "<INPUT NAME=\"x\" VALUE=\"\">\n"},
+      {"[%s]", "UserID", " \"dflt\"\t", 2, 0, "[dflt]"},  // trimmed like a configured value
+      {"<P>100%% done</P>\n", "Port", nullptr, 2, 0, "<P>100% done</P>\n"},
+      {"%s of 100%%", "port", nullptr, 2, 0, "8080 of 100%"}, {nullptr, "Port", nullptr, 2, 0, ""},
+      {"[%s]", "NoSuchDirective", "d", 2, 0, "[d]"}, {"[%s]", "ServerRoot", nullptr, 2, 1, "[/opt/proxy]"},
+      {"[%s]", "ServerRoot", nullptr, 2, 0, "[/opt/proxy]"}}},
+    {"InheritEnv  PATH\tHOME  LANG \nHostName \"><script>%s%n\nUserID a\"b'c&d\n", kTextField,
+     {{"[%s]", "InheritEnv", nullptr, 2, 1, "[PATH\tHOME  LANG]"}, {"[%s]", "InheritEnv", nullptr, 3, 1, "[HOME  LANG]"},
+      {"[%s]", "InheritEnv", nullptr, 3, 0, "[HOME]"}, {"[%s]", "InheritEnv", "x", 9, 0, "[]"},
+      {"[%s]", "HostName", nullptr, 2, 0, "[&gt;&lt;script&gt;%s%n]"},
+      {"[%s]", "HostName", nullptr, 2, 1, "[&gt;&lt;script&gt;%s%n]"},
+      {"[%s]", "UserID", nullptr, 2, 0, "[a&quot;b&#39;c&amp;d]"}, {"[%s]", "GroupID", "<g>", 2, 0, "[&lt;g&gt;]"}}},
+    {"http_proxy  \"http://a/\"  \nhttp_proxy http://b/ extra\nftp_proxy ftp://x/ y\ngopher_proxy <\"g\">\n",
+     [](const Call& k, auto& c) { GenTextFieldDirectiveWithNFields(k.line, k.a, 2, k.i, k.j, k.b, c); },
+     {{"[%s]", "http_proxy", nullptr, 2, 1, "[&quot;http://a/&quot;   ]"},
+      {"[%s]", "http_proxy", nullptr, 2, 0, "[&quot;http://a/&quot;]"}, {"[%s]", "ftp_proxy", " d ", 2, 1, "[ d ]"},
+      {"[%s]", "wais_proxy", nullptr, 2, 1, "[]"}, {"[%s]", "gopher_proxy", nullptr, 2, 0, "[&lt;&quot;g&quot;&gt;]"}}},
+    {"BindSpecific Off\nBindSpecific Yes\nDNS-Lookup maybe\nCaching disable\n",  // the last occurrence decides
+     [](const Call& k, auto& c) { GenCheckedSettingOnOff(k.line, k.a, k.i, k.j, c); },
+     {{"<%s>", "BindSpecific", nullptr, 1, 0, "<CHECKED>"}, {"<%s>", "BindSpecific", nullptr, 0, 1, "<>"},
+      {"<%s>", "DNS-Lookup", nullptr, 1, 1, "<>"}, {"<%s>", "DNS-Lookup", nullptr, 0, 1, "<>"},
+      {"<%s>", "Caching", nullptr, 0, 0, "<CHECKED>"}, {"<%s>", "Caching", nullptr, 1, 1, "<>"},
+      {"<%s>", "SuffixCaseSense", nullptr, 1, 0, "<>"}, {"<%s>", "SuffixCaseSense", nullptr, 0, 2, "<CHECKED>"}}},
+    // The second word of the directive-and-value argument must equal field 2;
+    // with no occurrence only a default flag of exactly 1 sets it.
+    {"Imbeds Files SSIonly\nImbeds CGI html\nEnable GET /cgi-bin/get\nEnable POST /cgi-bin/post\n",
+     [](const Call& k, auto& c) { GenCheckedSetting(k.line, k.a, k.b, k.i, k.j, "SELECTED", c); },
+     {{"<%s>", "imbeds", "files", 0, 2, "<SELECTED>"}, {"<%s>", "imbeds", "CGI", 0, 2, "<SELECTED>"},
+      {"<%s>", "imbeds", "Fil", 0, 2, "<SELECTED>"}, {"<%s>", "imbeds", "On", 1, 2, "<>"},
+      {"<%s>", "imbeds", "ssionly", 0, 3, "<SELECTED>"}, {"<%s>", "Enable POST", "/cgi-bin/p", 0, 3, "<SELECTED>"},
+      {"<%s>", "Enable GET", "/cgi-bin/p", 0, 3, "<>"}, {"<%s>", "Enable PO", "/cgi-bin/p", 0, 3, "<>"},
+      {"<%s>", "Disable", "x", 1, 2, "<SELECTED>"}, {"<%s>", "Disable", "x", 2, 2, "<>"},
+      {"<%s>", "Disable", "x", 0, 2, "<>"}}},
+    {"Imbeds Files SSIonly\nImbeds Only html\n",  // only the last occurrence counts
+     [](const Call& k, auto& c) { GenSingleCheckedSetting(k.line, k.a, k.b, k.i, k.j, "CHECKED", c); },
+     {{"[%s]", "imbeds", "On", 0, 2, "[CHECKED]"}, {"[%s]", "imbeds", "Files", 1, 2, "[]"},
+      {"[%s]", "imbeds", "html", 0, 3, "[CHECKED]"}, {"[%s]", "imbeds", "SSIonly", 0, 3, "[]"},
+      {"[%s]", "pidfile", "x", 1, 2, "[CHECKED]"}, {"[%s]", "pidfile", "x", 3, 2, "[]"}}},
+    {"Welcome index.html\nWelcome <b>\"x\".html\nWelcome home.htm\n",
+     [](const Call& k, auto& c) { GenSelectListItems(k.line, k.a, k.i, c); },
+     {{"<S>%s</S>", "Welcome", nullptr, 0, 0,
+       "<S><OPTION SELECTED>index.html<OPTION>&lt;b&gt;&quot;x&quot;.html<OPTION>home.htm</S>"},
+      {"%s", "welcome", nullptr, 1, 0, "<OPTION SELECTED>home.htm<OPTION>&lt;b&gt;&quot;x&quot;.html<OPTION>index.html"},
+      {"[%s]", "AddIcon", nullptr, 0, 0, "[]"}}},
+    {"CacheMaxExpiry http://* 1 month\nCacheMaxExpiry HTTP://a/* 2 weeks\nCacheMaxExpiry ftp://* <5>\n"
+     "CacheMaxExpiry http://* 3 days\n",
+     [](const Call& k, auto& c) { GenCacheTimeoutSetting(k.line, k.a, k.b, c); },
+     {{"[%s]", "CacheMaxExpiry", "http://", 0, 0, "[3]"}, {"[%s]", "CacheMaxExpiry", "http://a", 0, 0, "[2]"},
+      {"[%s]", "CacheMaxExpiry", "ftp", 0, 0, "[&lt;5&gt;]"}, {"[%s]", "CacheMaxExpiry", "gopher", 0, 0, "[]"},
+      {"[%s]", nullptr, "http", 0, 0, "[]"}, {"[%s]", "CacheMaxExpiry", nullptr, 0, 0, "[]"}}},
+    {"AddIcon /icons/old.gif OLD\nAddIcon text.gif TXT\nAddDirIcon c:\\icons\\dir.gif DIR\nAddBlankIcon \"><x.gif BLANK\n",
+     [](const Call& k, auto& c) { GenMultiDirectiveText(k.line, k.a, k.i, c); },
+     {{"[%s]", "AddIcon", nullptr, 2, 0, "[/cpicons/text.gif]"}, {"[%s]", "AddIcon", nullptr, 3, 0, "[/cpicons/TXT]"},
+      {"[%s]", "AddDirIcon", nullptr, 2, 0, "[c:\\icons\\dir.gif]"},
+      {"[%s]", "AddBlankIcon", nullptr, 2, 0, "[/cpicons/&quot;&gt;&lt;x.gif]"},
+      {"[%s]", "AddParentIcon", nullptr, 2, 0, "[]"}}},
+    {"CacheAlgorithm ResponseTime\nCacheAlgorithm bandwidth\n",  // the first occurrence, ignoring case
+     [](const Call& k, auto& c) { GenOptionList(k.line, k.i ? "cachealgorithm" : "CacheMemory", k.a, k.b, c); },
+     {{"<S>%s</S> 100%%\n", "bandwidth,responsetime", nullptr, 1, 0,
+       "<S><OPTION>bandwidth<OPTION SELECTED>responsetime</S> 100%\n"},
+      {"50%% %s", "0.1,0.14,,0.2", "0.14", 0, 0, "50% <OPTION>0.1<OPTION SELECTED>0.14<OPTION>0.2"},
+      {"%s", "a,b", nullptr, 0, 0, "<OPTION>a<OPTION>b"}, {"[%s]", nullptr, "a", 0, 0, "[<OPTION>0]"},
+      {"no marker 10%%", "a", "a", 0, 0, "no marker 10%"}, {nullptr, "a", "a", 0, 0, ""}}},
+};
 
-TEST_F(FormControlsTest, TextFieldDefaultsAndPlainLines) {
-  const ConfigHandle& cfg = Open("Port 80\n");
-  EXPECT_EQ(Captured([&] { GenTextField(kInput, "PidFile", 2, 0, nullptr, cfg); }),
-            "<INPUT NAME=\"x\" VALUE=\"\">\n");
-  EXPECT_EQ(Captured([&] { GenTextField(kInput, "UserID", 2, 0, "nobody", cfg); }),
-            "<INPUT NAME=\"x\" VALUE=\"nobody\">\n");
-  // The default is trimmed like a configured value.
-  EXPECT_EQ(Captured([&] { GenTextField(kInput, "UserID", 2, 0, " \"dflt\"\t", cfg); }),
-            "<INPUT NAME=\"x\" VALUE=\"dflt\">\n");
-  // No marker: the line as it stands, "%%" as "%".
-  EXPECT_EQ(Captured([&] { GenTextField("<P>100%% done</P>\n", "Port", 2, 0, nullptr, cfg); }),
-            "<P>100% done</P>\n");
-  EXPECT_EQ(Captured([&] { GenTextField("%s of 100%%", "Port", 2, 0, nullptr, cfg); }), "80 of 100%");
-  EXPECT_EQ(Captured([&] { GenTextField(nullptr, "Port", 2, 0, nullptr, cfg); }), "");
-  // An unknown keyword is a missing directive.
-  EXPECT_EQ(Captured([&] { GenTextField("[%s]", "NoSuchDirective", 2, 0, "d", cfg); }), "[d]");
-}
-
-TEST_F(FormControlsTest, TextFieldTakesTheLastOccurrenceAcrossFiles) {
-  std::string included = dir_.Write("more.conf", "Port 8080\nServerRoot  \"/opt/proxy\"  \r\n");
-  const ConfigHandle& cfg = Open("Port 80\nconfigfile " + included + "\nPort 81\n");
-  // Files are read main first, then the included ones: 8080 is the last.
-  EXPECT_EQ(Captured([&] { GenTextField("[%s]", "port", 2, 0, nullptr, cfg); }), "[8080]");
-  EXPECT_EQ(Captured([&] { GenTextField("[%s]", "ServerRoot", 2, 1, nullptr, cfg); }), "[/opt/proxy]");
-  EXPECT_EQ(Captured([&] { GenTextField("[%s]", "ServerRoot", 2, 0, nullptr, cfg); }), "[/opt/proxy]");
-}
-
-TEST_F(FormControlsTest, TextFieldRestOfLine) {
-  const ConfigHandle& cfg = Open("InheritEnv  PATH\tHOME  LANG \n");
-  EXPECT_EQ(Captured([&] { GenTextField("[%s]", "InheritEnv", 2, 1, nullptr, cfg); }),
-            "[PATH\tHOME  LANG]");
-  EXPECT_EQ(Captured([&] { GenTextField("[%s]", "InheritEnv", 3, 1, nullptr, cfg); }), "[HOME  LANG]");
-  EXPECT_EQ(Captured([&] { GenTextField("[%s]", "InheritEnv", 3, 0, nullptr, cfg); }), "[HOME]");
-  EXPECT_EQ(Captured([&] { GenTextField("[%s]", "InheritEnv", 9, 0, "x", cfg); }), "[]");
-}
-
-TEST_F(FormControlsTest, TextFieldEscapesConfigurationValues) {
-  const ConfigHandle& cfg = Open(kHostileConfig);
-  EXPECT_EQ(Captured([&] { GenTextField(kInput, "HostName", 2, 0, nullptr, cfg); }),
-            "<INPUT NAME=\"x\" VALUE=\"&gt;&lt;script&gt;%s%n\">\n");
-  EXPECT_EQ(Captured([&] { GenTextField(kInput, "UserID", 2, 0, nullptr, cfg); }),
-            "<INPUT NAME=\"x\" VALUE=\"a&quot;b&#39;c&amp;d\">\n");
-  EXPECT_EQ(Captured([&] { GenTextField(kInput, "GroupID", 2, 0, "<g>", cfg); }),
-            "<INPUT NAME=\"x\" VALUE=\"&lt;g&gt;\">\n");
-}
-
-TEST_F(FormControlsTest, TextFieldWithTwoFieldsOnly) {
-  const ConfigHandle& cfg = Open(
-      "http_proxy  \"http://a/\"  \n"
-      "http_proxy http://b/ extra\n"
-      "ftp_proxy ftp://x/ y\n"
-      "gopher_proxy <\"g\">\n");
-  // The three-field line is not counted; the value is not trimmed.
-  EXPECT_EQ(Captured([&] { GenTextFieldDirectiveWithNFields("[%s]", "http_proxy", 2, 2, 1, nullptr, cfg); }),
-            "[&quot;http://a/&quot;   ]");
-  EXPECT_EQ(Captured([&] { GenTextFieldDirectiveWithNFields("[%s]", "http_proxy", 2, 2, 0, nullptr, cfg); }),
-            "[&quot;http://a/&quot;]");
-  EXPECT_EQ(Captured([&] { GenTextFieldDirectiveWithNFields("[%s]", "ftp_proxy", 2, 2, 1, " d ", cfg); }),
-            "[ d ]");
-  EXPECT_EQ(Captured([&] { GenTextFieldDirectiveWithNFields("[%s]", "wais_proxy", 2, 2, 1, nullptr, cfg); }),
-            "[]");
-  EXPECT_EQ(Captured([&] { GenTextFieldDirectiveWithNFields("[%s]", "gopher_proxy", 2, 2, 0, nullptr, cfg); }),
-            "[&lt;&quot;g&quot;&gt;]");
-}
-
-TEST_F(FormControlsTest, CheckedSettingOnOff) {
-  const ConfigHandle& cfg = Open(
-      "BindSpecific Off\nBindSpecific Yes\n"
-      "DNS-Lookup maybe\n"
-      "Caching disable\n");
-  auto onoff = [&](const char* directive, int onSense, int defaultSet) {
-    return Captured([&] { GenCheckedSettingOnOff("<INPUT %s>", directive, onSense, defaultSet, cfg); });
-  };
-  // The last occurrence decides.
-  EXPECT_EQ(onoff("BindSpecific", 1, 0), "<INPUT CHECKED>");
-  EXPECT_EQ(onoff("BindSpecific", 0, 1), "<INPUT >");
-  EXPECT_EQ(onoff("DNS-Lookup", 1, 1), "<INPUT >");
-  EXPECT_EQ(onoff("DNS-Lookup", 0, 1), "<INPUT >");
-  EXPECT_EQ(onoff("Caching", 0, 0), "<INPUT CHECKED>");
-  EXPECT_EQ(onoff("Caching", 1, 1), "<INPUT >");
-  // Absent: the default flag, any non-zero value.
-  EXPECT_EQ(onoff("SuffixCaseSense", 1, 0), "<INPUT >");
-  EXPECT_EQ(onoff("SuffixCaseSense", 0, 2), "<INPUT CHECKED>");
-
-  for (const char* word : {"ON", "yes", "Ok", "enable"}) {
-    const ConfigHandle& one = Open(std::string("Caching ") + word + "\n");
-    EXPECT_EQ(Captured([&] { GenCheckedSettingOnOff("%s", "caching", 1, 0, one); }), "CHECKED") << word;
-    EXPECT_EQ(Captured([&] { GenCheckedSettingOnOff("%s", "caching", 0, 0, one); }), "") << word;
+TEST_F(Generators, Controls) {
+  dir_.Write("more.conf", "Port 8080\nServerRoot  \"/opt/proxy\"  \r\n");
+  for (const Group& group : kGroups) {
+    std::string config = group.config;
+    if (const std::size_t at = config.find("@D"); at != std::string::npos) config.replace(at, 2, dir_.path());
+    const ConfigHandle& cfg = Open(config);
+    for (const Call& k : group.calls) {
+      EXPECT_EQ(Captured([&] { group.run(k, cfg); }), k.want) << config << (k.line ? k.line : "") << k.a;
+    }
   }
-  for (const char* word : {"off", "No", "NONE", "Disable"}) {
-    const ConfigHandle& one = Open(std::string("Caching ") + word + "\n");
-    EXPECT_EQ(Captured([&] { GenCheckedSettingOnOff("%s", "caching", 0, 0, one); }), "CHECKED") << word;
-    EXPECT_EQ(Captured([&] { GenCheckedSettingOnOff("%s", "caching", 1, 0, one); }), "") << word;
+  std::string options;
+  for (int n = 0; n <= 23; ++n) options += n == 5 ? "<OPTION SELECTED>5" : "<OPTION>" + std::to_string(n);
+  EXPECT_EQ(Captured([] { GenOptionString("<S>%s</S>", 0, 23, 5); }), "<S>" + options + "</S>");
+  const struct { int low, high, selected; const char* want; } options2[] = {
+      {0, 0, 0, "<OPTION>0"}, {5, 3, 4, "<OPTION>0"}, {-2, -1, -1, "<OPTION>0"},
+      {-1, 1, 9, "<OPTION>-1<OPTION>0<OPTION>1"}, {7, 7, 7, "<OPTION SELECTED>7"}};
+  for (const auto& o : options2) EXPECT_EQ(Captured([&] { GenOptionString("%s", o.low, o.high, o.selected); }), o.want);
+  const char* words[] = {"ON", "yes", "Ok", "enable", "off", "No", "NONE", "Disable"};  // on, then off
+  for (int i = 0; i < 8; ++i) {
+    const ConfigHandle& cfg = Open(std::string("Caching ") + words[i] + "\n");
+    EXPECT_EQ(Captured([&] { GenCheckedSettingOnOff("%s", "caching", 1, 0, cfg); }), i < 4 ? "CHECKED" : "") << i;
+    EXPECT_EQ(Captured([&] { GenCheckedSettingOnOff("%s", "caching", 0, 0, cfg); }), i < 4 ? "" : "CHECKED") << i;
   }
 }
 
-TEST_F(FormControlsTest, CheckedSettingMatchesAnyOccurrence) {
-  const ConfigHandle& cfg = Open(
-      "Imbeds Files SSIonly\n"
-      "Imbeds CGI html\n"
-      "Enable GET /cgi-bin/get\n"
-      "Enable POST /cgi-bin/post\n");
-  auto checked = [&](const char* directiveAndValue, const char* match, int defaultSet, int field) {
-    return Captured([&] { GenCheckedSetting("<OPTION %s>", directiveAndValue, match, defaultSet, field, "SELECTED", cfg); });
-  };
-  EXPECT_EQ(checked("imbeds", "files", 0, 2), "<OPTION SELECTED>");
-  EXPECT_EQ(checked("imbeds", "CGI", 0, 2), "<OPTION SELECTED>");
-  EXPECT_EQ(checked("imbeds", "Fil", 0, 2), "<OPTION SELECTED>");  // a prefix match
-  EXPECT_EQ(checked("imbeds", "On", 1, 2), "<OPTION >");         // occurrences exist: no default
-  EXPECT_EQ(checked("imbeds", "ssionly", 0, 3), "<OPTION SELECTED>");
-  // The second word of the directive-and-value argument must equal field 2.
-  EXPECT_EQ(checked("Enable POST", "/cgi-bin/p", 0, 3), "<OPTION SELECTED>");
-  EXPECT_EQ(checked("Enable GET", "/cgi-bin/p", 0, 3), "<OPTION >");
-  EXPECT_EQ(checked("Enable PO", "/cgi-bin/p", 0, 3), "<OPTION >");
-  // No occurrence: only a default flag of exactly 1 sets it.
-  EXPECT_EQ(checked("Disable", "x", 1, 2), "<OPTION SELECTED>");
-  EXPECT_EQ(checked("Disable", "x", 2, 2), "<OPTION >");
-  EXPECT_EQ(checked("Disable", "x", 0, 2), "<OPTION >");
-}
-
-TEST_F(FormControlsTest, SingleCheckedSettingTestsTheLastOccurrence) {
-  const ConfigHandle& cfg = Open("Imbeds Files SSIonly\nImbeds Only html\n");
-  auto single = [&](const char* match, int defaultSet, int field) {
-    return Captured([&] { GenSingleCheckedSetting("[%s]", "imbeds", match, defaultSet, field, "CHECKED", cfg); });
-  };
-  EXPECT_EQ(single("On", 0, 2), "[CHECKED]");  // "Only" starts with "On"
-  EXPECT_EQ(single("Files", 1, 2), "[]");       // only the last occurrence counts
-  EXPECT_EQ(single("html", 0, 3), "[CHECKED]");
-  EXPECT_EQ(single("SSIonly", 0, 3), "[]");
-  EXPECT_EQ(Captured([&] { GenSingleCheckedSetting("[%s]", "pidfile", "x", 1, 2, "CHECKED", cfg); }),
-            "[CHECKED]");
-  EXPECT_EQ(Captured([&] { GenSingleCheckedSetting("[%s]", "pidfile", "x", 3, 2, "CHECKED", cfg); }), "[]");
-}
-
-TEST_F(FormControlsTest, OptionString) {
-  std::string expected;
-  for (int n = 0; n <= 23; ++n) {
-    expected += n == 5 ? "<OPTION SELECTED>5" : "<OPTION>" + std::to_string(n);
-  }
-  EXPECT_EQ(Captured([] { GenOptionString("<SELECT>%s</SELECT>", 0, 23, 5); }),
-            "<SELECT>" + expected + "</SELECT>");
-  EXPECT_EQ(Captured([] { GenOptionString("%s", 0, 0, 0); }), "<OPTION>0");
-  EXPECT_EQ(Captured([] { GenOptionString("%s", 5, 3, 4); }), "<OPTION>0");
-  EXPECT_EQ(Captured([] { GenOptionString("%s", -2, -1, -1); }), "<OPTION>0");
-  EXPECT_EQ(Captured([] { GenOptionString("%s", -1, 1, 9); }), "<OPTION>-1<OPTION>0<OPTION>1");
-  EXPECT_EQ(Captured([] { GenOptionString("%s", 7, 7, 7); }), "<OPTION SELECTED>7");
-}
-
-TEST_F(FormControlsTest, OptionList) {
-  const ConfigHandle& cfg = Open("CacheAlgorithm ResponseTime\nCacheAlgorithm bandwidth\n");
-  // The first occurrence is the current value, compared ignoring case.
-  EXPECT_EQ(Captured([&] {
-              GenOptionList("<SELECT>%s</SELECT> 100%%\n", "cachealgorithm", "bandwidth,responsetime", nullptr, cfg);
-            }),
-            "<SELECT><OPTION>bandwidth<OPTION SELECTED>responsetime</SELECT> 100%\n");
-  EXPECT_EQ(Captured([&] { GenOptionList("50%% %s", "CacheMemory", "0.1,0.14,,0.2", "0.14", cfg); }),
-            "50% <OPTION>0.1<OPTION SELECTED>0.14<OPTION>0.2");
-  EXPECT_EQ(Captured([&] { GenOptionList("%s", "CacheMemory", "a,b", nullptr, cfg); }), "<OPTION>a<OPTION>b");
-  EXPECT_EQ(Captured([&] { GenOptionList("[%s]", "CacheMemory", nullptr, "a", cfg); }), "[<OPTION>0]");
-  EXPECT_EQ(Captured([&] { GenOptionList("no marker 10%%", "CacheMemory", "a", "a", cfg); }), "no marker 10%");
-  EXPECT_EQ(Captured([&] { GenOptionList(nullptr, "CacheMemory", "a", "a", cfg); }), "");
-}
-
-TEST_F(FormControlsTest, SelectListItems) {
-  const ConfigHandle& cfg = Open("Welcome index.html\nWelcome <b>\"x\".html\nWelcome home.htm\n");
-  EXPECT_EQ(Captured([&] { GenSelectListItems("<SELECT>%s</SELECT>", "Welcome", 0, cfg); }),
-            "<SELECT><OPTION SELECTED>index.html<OPTION>&lt;b&gt;&quot;x&quot;.html<OPTION>home.htm</SELECT>");
-  EXPECT_EQ(Captured([&] { GenSelectListItems("%s", "welcome", 1, cfg); }),
-            "<OPTION SELECTED>home.htm<OPTION>&lt;b&gt;&quot;x&quot;.html<OPTION>index.html");
-  EXPECT_EQ(Captured([&] { GenSelectListItems("[%s]", "AddIcon", 0, cfg); }), "[]");
-}
-
-TEST_F(FormControlsTest, CacheTimeoutSetting) {
-  const ConfigHandle& cfg = Open(
-      "CacheMaxExpiry http://* 1 month\n"
-      "CacheMaxExpiry HTTP://a/* 2 weeks\n"
-      "CacheMaxExpiry ftp://* <5>\n"
-      "CacheMaxExpiry http://* 3 days\n");
-  EXPECT_EQ(Captured([&] { GenCacheTimeoutSetting("[%s]", "CacheMaxExpiry", "http://", cfg); }), "[3]");
-  EXPECT_EQ(Captured([&] { GenCacheTimeoutSetting("[%s]", "CacheMaxExpiry", "http://a", cfg); }), "[2]");
-  EXPECT_EQ(Captured([&] { GenCacheTimeoutSetting("[%s]", "CacheMaxExpiry", "ftp", cfg); }), "[&lt;5&gt;]");
-  EXPECT_EQ(Captured([&] { GenCacheTimeoutSetting("[%s]", "CacheMaxExpiry", "gopher", cfg); }), "[]");
-  EXPECT_EQ(Captured([&] { GenCacheTimeoutSetting("[%s]", nullptr, "http", cfg); }), "[]");
-  EXPECT_EQ(Captured([&] { GenCacheTimeoutSetting("[%s]", "CacheMaxExpiry", nullptr, cfg); }), "[]");
-}
-
-TEST_F(FormControlsTest, MultiDirectiveText) {
-  const ConfigHandle& cfg = Open(
-      "AddIcon /icons/old.gif OLD\nAddIcon text.gif TXT\n"
-      "AddDirIcon c:\\icons\\dir.gif DIR\n"
-      "AddBlankIcon \"><x.gif BLANK\n");
-  EXPECT_EQ(Captured([&] { GenMultiDirectiveText("[%s]", "AddIcon", 2, cfg); }), "[/cpicons/text.gif]");
-  EXPECT_EQ(Captured([&] { GenMultiDirectiveText("[%s]", "AddIcon", 3, cfg); }), "[/cpicons/TXT]");
-  EXPECT_EQ(Captured([&] { GenMultiDirectiveText("[%s]", "AddDirIcon", 2, cfg); }), "[c:\\icons\\dir.gif]");
-  EXPECT_EQ(Captured([&] { GenMultiDirectiveText("[%s]", "AddBlankIcon", 2, cfg); }),
-            "[/cpicons/&quot;&gt;&lt;x.gif]");
-  EXPECT_EQ(Captured([&] { GenMultiDirectiveText("[%s]", "AddParentIcon", 2, cfg); }), "[]");
-}
-
-TEST_F(FormControlsTest, SearchForDirectiveAndHandler) {
-  const ConfigHandle& cfg = Open(
-      "Enable GET /cgi-bin/get\n"
-      "Enable POST /cgi-bin/post\n"
-      "Enable post /cgi-bin/second\n"
-      "Disable PUTX\n");
+TEST_F(Generators, SearchForDirectiveAndHandler) {
+  const ConfigHandle& cfg = Open("Enable GET /cgi-bin/get\nEnable POST /cgi-bin/post\nEnable post /cgi-bin/second\n"
+                                 "Disable PUTX\nAddIcon x\"><script>%s%n TXT\n");
   EXPECT_EQ(SearchForDirective("Enable", "post", 2, cfg), 1);
   EXPECT_EQ(SearchForDirective("enable", "POS", 2, cfg), 0);  // whole-field comparison
   EXPECT_EQ(SearchForDirective("Disable", "PUT", 2, cfg), 0);
@@ -232,102 +150,109 @@ TEST_F(FormControlsTest, SearchForDirectiveAndHandler) {
   EXPECT_EQ(SearchForHandler("Enable", "POST", 2, cfg), std::optional<std::string>("/cgi-bin/post"));
   EXPECT_EQ(SearchForHandler("Disable", "putx", 2, cfg), std::optional<std::string>(""));
   EXPECT_EQ(SearchForHandler("Enable", "DELETE", 2, cfg), std::nullopt);
-}
-
-TEST_F(FormControlsTest, EveryValueFromTheConfigurationIsEscaped) {
-  const ConfigHandle& cfg = Open(
-      "HostName x\"><script>%s%n\n"
-      "http_proxy x\"><script>%s%n\n"
-      "Welcome x\"><script>%s%n\n"
-      "CacheMaxExpiry http://* x\"><script>%s%n\n"
-      "AddIcon x\"><script>%s%n TXT\n");
-  const std::string escaped = "x&quot;&gt;&lt;script&gt;%s%n";
-  EXPECT_EQ(Captured([&] { GenTextField("V=\"%s\"", "HostName", 2, 0, nullptr, cfg); }),
-            "V=\"" + escaped + "\"");
-  EXPECT_EQ(Captured([&] { GenTextField("V=\"%s\"", "HostName", 2, 1, nullptr, cfg); }),
-            "V=\"" + escaped + "\"");
-  EXPECT_EQ(Captured([&] { GenTextFieldDirectiveWithNFields("V=\"%s\"", "http_proxy", 2, 2, 0, nullptr, cfg); }),
-            "V=\"" + escaped + "\"");
-  EXPECT_EQ(Captured([&] { GenSelectListItems("%s", "Welcome", 0, cfg); }), "<OPTION SELECTED>" + escaped);
-  EXPECT_EQ(Captured([&] { GenCacheTimeoutSetting("%s", "CacheMaxExpiry", "http", cfg); }), escaped);
-  EXPECT_EQ(Captured([&] { GenMultiDirectiveText("%s", "AddIcon", 2, cfg); }), "/cpicons/" + escaped);
   // The value is compared raw and handed back raw: the caller escapes.
   EXPECT_EQ(SearchForHandler("AddIcon", "x\"><script>%s%n", 2, cfg), std::optional<std::string>("TXT"));
 }
 
+// Table rows as the generators write them around "[%s]\n", from "cell|cell|...".
+std::string Rows(const std::vector<std::string>& rows) {
+  std::string out;
+  for (std::string row : rows) {
+    for (std::size_t at; (at = row.find('|')) != std::string::npos;) row.replace(at, 1, "</td><td>");
+    out += "[<tr><td>" + row + "</td></tr>]\n";
+  }
+  return out;
+}
+
+using Table = std::function<int(const char* line, const ConfigHandle&)>;
+Table Items(const char* keyword, int columns, int skipKeyword) {
+  return [=](auto l, auto& c) { return GenTableItems(l, keyword, columns, skipKeyword, c); };
+}
+Table Multi(const char* keywords, int columns, int skipKeyword) {
+  return [=](auto l, auto& c) { return GenMultiTableItems(l, keywords, columns, skipKeyword, c); };
+}
+Table Both(Table first, Table second) {
+  return [=](auto l, auto& c) {
+    const int rows = first(l, c);  // written first
+    return rows + second(l, c);
+  };
+}
+
+const struct {
+  const char* config;
+  Table generate;
+  std::vector<std::string> rows;
+} kTables[] = {
+    {"Port 80\n", Items("AddType", 4, 1), {}}, {"Port 80\n", Items("NoSuchThing", 4, 1), {}},
+    {"InheritEnv a b   c\n", Items("InheritEnv", 2, 1), {"1|a|b c"}},  // the overflow joined with one blank
+    {"InheritEnv \"><script>%s\n", Items("InheritEnv", 2, 1), {"1|&quot;&gt;&lt;script&gt;%s"}},
+    // The keyword as the first cell; a comment ends the row.
+    {"AddType .txt text/plain 7bit 1.0 # plain\n", Items("AddType", 9, 0), {"1|AddType|.txt|text/plain|7bit|1.0"}},
+    {"AddType .txt text/plain 7bit 1.0 # plain\nAddType .bin BINARY 0.5\n", Items("addtype", 4, 1),
+     {"1|.txt|text/plain|7-bit|1.0", "2|.bin||binary|0.5"}},
+    {"AddEncoding .gz x-gzip 0.8\n", Items("AddEncoding", 3, 1), {"1|.gz|x-gzip|0.8"}},
+    {"Direct a.com eq 1\nDirect b.com\nDirect c.com # no\n", Items("Direct", 4, 0),
+     {"1|Direct|a.com|equal to|1", "2|Direct|b.com|(no condition)", "3|Direct|c.com|(no condition)"}},
+    // A leading number gets an empty first cell.
+    {"CacheClean 2 Days\nCacheMaxExpiry http://* 1 weeks\n", Both(Items("CacheMaxExpiry", 4, 1), Items("CacheClean", 4, 1)),
+     {"1|http://*|1|weeks", "1||2|days"}},
+    {"CacheMinHold http://* 1 day 2 Hours 3 minutes x\n", Items("CacheMinHold", 3, 1),
+     {"1|http://*|1 days 2 hours 3 minutes|x"}},
+    // A server certificate is split at its own first character.
+    {"SSLServerCert \"My label\" \"b\"\n", Items("SSLServerCert", 4, 1), {"1|My label| |b|\n"}},
+    {"Map /a/* /b/*\nPort 80\nFail /c/* 10.0.0.1\nfail /c/*\nProxy /p/* http://x/*\n",
+     Multi("Map Pass Fail Exec Redirect Proxy Service NameTrans 0", 4, 0),
+     {"1|Map|/a/*|/b/*", "2|Fail|/c/*||10.0.0.1", "3|Fail|/c/*", "4|Proxy|/p/*|http://x/*"}},
+    {"NoCaching http://a/*\nCacheOnly http://b/*\nCacheQueries always x\n",
+     Both(Multi("CacheOnly NoCaching 0", 2, 0), Multi("CacheQueries 0", 2, 1)),
+     {"1|Do not cache|http://a/*", "2|Cache only|http://b/*", "1|Always|x"}},
+    // User methods: the main file only, standard methods skipped.
+    {"Enable GET /x\nEnable PROPFIND /dav/*\nEnable MKCOL # no handler\n", GenMethTableItems,
+     {"1|PROPFIND|/dav/*", "2|MKCOL||"}},
+    {"Protect /a/* Admins FOR 10.0.0.*\nProtect /b/* Users\nProtect /c/* {\n  GetMask all\n}\nProtect /d/* Setup {\n}\n",
+     GenProtectTableItems, {"1|/a/*|Admins|10.0.0.*", "2|/b/*|Users", "3|/c/*", "4|/d/*||Setup"}},
+    {"ServerInit /lib/x.so:init a b  c\nAuthentication basic /lib/a.so:auth # users\nPostExit /lib/p.so:f\n",
+     [](auto l, auto& c) { return GenAPITableItems(l, "ServerInit&Authentication&PostExit&", c); },
+     {"1|ServerInit||/lib/x.so:init a b  c", "2|Authentication|Basic|/lib/a.so:auth", "3|PostExit||/lib/p.so:f"}},
+};
+
+TEST_F(Generators, Tables) {
+  nlsSetMessageDirectory(CFGOUT_BUILD_MESSAGE_DIR);  // the shipped catalogue's localised words
+  for (const auto& table : kTables) {
+    const ConfigHandle& cfg = Open(table.config);
+    int rows = -1;
+    EXPECT_EQ(Captured([&] { rows = table.generate("[%s]\n", cfg); }), Rows(table.rows)) << table.config;
+    EXPECT_EQ(rows, static_cast<int>(table.rows.size())) << table.config;
+  }
+}
+
 TEST(ParseTimeSpecTest, ReadsUnitsByTheirFirstLetter) {
-  int h = -1, m = -1, s = -1;
-  EXPECT_EQ(ParseTimeSpec("1 hour 30 minutes", h, m, s), 0);
-  EXPECT_EQ(h, 1);
-  EXPECT_EQ(m, 30);
-  EXPECT_EQ(s, -1);
-
-  h = m = s = -1;
-  ParseTimeSpec("Proxy 2 hours 5 minutes", h, m, s);
-  EXPECT_EQ(h, 2);
-  EXPECT_EQ(m, 5);
-  EXPECT_EQ(s, -1);
-
-  h = m = s = 7;
-  ParseTimeSpec("InputTimeout 90 seconds\n", h, m, s);
-  EXPECT_EQ(h, 7);
-  EXPECT_EQ(m, 7);
-  EXPECT_EQ(s, 90);
-
-  h = m = s = 7;
-  ParseTimeSpec("2 days", h, m, s);
-  EXPECT_EQ(h, 7);
-  EXPECT_EQ(m, 7);
-  EXPECT_EQ(s, 7);
-
-  // A later number for the same unit wins; units are lower-case letters only;
-  // blanks may stand between a number and its unit.
-  h = m = s = 0;
-  ParseTimeSpec("1h 2  m 3s 4 hours 5 Minutes", h, m, s);
-  EXPECT_EQ(h, 4);
-  EXPECT_EQ(m, 2);
-  EXPECT_EQ(s, 3);
-
-  h = m = s = 9;
-  ParseTimeSpec("Timeout", h, m, s);
-  ParseTimeSpec("", h, m, s);
-  ParseTimeSpec(nullptr, h, m, s);
-  EXPECT_EQ(h, 9);
-  EXPECT_EQ(m, 9);
-  EXPECT_EQ(s, 9);
-
-  // Only a unit letter right after a number (and blanks) counts.
-  h = m = 9;
-  ParseTimeSpec("x -h 3 m", h, m, s);
-  EXPECT_EQ(h, 9);
-  EXPECT_EQ(m, 3);
+  // A later number for the same unit wins; units are lower-case letters
+  // right after a number (and blanks).
+  const struct { const char* text; int before, hours, minutes, seconds; } rows[] = {{"1 hour 30 minutes", -1, 1, 30, -1}, {"Proxy 2 hours 5 minutes", -1, 2, 5, -1},
+              {"InputTimeout 90 seconds\n", 7, 7, 7, 90}, {"2 days", 7, 7, 7, 7},
+              {"1h 2  m 3s 4 hours 5 Minutes", 0, 4, 2, 3}, {"Timeout", 9, 9, 9, 9}, {"", 9, 9, 9, 9},
+              {nullptr, 9, 9, 9, 9}, {"x -h 3 m", 9, 9, 3, 9}};
+  for (const auto& row : rows) {
+    int h = row.before, m = row.before, s = row.before;
+    EXPECT_EQ(ParseTimeSpec(row.text, h, m, s), 0);
+    EXPECT_EQ(std::vector<int>({h, m, s}), std::vector<int>({row.hours, row.minutes, row.seconds})) << row.before;
+  }
 }
 
-TEST(FindDelimeterTest, FirstCandidateNotInTheText) {
-  EXPECT_EQ(FindDelimeter("abc"), '"');
-  EXPECT_EQ(FindDelimeter("a\"b"), '\'');
-  EXPECT_EQ(FindDelimeter("\"'\\/+-"), '*');
-  EXPECT_EQ(FindDelimeter("\"'\\/+-*@#$%&~"), '^');
-  EXPECT_EQ(FindDelimeter("\"'\\/+-*@#$%&~^"), '|');
-  EXPECT_EQ(FindDelimeter(nullptr), '|');
-}
-
-TEST(AddToBufferTest, GroupNotation) {
-  std::string buffer = "a";
+TEST(FormControlHelpers, DelimiterAndGroupNotation) {
+  const std::pair<const char*, char> delimiters[] = {{"abc", '"'}, {"a\"b", '\''}, {"\"'\\/+-", '*'},
+                                                     {"\"'\\/+-*@#$%&~", '^'}, {"\"'\\/+-*@#$%&~^", '|'}, {nullptr, '|'}};
+  for (auto [text, want] : delimiters) EXPECT_EQ(FindDelimeter(text), want) << (text ? text : "null");
+  std::string buffer = "a", single, cleaned, untouched = "keep";
   AddToBuffer(&buffer, "G:", "x,y z");
   EXPECT_EQ(buffer, "a,G:(x,\"y z\")");
-
-  std::string single;
   AddToBuffer(&single, nullptr, "admin");
   EXPECT_EQ(single, "admin");
   AddToBuffer(&single, "U:", "bob\tsue\n");  // no comma: no parentheses
   EXPECT_EQ(single, "admin,U:bob,sue");
-
-  std::string cleaned = "";
   AddToBuffer(&cleaned, "", "(a),\"b\",,c\r\nd");
   EXPECT_EQ(cleaned, "(\" a \",\" b \",c,d)");
-
-  std::string untouched = "keep";
   AddToBuffer(&untouched, "P:", "");
   AddToBuffer(&untouched, "P:", nullptr);
   AddToBuffer(nullptr, "P:", "x");

@@ -15,226 +15,122 @@ namespace fs = std::filesystem;
 
 using Lines = std::vector<std::string>;
 
-MessageSet Catalogue(std::string_view text) {
+TEST(ParseCatalogue, NumbersTextsGapsEscapesAndErrors) {
   MessageSet set;
   std::string error;
-  EXPECT_TRUE(ParseCatalogue(text, "t.msg", set, error)) << error;
-  return set;
-}
-
-std::string CatalogueError(std::string_view text) {
-  MessageSet set;
-  std::string error;
-  EXPECT_FALSE(ParseCatalogue(text, "t.msg", set, error));
-  return error;
-}
-
-// A scratch folder for source files, removed at the end of each test.
-class SourceFolder : public ::testing::Test {
- protected:
-  void Write(const std::string& name, const std::string& content) { temp_.Write(name, content); }
-  bool Template(const std::string& name, Lines& lines, std::string& error) {
-    return ReadTemplate(dir_ / name, lines, error);
-  }
-
-  cfgout::testing::TempDir temp_{"cfgout-bundle"};
-  const fs::path dir_{temp_.path()};
-};
-
-TEST(ParseCatalogue, NumbersTextsGapsAndEscapes) {
-  MessageSet set = Catalogue(
-      "# comment\n"
-      "\n"
-      "   \t\n"
-      "2\tTab separated\n"
-      "4    spaces \\n\\t\\\\ \\x kept\r\n"
-      "  5\t# not a comment\n"
-      "6\n"
-      "7\ttrailing  \n"
-      "3\tout of order");
+  ASSERT_TRUE(ParseCatalogue("# comment\n\n   \t\n2\tTab separated\n4    spaces \\n\\t\\\\ \\x kept\r\n"
+                             "  5\t# not a comment\n6\n7\ttrailing  \n3\tout of order", "t.msg", set, error)) << error;
   // Number 1 is a gap (no message: the program's built-in text applies); 6 is defined empty.
   EXPECT_EQ(set.messages, (Lines{"\xEF\xBF\xBF", "Tab separated", "out of order", "spaces \n\t\\ \\x kept",
                                  "# not a comment", "", "trailing  "}));
   EXPECT_EQ(set.origin, "t.msg");
-  EXPECT_TRUE(Catalogue("# only comments\n").messages.empty());
-  EXPECT_EQ(Catalogue("1\tends in backslash \\").messages, Lines{"ends in backslash \\"});
+  const std::pair<const char*, Lines> more[] = {{"# only comments\n", {}}, {"1\tends in backslash \\", {"ends in backslash \\"}}};
+  for (const auto& [text, want] : more) {
+    set = MessageSet{};
+    ASSERT_TRUE(ParseCatalogue(text, "t.msg", set, error)) << error;
+    EXPECT_EQ(set.messages, want);
+  }
+  const std::pair<const char*, const char*> errors[] = {
+      {"1\ta\n# x\n1\tb\n", "t.msg:3: message 1 is already defined on line 1"},
+      {"12abc\n", "t.msg:1: expected \"<number><TAB><text>\""},
+      {"text without number\n", "t.msg:1: expected \"<number><TAB><text>\""},
+      {"0\tzero\n", "t.msg:1: message number must be 1 to 100000"},
+      {"100001\thuge\n", "t.msg:1: message number must be 1 to 100000"}};
+  for (auto [text, want] : errors) {
+    EXPECT_FALSE(ParseCatalogue(text, "t.msg", set, error)) << text;
+    EXPECT_EQ(error, want);
+  }
 }
 
-TEST(ParseCatalogue, RejectsDuplicatesAndMalformedNumbers) {
-  EXPECT_EQ(CatalogueError("1\ta\n# x\n1\tb\n"), "t.msg:3: message 1 is already defined on line 1");
-  EXPECT_EQ(CatalogueError("12abc\n"), "t.msg:1: expected \"<number><TAB><text>\"");
-  EXPECT_EQ(CatalogueError("text without number\n"), "t.msg:1: expected \"<number><TAB><text>\"");
-  EXPECT_EQ(CatalogueError("0\tzero\n"), "t.msg:1: message number must be 1 to 100000");
-  EXPECT_EQ(CatalogueError("100001\thuge\n"), "t.msg:1: message number must be 1 to 100000");
-}
-
-TEST_F(SourceFolder, TemplateLinesKeepTheirTextAndALineFeedThenTheEndMark) {
-  Write("page.html", "<p>100%% \"done\"</p>  \r\n\t<b>x</b>\n");
+TEST(ReadTemplate, LinesIncludesAndErrors) {
+  cfgout::testing::TempDir temp("cfgout-bundle");
+  const std::pair<const char*, std::string> files[] = {
+      {"page.html", "<p>100%% \"done\"</p>  \r\n\t<b>x</b>\n"}, {"noeol.html", "a\nb"}, {"cr.html", "a\r\nb\r"},
+      {"pre.html", "<pre>\n  two  spaces\ta\rb\n</pre>\n"}, {"empty.html", ""}, {"gap.html", "a\n\n\r\nb\n\n"},
+      {"top.html", "top\n  <!--#include file=\"head.html\"-->\t\nbottom\n"},
+      {"head.html", "head 1\n<!--#include file=\"inner.html\"-->\nhead 2\n"}, {"inner.html", "inner\n"},
+      {"other.html", "x <!--#include file=\"head.html\"-->\n<!--#include virtual=\"head.html\"-->\n"},
+      {"twice.html", "<!--#include file=\"inner.html\"-->\n<!--#include file=\"inner.html\"-->\n"},
+      {"bare.html", "one\n\ntwo"}, {"outer.html", "<!--#include file=\"bare.html\"-->\r\nafter"},
+      {"a.html", "<!--#include file=\"b.html\"-->\n"}, {"b.html", "b\n<!--#include file=\"a.html\"-->\n"},
+      {"self.html", "<!--#include file=\"self.html\"-->\n"}, {"missing.html", "<!--#include file=\"nowhere.html\"-->\n"},
+      {"up.html", "<!--#include file=\"../secret.html\"-->\n"}};
+  for (const auto& [name, text] : files) temp.Write(name, text);
+  // Each line keeps its text (a carriage return inside too) and gets a line
+  // feed; a blank line is a line feed; the end mark "" follows.
+  const std::pair<const char*, Lines> pages[] = {
+      {"page.html", {"<p>100%% \"done\"</p>  \n", "\t<b>x</b>\n", ""}}, {"noeol.html", {"a\n", "b\n", ""}},
+      {"cr.html", {"a\n", "b\n", ""}}, {"pre.html", {"<pre>\n", "  two  spaces\ta\rb\n", "</pre>\n", ""}},
+      {"empty.html", {""}}, {"gap.html", {"a\n", "\n", "\n", "b\n", "\n", ""}},
+      {"top.html", {"top\n", "head 1\n", "inner\n", "head 2\n", "bottom\n", ""}},
+      {"other.html", {"x <!--#include file=\"head.html\"-->\n", "<!--#include virtual=\"head.html\"-->\n", ""}},
+      {"twice.html", {"inner\n", "inner\n", ""}}, {"outer.html", {"one\n", "\n", "two\n", "after\n", ""}}};
   Lines lines;
   std::string error;
-  ASSERT_TRUE(Template("page.html", lines, error)) << error;
-  EXPECT_EQ(lines, (Lines{"<p>100%% \"done\"</p>  \n", "\t<b>x</b>\n", ""}));
-
-  // The last line gets its line feed with or without one in the file; a
-  // carriage return at the end of the file is a line end too.
-  Write("noeol.html", "a\nb");
-  ASSERT_TRUE(Template("noeol.html", lines, error));
-  EXPECT_EQ(lines, (Lines{"a\n", "b\n", ""}));
-  Write("cr.html", "a\r\nb\r");
-  ASSERT_TRUE(Template("cr.html", lines, error));
-  EXPECT_EQ(lines, (Lines{"a\n", "b\n", ""}));
-
-  // Whitespace inside a line stays, including a carriage return that does not
-  // end the line.
-  Write("pre.html", "<pre>\n  two  spaces\ta\rb\n</pre>\n");
-  ASSERT_TRUE(Template("pre.html", lines, error));
-  EXPECT_EQ(lines, (Lines{"<pre>\n", "  two  spaces\ta\rb\n", "</pre>\n", ""}));
-
-  Write("empty.html", "");
-  ASSERT_TRUE(Template("empty.html", lines, error));
-  EXPECT_EQ(lines, Lines{""});
-}
-
-TEST_F(SourceFolder, IncludeLinesAreReplacedRecursively) {
-  Write("page.html", "top\n  <!--#include file=\"head.html\"-->\t\nbottom\n");
-  Write("head.html", "head 1\n<!--#include file=\"inner.html\"-->\nhead 2\n");
-  Write("inner.html", "inner\n");
-  // Not an include: other text on the line, or another directive.
-  Write("other.html", "x <!--#include file=\"head.html\"-->\n<!--#include virtual=\"head.html\"-->\n");
-  Lines lines;
-  std::string error;
-  ASSERT_TRUE(Template("page.html", lines, error)) << error;
-  EXPECT_EQ(lines, (Lines{"top\n", "head 1\n", "inner\n", "head 2\n", "bottom\n", ""}));
-  ASSERT_TRUE(Template("other.html", lines, error)) << error;
-  EXPECT_EQ(lines, (Lines{"x <!--#include file=\"head.html\"-->\n",
-                          "<!--#include virtual=\"head.html\"-->\n", ""}));
-
-  // The same file may be included twice, one after the other.
-  Write("twice.html", "<!--#include file=\"inner.html\"-->\n<!--#include file=\"inner.html\"-->\n");
-  ASSERT_TRUE(Template("twice.html", lines, error)) << error;
-  EXPECT_EQ(lines, (Lines{"inner\n", "inner\n", ""}));
-
-  // An included file's last line gets its line feed even when the file
-  // lacks one, and its blank lines stay.
-  Write("bare.html", "one\n\ntwo");
-  Write("outer.html", "<!--#include file=\"bare.html\"-->\r\nafter");
-  ASSERT_TRUE(Template("outer.html", lines, error)) << error;
-  EXPECT_EQ(lines, (Lines{"one\n", "\n", "two\n", "after\n", ""}));
-}
-
-TEST_F(SourceFolder, IncludeCyclesMissingFilesAndEscapesAreErrors) {
-  Write("a.html", "<!--#include file=\"b.html\"-->\n");
-  Write("b.html", "b\n<!--#include file=\"a.html\"-->\n");
-  Write("self.html", "<!--#include file=\"self.html\"-->\n");
-  Write("missing.html", "<!--#include file=\"nowhere.html\"-->\n");
-  Write("up.html", "<!--#include file=\"../secret.html\"-->\n");
-  Lines lines;
-  std::string error;
-  EXPECT_FALSE(Template("a.html", lines, error));
-  EXPECT_NE(error.find("include cycle: a.html -> b.html -> a.html"), std::string::npos) << error;
-  EXPECT_FALSE(Template("self.html", lines, error));
-  EXPECT_NE(error.find("include cycle"), std::string::npos) << error;
-  EXPECT_FALSE(Template("missing.html", lines, error));
-  EXPECT_NE(error.find("nowhere.html: cannot be read"), std::string::npos) << error;
-  EXPECT_FALSE(Template("up.html", lines, error));
-  EXPECT_NE(error.find("must name a file beside the template"), std::string::npos) << error;
-}
-
-TEST_F(SourceFolder, BlankLinesAreLineFeedsAndOverlongPagesAreErrors) {
-  // A blank line is a line feed, not the end of the page.
-  Write("gap.html", "a\n\n\r\nb\n\n");
-  Lines lines;
-  std::string error;
-  ASSERT_TRUE(Template("gap.html", lines, error)) << error;
-  EXPECT_EQ(lines, (Lines{"a\n", "\n", "\n", "b\n", "\n", ""}));
-
-  std::string longest, tooLong;
+  for (const auto& [name, want] : pages) {
+    EXPECT_TRUE(ReadTemplate(temp.path() / fs::path(name), lines, error)) << name << ": " << error;
+    EXPECT_EQ(lines, want) << name;
+  }
+  const std::pair<const char*, const char*> errors[] = {
+      {"a.html", "include cycle: a.html -> b.html -> a.html"}, {"self.html", "include cycle"},
+      {"missing.html", "nowhere.html: cannot be read"}, {"up.html", "must name a file beside the template"}};
+  for (const auto& [name, want] : errors) {
+    EXPECT_FALSE(ReadTemplate(temp.path() / fs::path(name), lines, error)) << name;
+    EXPECT_NE(error.find(want), std::string::npos) << error;
+  }
+  std::string longest;
   for (int i = 0; i < 499; ++i) longest += "x\n";
-  tooLong = longest + "y\n";
-  Write("longest.html", longest);
-  Write("toolong.html", tooLong);
-  EXPECT_TRUE(Template("longest.html", lines, error)) << error;
+  ASSERT_TRUE(ReadTemplate(temp.Write("longest.html", longest), lines, error)) << error;
   ASSERT_EQ(lines.size(), 500u);
   EXPECT_EQ(lines[498], "x\n");
   EXPECT_EQ(lines[499], "");
-  EXPECT_FALSE(Template("toolong.html", lines, error));
+  EXPECT_FALSE(ReadTemplate(temp.Write("toolong.html", longest + "y\n"), lines, error));
   EXPECT_NE(error.find("500 lines"), std::string::npos) << error;
 }
 
-TEST_F(SourceFolder, ABundleCollectsCataloguesAndPages) {
-  Write("2.msg", "1\ttwo-one\n");
-  Write("10.msg", "1\tten-one\n");
-  Write("pages.list", "# set page file\n\n75  PROTECT  protect.html\n");
-  Write("protect.html", "<p>%s</p>\n");
+const std::string kGenerated = "// Generated by the cfgout bundle compiler. Do not edit.\n";
+const std::string kUtf8 = "    force_encoding:string { \"UTF-8\" }\n";
+
+TEST(CollectBundle, CataloguesAndPagesOrAnError) {
+  using Files = std::vector<std::pair<const char*, const char*>>;
+  const std::pair<Files, const char*> errors[] = {
+      {{{"75.msg", "1\tx\n"}, {"pages.list", "75 PROTECT protect.html\n"}, {"protect.html", "p\n"}},
+       "message set 75 is already defined by"},
+      {{{"pages.list", "75 PROTECT protect.html\n76 PROTECT protect.html\n"}, {"protect.html", "p\n"}},
+       "pages.list:2: page PROTECT is already listed on line 1"},
+      {{{"pages.list", "75 PROTECT\n"}}, "pages.list:1: expected"},
+      {{{"notes.msg", "1\tx\n"}}, "notes.msg: a catalogue's file name is its message set number"}};
   Bundle bundle;
-  std::string error;
-  ASSERT_TRUE(CollectBundle(dir_, bundle, error)) << error;
+  std::string error, text;
+  for (const auto& [files, want] : errors) {
+    cfgout::testing::TempDir temp("cfgout-bundle");
+    bundle = Bundle{};
+    for (const auto& [name, content] : files) temp.Write(name, content);
+    EXPECT_FALSE(CollectBundle(temp.path(), bundle, error)) << want;
+    EXPECT_NE(error.find(want), std::string::npos) << error;
+  }
+  cfgout::testing::TempDir temp("cfgout-bundle");
+  for (const auto& [name, content] : Files{{"2.msg", "1\ttwo-one\n"}, {"10.msg", "1\tten-one\n"},
+                                            {"pages.list", "# set page file\n\n75  PROTECT  protect.html\n"},
+                                            {"protect.html", "<p>%s</p>\n"}}) {
+    temp.Write(name, content);
+  }
+  bundle = Bundle{};
+  ASSERT_TRUE(CollectBundle(temp.path(), bundle, error)) << error;
   ASSERT_EQ(bundle.sets.size(), 3u);
   EXPECT_EQ(bundle.sets.at(2).messages, Lines{"two-one"});
   EXPECT_EQ(bundle.sets.at(10).messages, Lines{"ten-one"});
   EXPECT_EQ(bundle.sets.at(75).messages, (Lines{"<p>%s</p>\n", ""}));
-
-  std::string text;
   ASSERT_TRUE(WriteIcuText(bundle, "root", text, error)) << error;
-  EXPECT_EQ(text,
-            "// Generated by the cfgout bundle compiler. Do not edit.\n"
-            "root:table {\n"
-            "    force_encoding:string { \"UTF-8\" }\n"
-            "    \"2\":array {\n"
-            "        \"two-one\",\n"
-            "    }\n"
-            "    \"10\":array {\n"
-            "        \"ten-one\",\n"
-            "    }\n"
-            "    \"75\":array {\n"
-            "        \"<p>%s</p>\\u000A\",\n"
-            "        \"\",\n"
-            "    }\n"
-            "}\n");
-}
-
-TEST_F(SourceFolder, SetConflictsAndBadNamesAreErrors) {
-  Write("75.msg", "1\tx\n");
-  Write("pages.list", "75 PROTECT protect.html\n");
-  Write("protect.html", "p\n");
-  Bundle bundle;
-  std::string error;
-  EXPECT_FALSE(CollectBundle(dir_, bundle, error));
-  EXPECT_NE(error.find("message set 75 is already defined by"), std::string::npos) << error;
-
-  fs::remove(dir_ / "75.msg");
-  Write("pages.list", "75 PROTECT protect.html\n76 PROTECT protect.html\n");
+  EXPECT_EQ(text, kGenerated + "root:table {\n" + kUtf8 + "    \"2\":array {\n        \"two-one\",\n    }\n" +
+                      "    \"10\":array {\n        \"ten-one\",\n    }\n" +
+                      "    \"75\":array {\n        \"<p>%s</p>\\u000A\",\n        \"\",\n    }\n}\n");
+  // An absent folder gives an empty bundle.
   bundle = Bundle{};
-  EXPECT_FALSE(CollectBundle(dir_, bundle, error));
-  EXPECT_NE(error.find("pages.list:2: page PROTECT is already listed on line 1"), std::string::npos)
-      << error;
-
-  Write("pages.list", "75 PROTECT\n");
-  bundle = Bundle{};
-  EXPECT_FALSE(CollectBundle(dir_, bundle, error));
-  EXPECT_NE(error.find("pages.list:1: expected"), std::string::npos) << error;
-
-  fs::remove(dir_ / "pages.list");
-  Write("notes.msg", "1\tx\n");
-  bundle = Bundle{};
-  EXPECT_FALSE(CollectBundle(dir_, bundle, error));
-  EXPECT_NE(error.find("notes.msg: a catalogue's file name is its message set number"),
-            std::string::npos)
-      << error;
-}
-
-TEST(CollectBundle, AnAbsentFolderGivesAnEmptyBundle) {
-  Bundle bundle;
-  std::string error;
   EXPECT_TRUE(CollectBundle("/nonexistent/cfgout/messages", bundle, error));
   EXPECT_TRUE(bundle.sets.empty());
-  std::string text;
   ASSERT_TRUE(WriteIcuText(bundle, "root", text, error));
-  EXPECT_EQ(text,
-            "// Generated by the cfgout bundle compiler. Do not edit.\n"
-            "root:table {\n"
-            "    force_encoding:string { \"UTF-8\" }\n"
-            "}\n");
+  EXPECT_EQ(text, kGenerated + "root:table {\n" + kUtf8 + "}\n");
 }
 
 TEST(WriteIcuText, EscapesQuotesBackslashesAndEverythingBeyondAscii) {
@@ -244,7 +140,7 @@ TEST(WriteIcuText, EscapesQuotesBackslashesAndEverythingBeyondAscii) {
   std::string text, error;
   ASSERT_TRUE(WriteIcuText(bundle, "ja_JP", text, error)) << error;
   EXPECT_EQ(text,
-            "// Generated by the cfgout bundle compiler. Do not edit.\n"
+            kGenerated +
             "ja_JP:table {\n"
             "    \"3\":array {\n"
             "        \"q\\\"b\\\\ caf\\u00E9 \\u65E5 \\U0001F600\\u0009tab\\u007F\",\n"

@@ -1,19 +1,25 @@
-#include "nls/res_bundle.h"
+// The bundle cache and the message lookup over it, on the bundles of this
+// folder and the program's own.
 
 #include <langinfo.h>
 #include <unicode/uloc.h>
+#include <unicode/ures.h>
 #include <unicode/ustring.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "nls/locale.h"
+#include "nls/message_lookup.h"
+#include "nls/res_bundle.h"
 
 namespace cfgout {
 namespace {
@@ -34,20 +40,16 @@ std::string Text(ResBundle* bundle, int set, int id) {
   return text != nullptr ? text : "<none>";
 }
 
-// Runs `lookup` on another thread and tells whether it finished within
-// `limit`; the thread is always joined before returning.
+// Runs `lookup` on another thread while `heldLock` is held, then releases
+// it; tells whether the lookup finished within `limit`.
 template <typename Lookup>
 bool FinishesWithin(Lookup lookup, std::chrono::milliseconds limit, pmutex* heldLock) {
   std::atomic<bool> done{false};
-  std::thread worker([&] {
-    lookup();
-    done = true;
-  });
-  auto end = std::chrono::steady_clock::now() + limit;
-  while (!done && std::chrono::steady_clock::now() < end) {
+  std::thread worker([&] { lookup(), done = true; });
+  for (auto end = std::chrono::steady_clock::now() + limit; !done && std::chrono::steady_clock::now() < end;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  bool finished = done;
+  const bool finished = done;
   pmutex_release(heldLock);
   worker.join();
   return finished;
@@ -66,16 +68,57 @@ class ResBundleTest : public ::testing::Test {
   }
 };
 
-TEST_F(ResBundleTest, TheSameMessageTwiceIsTheSamePointer) {
+// Each row loads a bundle for a locale and names its converter and texts
+// ("<none>" for a missing message). A forced encoding wins over the locale;
+// without one the requested locale chooses the converter, also for a fallback
+// within its own chain (a name the code page table does not know); a fallback
+// to root uses the locale the bundle really has.
+struct BundleRow {
+  const char* locale;
+  const char* name;
+  std::string converter;
+  std::vector<std::tuple<int, int, std::string>> texts;
+};
+
+TEST_F(ResBundleTest, ConvertersAndTexts) {
+  const std::string system = nl_langinfo(CODESET);
+  const BundleRow rows[] = {
+      {"en_US", "config", "UTF-8",
+       {{2, 1, "Memory allocation error"}, {1, 52, "Set one, message 52"}, {2, 14, "<none>"}, {2, 13, ""},
+        {2, 3, "Quote \" backslash \\ and \xC3\xBCn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 end"},
+        {2, 2, "Separated by spaces"}, {2, 10, "line one\nline two\tTabbed \\d kept"}, {2, 12, "Trailing blanks kept   "}}},
+      // Template lines end with an empty message; includes are expanded.
+      {"en_US", "HTMLForm", "UTF-8",
+       {{8, 1, "<html><head><title>Basic 100%%</title></head>\n"}, {8, 2, "<h1>Header \"quoted\" \\ back</h1>\n"},
+        {8, 3, "<h2>Sub</h2>\n"}, {8, 4, "<form>%s</form>\n"}, {8, 5, "\n"}, {8, 6, "</html>\n"}, {8, 7, ""},
+        {8, 8, "<none>"}, {17, 1, "<param name=\"message\" value=\"%s\">\n"}, {17, 2, ""}}},
+      {"ja_JP", "latin1", "ISO-8859-1", {{2, 1, "caf\xE9"}, {2, 2, "\x1A\x1A"}}},  // not in Latin-1: substitutes
+      {"ja_JP", "cp850", "ibm-850", {{2, 1, "caf\x82"}}},
+      {"ja_JP", "plain", kConverterCodePage932, {{2, 1, "\x93\xFA\x96\x7B\x8C\xEA"}}},  // Shift-JIS
+      {"ja_JP_TRADITIONAL", "plain", system, {}},
+      {"ko_KR", "plain", system, {{2, 1, "root text"}}},
+  };
+  for (const BundleRow& row : rows) {
+    BundlePtr bundle = Load(row.locale, row.name);
+    ASSERT_NE(bundle, nullptr) << row.name;
+    EXPECT_EQ(bundle->converterName, row.converter) << row.locale << " " << row.name;
+    for (const auto& [set, id, text] : row.texts) EXPECT_EQ(Text(bundle.get(), set, id), text) << set << "," << id;
+  }
+  // A fallback to ICU's default locale uses that locale's converter; a null
+  // locale means ICU's default locale.
+  SetIcuDefault("ja_JP");
+  BundlePtr korean = Load("ko_KR", "plain");
+  EXPECT_EQ(korean->converterName, kConverterCodePage932);
+  EXPECT_EQ(Text(korean.get(), 2, 1), "\x93\xFA\x96\x7B\x8C\xEA");
+  EXPECT_EQ(BundlePtr(ResBundle_Load(kDir, "plain"))->converterName, kConverterCodePage932);
+}
+
+TEST_F(ResBundleTest, TheSameMessageIsOneCachedElement) {
   BundlePtr bundle = Load("en_US", "config");
-  ASSERT_NE(bundle, nullptr);
-  EXPECT_EQ(bundle->converterName, "UTF-8");
   const char* first = ResBundle_Extract(bundle.get(), 2, 1);
   ASSERT_NE(first, nullptr);
-  EXPECT_STREQ(first, "Memory allocation error");
   EXPECT_EQ(ResBundle_Extract(bundle.get(), 2, 1), first);
   EXPECT_EQ(ResBundle_ExtractWithDefault(bundle.get(), 2, 1, "x"), first);
-
   ResBundleElement* element = ResBundle_ExtractHashElement(bundle.get(), 2, 1);
   ASSERT_NE(element, nullptr);
   EXPECT_EQ(element->set, 2);
@@ -83,164 +126,58 @@ TEST_F(ResBundleTest, TheSameMessageTwiceIsTheSamePointer) {
   EXPECT_EQ(element->text, first);
   EXPECT_EQ(ResBundle_ExtractUnicode(bundle.get(), 2, 1), element->unicodeText);
   EXPECT_EQ(StrongHash_GetStats(bundle->cache).objectCount, 1u);
-}
-
-TEST_F(ResBundleTest, AnElementHoldsBothCopiesRightAfterItsFields) {
-  BundlePtr bundle = Load("en_US", "config");
-  ResBundleElement* element = ResBundle_ExtractHashElement(bundle.get(), 2, 11);
+  // Both copies, converted and UTF-16.
+  element = ResBundle_ExtractHashElement(bundle.get(), 2, 11);
   ASSERT_NE(element, nullptr);
-  const auto* base = reinterpret_cast<const char*>(element);
-  const auto* unicode = reinterpret_cast<const char*>(element->unicodeText);
-  const std::string expected = "Ready from the catalogue";
-  EXPECT_EQ(unicode, base + sizeof(ResBundleElement));
-  EXPECT_EQ(element->text, unicode + 2 * (expected.size() + 1));
-  EXPECT_EQ(std::string(element->text), expected);
-  EXPECT_EQ(u_strlen(element->unicodeText), static_cast<int32_t>(expected.size()));
-  EXPECT_EQ(element->unicodeText[0], u'R');
-}
-
-TEST_F(ResBundleTest, SetsThatShareABucketAreToldApart) {
-  ResBundleElement twoOne{2, 1, nullptr, nullptr};
-  ResBundleElement oneFiftyTwo{1, 52, nullptr, nullptr};
+  EXPECT_STREQ(element->text, "Ready from the catalogue");
+  EXPECT_EQ(std::u16string(element->unicodeText), u"Ready from the catalogue");
+  // Sets that share a bucket are told apart.
+  ResBundleElement twoOne{2, 1, nullptr, nullptr}, oneFiftyTwo{1, 52, nullptr, nullptr};
   EXPECT_EQ(ResBundle_Hash(256, &twoOne), 103u);
   EXPECT_EQ(ResBundle_Hash(256, &oneFiftyTwo), 103u);
   EXPECT_NE(ResBundle_Compare(&twoOne, &oneFiftyTwo), 0);
   EXPECT_EQ(ResBundle_Compare(&twoOne, &twoOne), 0);
-
-  BundlePtr bundle = Load("en_US", "config");
   EXPECT_EQ(Text(bundle.get(), 1, 52), "Set one, message 52");
   EXPECT_EQ(Text(bundle.get(), 2, 1), "Memory allocation error");
-  EXPECT_EQ(Text(bundle.get(), 1, 52), "Set one, message 52");
 }
 
-TEST_F(ResBundleTest, MissingMessagesGiveNullOrTheDefault) {
+TEST_F(ResBundleTest, MissingMessagesGiveTheDefault) {
   BundlePtr bundle = Load("en_US", "config");
   const char* fallback = "built-in";
-  EXPECT_EQ(ResBundle_Extract(bundle.get(), 2, 14), nullptr);  // past the end
-  EXPECT_EQ(ResBundle_ExtractWithDefault(bundle.get(), 2, 14, fallback), fallback);
-  EXPECT_EQ(ResBundle_ExtractWithDefault(bundle.get(), 3, 1, fallback), fallback);  // no set 3
-  EXPECT_EQ(ResBundle_ExtractWithDefault(bundle.get(), 2, 0, fallback), fallback);
-  EXPECT_EQ(ResBundle_ExtractWithDefault(bundle.get(), 2, -1, fallback), fallback);
+  // Past the end, no such set, numbers below 1, and a gap in the catalogue.
+  for (auto [set, id] : {std::pair{2, 14}, std::pair{3, 1}, std::pair{2, 0}, std::pair{2, -1}, std::pair{2, 5}}) {
+    EXPECT_EQ(ResBundle_ExtractWithDefault(bundle.get(), set, id, fallback), fallback) << set << "," << id;
+  }
   EXPECT_EQ(ResBundle_ExtractWithDefault(bundle.get(), 2, 14, nullptr), nullptr);
   const UChar fallbackUnicode[] = u"u";
   EXPECT_EQ(ResBundle_ExtractUnicodeWithDefault(bundle.get(), 9, 9, fallbackUnicode), fallbackUnicode);
-  // A gap in a catalogue is a missing message; a number given without text is empty.
-  EXPECT_EQ(ResBundle_ExtractWithDefault(bundle.get(), 2, 5, fallback), fallback);
-  EXPECT_EQ(Text(bundle.get(), 2, 13), "");
 }
 
-TEST_F(ResBundleTest, CatalogueTextSurvivesByteForByte) {
-  BundlePtr bundle = Load("en_US", "config");
-  EXPECT_EQ(Text(bundle.get(), 2, 3),
-            "Quote \" backslash \\ and \xC3\xBCn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9 "
-            "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 end");
-  EXPECT_EQ(Text(bundle.get(), 2, 2), "Separated by spaces");
-  EXPECT_EQ(Text(bundle.get(), 2, 10), "line one\nline two\tTabbed \\d kept");
-  EXPECT_EQ(Text(bundle.get(), 2, 12), "Trailing blanks kept   ");
-}
-
-TEST_F(ResBundleTest, TemplateLinesEndWithAnEmptyMessageAndIncludesAreExpanded) {
-  BundlePtr bundle = Load("en_US", "HTMLForm");
-  ASSERT_NE(bundle, nullptr);
-  const std::vector<std::string> expected = {
-      "<html><head><title>Basic 100%%</title></head>\n",
-      "<h1>Header \"quoted\" \\ back</h1>\n",
-      "<h2>Sub</h2>\n",
-      "<form>%s</form>\n",
-      "\n",  // a blank source line
-      "</html>\n",
-      "",
-  };
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(Text(bundle.get(), 8, static_cast<int>(i + 1)), expected[i]) << "line " << i + 1;
+TEST_F(ResBundleTest, LoadingFailsWithoutADirectoryOrBundleAndInsertConverts) {
+  for (const char* dir : {"", static_cast<const char*>(nullptr), "/nonexistent/dir"}) {
+    EXPECT_EQ(ResBundle_LoadSpecific("en_US", dir, "config"), nullptr);
   }
-  EXPECT_EQ(ResBundle_Extract(bundle.get(), 8, static_cast<int>(expected.size() + 1)), nullptr);
-  EXPECT_EQ(Text(bundle.get(), 17, 1), "<param name=\"message\" value=\"%s\">\n");
-  EXPECT_EQ(Text(bundle.get(), 17, 2), "");
-}
-
-TEST_F(ResBundleTest, ForceEncodingWinsOverTheLocale) {
-  BundlePtr latin1 = Load("ja_JP", "latin1");
-  ASSERT_NE(latin1, nullptr);
-  EXPECT_EQ(latin1->converterName, "ISO-8859-1");
-  EXPECT_EQ(Text(latin1.get(), 2, 1), "caf\xE9");
-  EXPECT_EQ(Text(latin1.get(), 2, 2), "\x1A\x1A");  // not in Latin-1: substitutes
-
-  BundlePtr cp850 = Load("ja_JP", "cp850");
-  ASSERT_NE(cp850, nullptr);
-  EXPECT_EQ(cp850->converterName, "ibm-850");
-  EXPECT_EQ(Text(cp850.get(), 2, 1), "caf\x82");
-}
-
-TEST_F(ResBundleTest, WithoutForceEncodingTheRequestedLocaleChoosesTheConverter) {
-  BundlePtr japanese = Load("ja_JP", "plain");
-  ASSERT_NE(japanese, nullptr);
-  EXPECT_EQ(japanese->converterName, kConverterCodePage932);
-  EXPECT_EQ(Text(japanese.get(), 2, 1), "\x93\xFA\x96\x7B\x8C\xEA");  // Shift-JIS
-
-  // A fallback within the locale's own chain still uses the requested name,
-  // which the code page table does not know.
-  const std::string system = nl_langinfo(CODESET);
-  BundlePtr variant = Load("ja_JP_TRADITIONAL", "plain");
-  ASSERT_NE(variant, nullptr);
-  EXPECT_EQ(variant->converterName, system);
-
-  // Falling back to root (ICU's default locale has no file either): the
-  // converter of the locale the bundle really has.
-  BundlePtr korean = Load("ko_KR", "plain");
-  ASSERT_NE(korean, nullptr);
-  EXPECT_EQ(korean->converterName, system);
-  EXPECT_EQ(Text(korean.get(), 2, 1), "root text");
-}
-
-TEST_F(ResBundleTest, AFallbackToIcusDefaultLocaleUsesThatLocalesConverter) {
-  SetIcuDefault("ja_JP");
-  BundlePtr korean = Load("ko_KR", "plain");
-  ASSERT_NE(korean, nullptr);
-  EXPECT_EQ(korean->converterName, kConverterCodePage932);
-  EXPECT_EQ(Text(korean.get(), 2, 1), "\x93\xFA\x96\x7B\x8C\xEA");
-
-  // A null locale means ICU's default locale.
-  BundlePtr byDefault(ResBundle_Load(kDir, "plain"));
-  ASSERT_NE(byDefault, nullptr);
-  EXPECT_EQ(byDefault->converterName, kConverterCodePage932);
-}
-
-TEST_F(ResBundleTest, LoadingFailsWithoutADirectoryOrBundle) {
-  EXPECT_EQ(ResBundle_LoadSpecific("en_US", "", "config"), nullptr);
-  EXPECT_EQ(ResBundle_LoadSpecific("en_US", nullptr, "config"), nullptr);
   EXPECT_EQ(ResBundle_LoadSpecific("en_US", kDir, "no_such_bundle"), nullptr);
-  EXPECT_EQ(ResBundle_LoadSpecific("en_US", "/nonexistent/dir", "config"), nullptr);
-
   UErrorCode status = U_ZERO_ERROR;
   EXPECT_EQ(ResBundle_LoadCatalog("en_US", kDir, "no_such_bundle", &status), nullptr);
   EXPECT_TRUE(U_FAILURE(status));
-
-  // A directory that already ends in a slash gets no second one.
-  const std::string withSlash = std::string(kDir) + "/";
-  status = U_ZERO_ERROR;
-  UResourceBundle* resource = ResBundle_LoadCatalog("en_US", withSlash.c_str(), "config", &status);
+  status = U_ZERO_ERROR;  // a directory that ends in a slash gets no second one
+  UResourceBundle* resource = ResBundle_LoadCatalog("en_US", (std::string(kDir) + "/").c_str(), "config", &status);
   ASSERT_NE(resource, nullptr);
   EXPECT_EQ(status, U_USING_DEFAULT_WARNING);
   ures_close(resource);
-}
-
-TEST_F(ResBundleTest, InsertAddsAConvertedMessage) {
   BundlePtr bundle = Load("en_US", "latin1");
   EXPECT_EQ(ResBundle_Insert(bundle.get(), 40, 2, u"na\u00EFve"), 1);
   EXPECT_EQ(Text(bundle.get(), 40, 2), "na\xEFve");
   EXPECT_EQ(ResBundle_Insert(bundle.get(), 40, 3, nullptr), 0);
 }
 
-TEST_F(ResBundleTest, UnprimedLookupsWaitForTheLock) {
-  BundlePtr bundle = Load("en_US", "config");
-  pmutex_request(bundle->lock);
-  EXPECT_FALSE(FinishesWithin([&] { ResBundle_Extract(bundle.get(), 2, 1); },
-                              std::chrono::milliseconds(100), bundle->lock));
-  EXPECT_EQ(Text(bundle.get(), 2, 1), "Memory allocation error");
-}
-
-TEST_F(ResBundleTest, PrimingReadsEverythingAndLookupsNoLongerLock) {
+TEST_F(ResBundleTest, UnprimedLookupsWaitForTheLockPrimedOnesDoNot) {
+  BundlePtr config = Load("en_US", "config");
+  pmutex_request(config->lock);
+  EXPECT_FALSE(FinishesWithin([&] { ResBundle_Extract(config.get(), 2, 1); }, std::chrono::milliseconds(100),
+                              config->lock));
+  EXPECT_EQ(Text(config.get(), 2, 1), "Memory allocation error");
   BundlePtr bundle = Load("en_US", "kzohtc");
   ASSERT_NE(bundle, nullptr);
   const char* before = ResBundle_Extract(bundle.get(), 2, 1);
@@ -252,13 +189,10 @@ TEST_F(ResBundleTest, PrimingReadsEverythingAndLookupsNoLongerLock) {
   EXPECT_EQ(ResBundle_Extract(bundle.get(), 2, 1), before);
   EXPECT_EQ(Text(bundle.get(), 5, 1), "primed set five");
   EXPECT_EQ(ResBundle_Extract(bundle.get(), 2, 3), nullptr);
-
   pmutex_request(bundle->lock);
   std::string seen;
-  EXPECT_TRUE(FinishesWithin([&] { seen = Text(bundle.get(), 2, 2); },
-                             std::chrono::seconds(5), bundle->lock));
+  EXPECT_TRUE(FinishesWithin([&] { seen = Text(bundle.get(), 2, 2); }, std::chrono::seconds(5), bundle->lock));
   EXPECT_EQ(seen, "primed two");
-
   ResBundle_Prime(bundle.get());  // a second prime changes nothing
   EXPECT_EQ(StrongHash_GetStats(bundle->cache).objectCount, 4u);
 }
@@ -269,14 +203,143 @@ TEST_F(ResBundleTest, ConcurrentFirstLookupsAgreeOnOnePointer) {
   std::vector<std::vector<const char*>> seen(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      for (int id = 1; id <= 13; ++id) seen[t].push_back(ResBundle_Extract(bundle.get(), 2, id));
-    });
+    threads.emplace_back([&, t] { for (int id = 1; id <= 13; ++id) seen[t].push_back(ResBundle_Extract(bundle.get(), 2, id)); });
   }
   for (std::thread& thread : threads) thread.join();
   for (int t = 1; t < kThreads; ++t) EXPECT_EQ(seen[t], seen[0]);
   // Thirteen numbers, six of them (4 to 9) gaps that hold no message.
   EXPECT_EQ(StrongHash_GetStats(bundle->cache).objectCount, 7u);
+}
+
+constexpr const char* kNowhere = "/nonexistent/cfgout-message-dir";
+
+// A slot's state: loaded, references, load attempts, opens, primed.
+std::string Slot(int slot) {
+  const NlsSlotInfo info = nlsGetSlotInfo(slot);
+  return std::to_string(info.loaded) + " ref " + std::to_string(info.refCount) + " loads " +
+         std::to_string(info.loadCount) + " opens " + std::to_string(info.openCount) + " primed " +
+         std::to_string(info.primed);
+}
+
+class BundleLookup : public ResBundleTest {
+ protected:
+  void SetUp() override {
+    ResBundleTest::SetUp();
+    Use(kDir);
+  }
+  void TearDown() override { nlsResetForTesting(); }
+  static void Use(const char* dir) {
+    nlsSetMessageDirectory(dir);
+    nlsResetForTesting();
+  }
+};
+
+TEST_F(BundleLookup, TheSlotTableHasSevenNamedRows) {
+  const char* names[] = {"cacheagt", "config", "HTMLForm", "htmlprox", "kzoproxy", "kzohtc", "kzocp"};
+  for (int slot = 0; slot < kNlsSlotCount; ++slot) {
+    ASSERT_NE(nlsGetSlotInfo(slot).name, nullptr);
+    EXPECT_STREQ(nlsGetSlotInfo(slot).name, names[slot]);
+    EXPECT_EQ(nlsGetSlotInfo(slot).prime, slot >= 5 ? 1 : 0);
+    EXPECT_EQ(Slot(slot), "0 ref 0 loads 0 opens 0 primed 0");
+  }
+  EXPECT_EQ(nlsGetSlotInfo(7).name, nullptr);
+  EXPECT_EQ(nlsGetSlotInfo(-1).name, nullptr);
+}
+
+TEST_F(BundleLookup, FirstLookupLoadsTheSlotWithItsCatalogueText) {
+  const char* text = nlsGetString(1, 2, 11, "Ready");
+  ASSERT_NE(text, nullptr);
+  EXPECT_STREQ(text, "Ready from the catalogue");
+  EXPECT_EQ(nlsGetString(1, 2, 11, "Ready"), text);
+  EXPECT_EQ(Slot(1), "1 ref 1 loads 1 opens 1 primed 0");
+  ASSERT_NE(nlsGetSlotInfo(1).converterName, nullptr);
+  EXPECT_STREQ(nlsGetSlotInfo(1).converterName, "UTF-8");
+  EXPECT_STREQ(nlsGetString(1, 1, 52, nullptr), "Set one, message 52");
+  EXPECT_EQ(CatalogueMessage(kMsgStatusReady), text);
+  EXPECT_EQ(ConfigMessageText(kMsgStatusReady), text);
+  EXPECT_EQ(nlsGetString(1, 2, 99, nullptr), nullptr);
+  const char* fallback = "default text";
+  EXPECT_EQ(nlsGetString(1, 2, 99, fallback), fallback);
+  // Templates come from their own slot; the others are untouched.
+  EXPECT_EQ(nlsLoadResources(2, "en_US"), 1);
+  EXPECT_STREQ(nlsGetString(2, 8, 4, nullptr), "<form>%s</form>\n");
+  EXPECT_STREQ(nlsGetString(2, 8, 5, nullptr), "\n");
+  EXPECT_STREQ(nlsGetString(2, 8, 7, nullptr), "");
+  EXPECT_EQ(nlsGetString(2, 8, 8, nullptr), nullptr);
+  EXPECT_EQ(nlsGetSlotInfo(3).loadCount, 0);
+  // Prime slots are read whole on load.
+  EXPECT_EQ(nlsLoadResources(5, "en_US"), 1);
+  EXPECT_EQ(Slot(5), "1 ref 1 loads 1 opens 1 primed 1");
+  EXPECT_STREQ(nlsGetString(5, 5, 1, nullptr), "primed set five");
+  EXPECT_EQ(nlsGetString(5, 2, 3, nullptr), nullptr);
+}
+
+TEST_F(BundleLookup, LoadsCountReferencesAndTheLastFreeUnloadsForGood) {
+  EXPECT_EQ(nlsLoadResources(1, "en_US"), 1);
+  Locale* locale = Locale_Create("fr");
+  EXPECT_EQ(nlsLoadResources(1, locale), 1);
+  Locale_Destroy(locale);
+  EXPECT_EQ(Slot(1), "1 ref 2 loads 1 opens 1 primed 0");
+  nlsFreeResources(1);
+  EXPECT_EQ(Slot(1), "1 ref 1 loads 1 opens 1 primed 0");
+  nlsFreeResources(1);
+  EXPECT_EQ(Slot(1), "0 ref 0 loads 1 opens 1 primed 0");
+  // A slot is opened at most once per process.
+  EXPECT_EQ(nlsLoadResources(1, "en_US"), 0);
+  EXPECT_STREQ(nlsGetString(1, 2, 11, "Ready"), "Ready");
+  EXPECT_EQ(nlsGetSlotInfo(1).openCount, 1);
+}
+
+TEST_F(BundleLookup, WithoutBundlesDefaultsComeBackAndAFailedLoadIsNeverRetried) {
+  Use(kNowhere);
+  const char* ready = "Ready";
+  EXPECT_EQ(nlsGetString(1, 2, 11, ready), ready);
+  EXPECT_EQ(nlsGetString(1, 2, 11, ready), ready);
+  EXPECT_EQ(Slot(1), "0 ref 0 loads 2 opens 1 primed 0");  // every attempt counts, one opens
+  nlsSetMessageDirectory(kDir);  // within reach now, whatever the locale: the slot stays empty
+  EXPECT_EQ(nlsLoadResources(1, "en_US"), 0);
+  EXPECT_EQ(nlsGetString(1, 2, 12, nullptr), nullptr);
+  EXPECT_EQ(CatalogueMessage(kMsgStatusChangesDone), nullptr);
+  EXPECT_STREQ(ConfigMessageText(kMsgStatusChangesDone),
+               "The requested configuration changes have been completed successfully.");
+  nlsFreeResources(1);  // nothing loaded: nothing changes
+  EXPECT_EQ(Slot(1), "0 ref 0 loads 6 opens 1 primed 0");
+  EXPECT_EQ(nlsLoadResources(2, "en_US"), 1);  // other slots load as usual
+  // Slots outside the table give the default without a load.
+  Use(kNowhere);
+  const char* text = "default";
+  for (int slot : {7, 42, -1}) EXPECT_EQ(nlsGetString(slot, 2, 1, text), text);
+  EXPECT_EQ(nlsGetString(7, 2, 1, nullptr), nullptr);
+  EXPECT_EQ(nlsLoadResources(7, "en_US"), 0);
+  nlsFreeResources(7);
+  for (int slot = 0; slot < kNlsSlotCount; ++slot) EXPECT_EQ(Slot(slot), "0 ref 0 loads 0 opens 0 primed 0");
+}
+
+TEST_F(BundleLookup, TheDirectoryIsMadeAbsolute) {
+  nlsSetMessageDirectory("/some/where");
+  EXPECT_EQ(nlsGetMessageDirectory(), "/some/where");
+  nlsSetMessageDirectory("relative/msg");
+  EXPECT_EQ(nlsGetMessageDirectory(), (std::filesystem::current_path() / "relative/msg").string());
+  const std::filesystem::path saved = std::filesystem::current_path(), dir(kDir);
+  std::filesystem::current_path(dir.parent_path());
+  nlsSetMessageDirectory(dir.filename().string());
+  std::filesystem::current_path(saved);
+  EXPECT_STREQ(nlsGetString(1, 2, 11, "Ready"), "Ready from the catalogue");
+}
+
+TEST(ProgramBundles, EachIsBuiltWithItsForcedEncoding) {
+  for (const char* name : {"config", "HTMLForm", "htmlprox"}) {
+    UErrorCode status = U_ZERO_ERROR;
+    UResourceBundle* bundle = ures_open((std::string(CFGOUT_BUILD_MESSAGE_DIR) + "/" + name).c_str(), "en_US", &status);
+    ASSERT_TRUE(U_SUCCESS(status)) << name << ": " << u_errorName(status);
+    int32_t length = 0;
+    const UChar* encoding = ures_getStringByKey(bundle, "force_encoding", &length, &status);
+    ASSERT_TRUE(U_SUCCESS(status)) << name;
+    char text[16] = {};
+    u_austrncpy(text, encoding, sizeof text - 1);
+    EXPECT_STREQ(text, "UTF-8") << name;
+    ures_close(bundle);
+  }
 }
 
 }  // namespace

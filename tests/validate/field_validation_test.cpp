@@ -1,13 +1,10 @@
-// ValidateField and the validation messages, over small test catalogues:
-//   full     set 2 message 13 "[invalid] %s"; set 1 messages 25, 116, 153
-//   partial  set 1 messages 25 and 116 only
-//   missing  no catalogue at all
+// ValidateField over test catalogues: full (set 2 message 13 "[invalid] %s"; set 1
+// messages 25, 116, 153), partial (set 1 messages 25 and 116 only) and missing.
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "nls/message_lookup.h"
 #include "validate/form_variables.h"
@@ -16,134 +13,86 @@
 namespace cfgout {
 namespace {
 
-constexpr const char* kAdminPortText = "The administration port must be a number from 0 to 65535.";
+using Text = std::optional<std::string>;
+const std::string kPort = "The administration port must be a number from 0 to 65535.";
+const std::string kBadPort = "[invalid] " + kPort;
+const std::string kNul("80\0x", 4);
 
-class CatalogueTest : public ::testing::Test {
- protected:
-  void UseCatalogue(const char* directory) {
-    nlsSetMessageDirectory(directory);
-    nlsResetForTesting();
+struct Row {
+  const char* dir;
+  std::string name;
+  Text value;  // nullopt: a field without "="
+  Text want;   // nullopt: accepted
+};
+
+const Row kRows[] = {
+    {VALIDATE_TEST_MSG_DIR, "ADMINPORT", "8080", {}},
+    {VALIDATE_TEST_MSG_DIR, "adminport", "  8080  ", {}},
+    {VALIDATE_TEST_MSG_DIR, "AdminPort", "", {}},
+    {VALIDATE_TEST_MSG_DIR, "ADMINPORT", "65535", {}},
+    {VALIDATE_TEST_MSG_DIR, "HOSTNAME", "www.example.com", {}},
+    {VALIDATE_TEST_MSG_DIR, "ADMINPORT", "65536", kBadPort},
+    {VALIDATE_TEST_MSG_DIR, "adminport", "-1", kBadPort},
+    {VALIDATE_TEST_MSG_DIR, "ADMINPORT", "80 80", kBadPort},
+    {VALIDATE_TEST_MSG_DIR, "ADMINPORT", {}, kBadPort},
+    {VALIDATE_TEST_MSG_DIR, "ADMINPORT", kNul, kBadPort},  // a NUL byte is never cut off
+    {VALIDATE_TEST_MSG_DIR, "CONROOT1", "http://host/a b", "[invalid] The value is not valid."},
+    {VALIDATE_TEST_MSG_DIR, "HOSTNAME", "host:80", "The value of field HOSTNAME is not valid."},  // 110: a gap
+    {VALIDATE_TEST_MSG_DIR, "hostName", "a,b", "The value of field hostName is not valid."},
+    {VALIDATE_TEST_MSG_DIR, "ACTION", "<script>%s%n</script>", {}},
+    {VALIDATE_TEST_MSG_DIR, "ACTION", {}, {}},
+    {VALIDATE_TEST_MSG_DIR, "action", std::string("a\0b", 3), {}},
+    {VALIDATE_TEST_MSG_DIR, "NoSuchField", "1", "[invalid] NoSuchField is not a known field."},
+    {VALIDATE_TEST_MSG_DIR, "", "1", "[invalid]  is not a known field."},
+    {VALIDATE_TEST_MSG_DIR, "NOPE", {}, "[invalid] NOPE is not a known field."},
+    // Plain text, never a format: the status block escapes it when printed.
+    {VALIDATE_TEST_MSG_DIR, "<b onmouseover=\"x\">&", "1", "[invalid] <b onmouseover=\"x\">& is not a known field."},
+    {VALIDATE_TEST_MSG_DIR, "%s%d%%n", "1", "[invalid] %s%d%%n is not a known field."},
+    {VALIDATE_TEST_PARTIAL_MSG_DIR, "ADMINPORT", "70000", kPort},
+    {VALIDATE_TEST_PARTIAL_MSG_DIR, "ADMINPORT", "7000", {}},
+    {VALIDATE_TEST_PARTIAL_MSG_DIR, "Bad<Name>", "1", "Bad<Name> is not a known field."},
+    {VALIDATE_TEST_PARTIAL_MSG_DIR, "GCHIGHWATER", "101", "The value of field GCHIGHWATER is not valid."},
+    {VALIDATE_TEST_MISSING_MSG_DIR, "adminport", "65536", "The value of field adminport is not valid."},
+    {VALIDATE_TEST_MISSING_MSG_DIR, "ADMINPORT", "443", {}},
+    {VALIDATE_TEST_MISSING_MSG_DIR, "Un&known", "1", "The form field Un&known is not known."},
+};
+
+void UseCatalogue(const char* dir) {
+  nlsSetMessageDirectory(dir);
+  nlsResetForTesting();
+}
+
+TEST(FieldValidation, Table) {
+  for (const Row& row : kRows) {
+    UseCatalogue(row.dir);
+    EXPECT_EQ(ValidateField(FormArg{row.name, row.value}), row.want) << row.name;
+    if (!row.value) continue;
+    EXPECT_EQ(ValidateField(row.name, *row.value), row.want) << row.name;
   }
-  void TearDown() override { nlsResetForTesting(); }
-};
+  nlsResetForTesting();
+}
 
-class FullCatalogueTest : public CatalogueTest {
- protected:
-  void SetUp() override { UseCatalogue(VALIDATE_TEST_MSG_DIR); }
-};
-
-TEST_F(FullCatalogueTest, ValidationMessageWrapsTheSetOneText) {
-  EXPECT_EQ(get_validation_msg(25), std::string("[invalid] ") + kAdminPortText);
+TEST(FieldValidation, WrapperMessages) {
+  UseCatalogue(VALIDATE_TEST_MSG_DIR);
+  EXPECT_EQ(get_validation_msg(25), kBadPort);
   EXPECT_EQ(get_validation_msg(153), "[invalid] The value is not valid.");
-  // The set-1 text is an argument: its own %s is not substituted.
-  EXPECT_EQ(get_validation_msg(116), "[invalid] %s is not a known field.");
-  // A number inside the set but not given is missing, like one beyond the
-  // set's end.
-  EXPECT_EQ(get_validation_msg(26), std::nullopt);
+  EXPECT_EQ(get_validation_msg(116), "[invalid] %s is not a known field.");  // the text is an argument
+  EXPECT_EQ(get_validation_msg(26), std::nullopt);                             // a gap in the set
   EXPECT_EQ(get_validation_msg(500), std::nullopt);
-}
-
-TEST_F(FullCatalogueTest, KnownFieldAcceptsValidValues) {
-  EXPECT_EQ(ValidateField("ADMINPORT", "8080"), std::nullopt);
-  EXPECT_EQ(ValidateField("adminport", "  8080  "), std::nullopt);
-  EXPECT_EQ(ValidateField("AdminPort", ""), std::nullopt);
-  EXPECT_EQ(ValidateField("ADMINPORT", "65535"), std::nullopt);
-  EXPECT_EQ(ValidateField("HOSTNAME", "www.example.com"), std::nullopt);
-}
-
-TEST_F(FullCatalogueTest, KnownFieldRejectsWithItsMessage) {
-  const std::string expected = std::string("[invalid] ") + kAdminPortText;
-  EXPECT_EQ(ValidateField("ADMINPORT", "65536"), expected);
-  EXPECT_EQ(ValidateField("adminport", "-1"), expected);
-  EXPECT_EQ(ValidateField("ADMINPORT", "80 80"), expected);
-  EXPECT_EQ(ValidateField("CONROOT1", "http://host/a b"), "[invalid] The value is not valid.");
-}
-
-TEST_F(FullCatalogueTest, RejectedValueWithoutCatalogueTextStillFails) {
-  // Message 110 of HOSTNAME is a gap in this catalogue (an empty text).
-  EXPECT_EQ(ValidateField("HOSTNAME", "host:80"), "The value of field HOSTNAME is not valid.");
-  EXPECT_EQ(ValidateField("hostName", "a,b"), "The value of field hostName is not valid.");
-}
-
-TEST_F(FullCatalogueTest, UnvalidatedFieldsAcceptAnything) {
-  EXPECT_EQ(ValidateField("ACTION", "<script>%s%n</script>"), std::nullopt);
-  EXPECT_EQ(ValidateField(FormArg{"ACTION", std::nullopt}), std::nullopt);
-  EXPECT_EQ(ValidateField("action", std::string_view("a\0b", 3)), std::nullopt);
-}
-
-TEST_F(FullCatalogueTest, UnknownFieldNamesTheField) {
-  EXPECT_EQ(ValidateField("NoSuchField", "1"), "[invalid] NoSuchField is not a known field.");
-  EXPECT_EQ(ValidateField("", "1"), "[invalid]  is not a known field.");
-  EXPECT_EQ(ValidateField(FormArg{"NOPE", std::nullopt}), "[invalid] NOPE is not a known field.");
-}
-
-TEST_F(FullCatalogueTest, UnknownFieldNameIsPlainTextAndNeverAFormat) {
-  // Plain text here: the status block escapes the whole message when it is printed.
-  EXPECT_EQ(ValidateField("<b onmouseover=\"x\">&", "1"),
-            "[invalid] <b onmouseover=\"x\">& is not a known field.");
-  EXPECT_EQ(ValidateField("%s%d%%n", "1"), "[invalid] %s%d%%n is not a known field.");
-}
-
-TEST_F(FullCatalogueTest, FieldWithoutValue) {
-  const std::string expected = std::string("[invalid] ") + kAdminPortText;
-  EXPECT_EQ(ValidateField(FormArg{"ADMINPORT", std::nullopt}), expected);
-  EXPECT_EQ(ValidateField(FormArg{"ADMINPORT", std::string("8080")}), std::nullopt);
-  EXPECT_EQ(ValidateField(FormArg{"ADMINPORT", std::string("")}), std::nullopt);
-}
-
-TEST_F(FullCatalogueTest, ValueWithNulByteIsRejected) {
-  const std::string expected = std::string("[invalid] ") + kAdminPortText;
-  EXPECT_EQ(ValidateField("ADMINPORT", std::string_view("80\0x", 4)), expected);
-  EXPECT_EQ(ValidateField(FormArg{"ADMINPORT", std::string("80\0x", 4)}), expected);
-}
-
-TEST_F(FullCatalogueTest, EveryValidatingRowRejectsWithItsOwnMessage) {
-  // Each validating row gets a value its validator refuses; the message
-  // number reported is that row's (present in the catalogue, or the
-  // built-in text naming the field otherwise).
+  // Every validating row reports its own message: from the catalogue, or the built-in text.
   int checked = 0;
   for (const FormVar& var : varList) {
     if (var.validator == &NoValidation) continue;
     ++checked;
-    const std::optional<std::string> message = ValidateField(FormArg{var.name, std::nullopt});
-    ASSERT_TRUE(message.has_value()) << var.name;
-    if (var.messageId == 25) {
-      EXPECT_EQ(*message, std::string("[invalid] ") + kAdminPortText) << var.name;
-    } else if (var.messageId == 153) {
-      EXPECT_EQ(*message, "[invalid] The value is not valid.") << var.name;
-    } else {
-      EXPECT_EQ(*message, std::string("The value of field ") + var.name + " is not valid.");
-    }
+    const std::string want = var.messageId == 25    ? kBadPort
+                             : var.messageId == 153 ? "[invalid] The value is not valid."
+                                                    : std::string("The value of field ") + var.name + " is not valid.";
+    EXPECT_EQ(ValidateField(FormArg{var.name, std::nullopt}), want) << var.name;
   }
   EXPECT_EQ(checked, 91);
-}
-
-class PartialCatalogueTest : public CatalogueTest {
- protected:
-  void SetUp() override { UseCatalogue(VALIDATE_TEST_PARTIAL_MSG_DIR); }
-};
-
-TEST_F(PartialCatalogueTest, WithoutWrapperTheSetOneTextStandsAlone) {
-  EXPECT_EQ(get_validation_msg(25), std::nullopt);
-  EXPECT_EQ(ValidateField("ADMINPORT", "70000"), kAdminPortText);
-  EXPECT_EQ(ValidateField("ADMINPORT", "7000"), std::nullopt);
-  EXPECT_EQ(ValidateField("Bad<Name>", "1"), "Bad<Name> is not a known field.");
-}
-
-TEST_F(PartialCatalogueTest, WithoutAnyTextTheBuiltInMessageIsUsed) {
-  EXPECT_EQ(ValidateField("GCHIGHWATER", "101"), "The value of field GCHIGHWATER is not valid.");
-}
-
-class MissingCatalogueTest : public CatalogueTest {
- protected:
-  void SetUp() override { UseCatalogue(VALIDATE_TEST_MISSING_MSG_DIR); }
-};
-
-TEST_F(MissingCatalogueTest, RejectedValuesStillFail) {
-  EXPECT_EQ(get_validation_msg(25), std::nullopt);
-  EXPECT_EQ(ValidateField("adminport", "65536"), "The value of field adminport is not valid.");
-  EXPECT_EQ(ValidateField("ADMINPORT", "443"), std::nullopt);
-  EXPECT_EQ(ValidateField("Un&known", "1"), "The form field Un&known is not known.");
+  UseCatalogue(VALIDATE_TEST_PARTIAL_MSG_DIR);
+  EXPECT_EQ(get_validation_msg(25), std::nullopt);  // no wrapper
+  nlsResetForTesting();
 }
 
 }  // namespace

@@ -14,35 +14,24 @@
 namespace cfgout {
 namespace {
 
-int CountConversions(std::string_view text, std::string_view conversion) {
+// The number of "%s" in `text`, or -1 when it holds "%d".
+int TextConversions(std::string_view text) {
   int count = 0;
   for (std::size_t pos = 0; (pos = text.find('%', pos)) != std::string_view::npos; pos += 2) {
-    if (text.substr(pos, 2) == conversion) ++count;
+    if (text.substr(pos, 2) == "%d") return -1;
+    count += text.substr(pos, 2) == "%s";
   }
   return count;
 }
 
-class ShippedCatalogueTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    nlsSetMessageDirectory(CFGOUT_BUILD_MESSAGE_DIR);
-    nlsResetForTesting();
+TEST(ShippedCatalogue, EveryFieldMessageExists) {
+  nlsSetMessageDirectory(CFGOUT_BUILD_MESSAGE_DIR);
+  nlsResetForTesting();
+  for (auto [set, id] : {std::pair{2, 13}, std::pair{1, 116}}) {
+    const char* format = nlsGetString(kSlotConfigMessages, set, id, nullptr);
+    ASSERT_NE(format, nullptr);
+    EXPECT_EQ(TextConversions(format), 1) << format;
   }
-  void TearDown() override { nlsResetForTesting(); }
-};
-
-TEST_F(ShippedCatalogueTest, FormatsHaveOneTextConversion) {
-  const char* wrapper = nlsGetString(kSlotConfigMessages, 2, 13, nullptr);
-  ASSERT_NE(wrapper, nullptr);
-  EXPECT_EQ(CountConversions(wrapper, "%s"), 1) << wrapper;
-  EXPECT_EQ(CountConversions(wrapper, "%d"), 0) << wrapper;
-  const char* unknown = nlsGetString(kSlotConfigMessages, 1, 116, nullptr);
-  ASSERT_NE(unknown, nullptr);
-  EXPECT_EQ(CountConversions(unknown, "%s"), 1) << unknown;
-  EXPECT_EQ(CountConversions(unknown, "%d"), 0) << unknown;
-}
-
-TEST_F(ShippedCatalogueTest, EveryValidatingRowHasItsText) {
   for (const FormVar& var : varList) {
     if (var.validator == &NoValidation) continue;
     const char* text = nlsGetString(kSlotConfigMessages, 1, var.messageId, nullptr);
@@ -52,13 +41,11 @@ TEST_F(ShippedCatalogueTest, EveryValidatingRowHasItsText) {
     ASSERT_TRUE(message.has_value()) << var.name;
     EXPECT_NE(message->find(text), std::string::npos) << var.name;
   }
-}
-
-TEST_F(ShippedCatalogueTest, UnknownFieldMessageNamesTheField) {
-  const std::optional<std::string> message = ValidateField("NoSuch<Field>", "1");
-  ASSERT_TRUE(message.has_value());
-  EXPECT_NE(message->find("NoSuch<Field> is not a field"), std::string::npos) << *message;
-  EXPECT_EQ(message->find("%s"), std::string::npos) << *message;
+  const std::optional<std::string> unknown = ValidateField("NoSuch<Field>", "1");
+  ASSERT_TRUE(unknown.has_value());
+  EXPECT_NE(unknown->find("NoSuch<Field> is not a field"), std::string::npos) << *unknown;
+  EXPECT_EQ(unknown->find("%s"), std::string::npos) << *unknown;
+  nlsResetForTesting();
 }
 
 }  // namespace
