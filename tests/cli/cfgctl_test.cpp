@@ -154,6 +154,7 @@ TEST_F(Cfgctl, CommandTable) {
                        !(c0 == "set" || c0 == "remove" || c1 == "put" || c1 == "delete" || c1 == "settings");
     const bool wrote = row.status == 0 && (row.main != kSame || row.inc != kSame);
     EXPECT_EQ(std::filesystem::is_directory(dir / "main.conf.history"), wrote) << label;
+    EXPECT_TRUE(!wrote || std::filesystem::exists(dir / "main.conf.lock")) << label << ": a change holds the lock";
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
       const std::string name = entry.path().filename();
       EXPECT_TRUE(name == "main.conf" || name == "inc.conf" || (name == "main.conf.lock" && !reads) ||
