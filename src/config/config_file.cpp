@@ -41,8 +41,8 @@ int CompareIgnoringCase(std::string_view a, std::string_view b, std::size_t n) {
 
 // A completed line: if it is an include line, note the file it names. The
 // line is looked at as a C string, so a NUL byte ends it here.
-void NoteInclude(const std::string& text, std::vector<std::string>& includeList) {
-  const char first = AsciiLower(text.empty() ? '\0' : text.front());
+void NoteInclude(const LineText& text, std::vector<std::string>& includeList) {
+  const char first = AsciiLower(text.front());
   if (first != 'c' && first != 'r') return;  // cheap test first: most lines are no include lines
   std::string_view line(text.c_str());
   if (StartsWithIgnoringCase(line, kIncludeKeyword)) {
@@ -57,9 +57,12 @@ void NoteInclude(const std::string& text, std::vector<std::string>& includeList)
 // like the end of file does. The last node holds what follows the last
 // terminator, so it is empty when the file ends with "\n" or is empty.
 // Reads at most `budget` bytes; false (with what was read so far kept) when
-// the file holds more.
-bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, std::size_t& budget) {
-  LineNode* current = &lines.Append(std::string());
+// the file holds more. `expected` is the file's size as it was opened: the
+// texts go into blocks of about that size (line_text.h).
+bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, std::size_t& budget,
+               std::size_t expected) {
+  LineNode* current = &lines.Append(LineText());
+  LineTextBuilder texts(std::min(expected, budget));
   // On the stack: a heap block of this size would make every read of a file
   // end with a costly consolidation of the allocator's small-block lists.
   char buffer[kIoBufferSize];
@@ -69,21 +72,23 @@ bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, s
     ssize_t got = ::read(fd, buffer, want);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
-    if (static_cast<std::size_t>(got) > budget) return false;
+    if (static_cast<std::size_t>(got) > budget) {
+      texts.CloseInto(current->text);
+      return false;
+    }
     budget -= static_cast<std::size_t>(got);
     const char* pos = buffer;
     const char* end = pos + got;
     while (pos < end) {
-      const std::size_t room = kMaxReadLineLength - current->text.size();
+      const std::size_t room = kMaxReadLineLength - texts.open_size();
       const std::size_t avail = static_cast<std::size_t>(end - pos);
       const std::size_t window = avail < room ? avail : room;
       const auto* newline = static_cast<const char*>(std::memchr(pos, '\n', window));
       const std::size_t take = newline != nullptr ? static_cast<std::size_t>(newline - pos) + 1 : window;
-      current->text.append(pos, take);
+      texts.Append(pos, take);
       pos += take;
-      if (newline != nullptr || current->text.size() == kMaxReadLineLength) {
-        // A line that grew over several reads may hold spare capacity.
-        if (current->text.capacity() > current->text.size() + 32) current->text.shrink_to_fit();
+      if (newline != nullptr || texts.open_size() == kMaxReadLineLength) {
+        texts.CloseInto(current->text);
         // A piece that continues a cut line is no line of its own: never an include.
         if (!current->continuation) NoteInclude(current->text, includeList);
         auto* next = new LineNode;
@@ -94,6 +99,7 @@ bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, s
       }
     }
   }
+  texts.CloseInto(current->text);
   return true;
 }
 
@@ -347,7 +353,7 @@ bool WriteBatch::WriteTemp(PreparedFile& file, const LineList& lines, const stru
     // (an include line followed by a directive would name another file).
     bool lineEnded = true;
     for (const LineNode* line = lines.first(); ok && line != nullptr; line = line->next) {
-      const std::string& text = line->text;
+      const LineText& text = line->text;
       if (text.empty()) continue;
       if (!lineEnded && !line->continuation) {
         if (used == sizeof buffer) {
@@ -483,7 +489,8 @@ std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path) {
     file.identified = true;
     file.device = id.first;
     file.inode = id.second;
-    const bool complete = ReadLines(opened.fd, file.lines, includeList, budget);
+    const bool complete = ReadLines(opened.fd, file.lines, includeList, budget,
+                                    static_cast<std::size_t>(opened.st.st_size > 0 ? opened.st.st_size : 0));
     ::close(opened.fd);
     if (!complete) {
       handle->AddRefused(includeList[i], ConfigRefusal::kTooLarge);

@@ -75,7 +75,7 @@ class SameLineDropper {
   }
 
   // Drops the first list line with the same tokens as `text`; true when there was one.
-  bool DropSame(const std::string& text) {
+  bool DropSame(const LineText& text) {
     LineNode* same = nullptr;
     if (!indexed_) {
       same = RuleFound(text.c_str(), list_.first());
@@ -102,7 +102,7 @@ class SameLineDropper {
 // that collecting stays linear in the number of lines.
 class Collector {
  public:
-  void Add(const std::string& text) {
+  void Add(const LineText& text) {
     auto* node = new LineNode{text, nullptr, tail_};
     if (tail_ == nullptr) list_.reset(node); else tail_->next = node;
     tail_ = node;
@@ -321,14 +321,14 @@ const LineNode* HTTPDRemoveRules(ConfigHandle& handle, int id, const LineNode* l
   if (list == nullptr || !HasLines(handle)) return list;
   // Work on copies of the texts, so that a caller who passes lines of the
   // configuration itself cannot make the walk read a freed line.
-  std::vector<std::string> wanted;
+  std::vector<LineText> wanted;
   for (const LineNode* l = list; l != nullptr; l = l->next) wanted.push_back(l->text);
   for (ConfigFile& file : handle) {
     LineNode* line = file.lines.first();
     while (line != nullptr) {
       LineNode* next = line->next;
       if (IsLineStart(*line) && HTTPDRuleMatch(line->text, id) != 0) {
-        for (const std::string& text : wanted) {
+        for (const LineText& text : wanted) {
           if (RuleSame(line->text.c_str(), text.c_str()) != 0) {
             next = RemoveWholeLine(file.lines, line);
             break;
