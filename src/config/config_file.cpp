@@ -42,8 +42,10 @@ int CompareIgnoringCase(std::string_view a, std::string_view b, std::size_t n) {
 // A completed line: if it is an include line, note the file it names. The
 // line is looked at as a C string, so a NUL byte ends it here.
 void NoteInclude(const LineText& text, std::vector<std::string>& includeList) {
-  const char first = AsciiLower(text.front());
-  if (first != 'c' && first != 'r') return;  // cheap test first: most lines are no include lines
+  // Cheap test first: most lines are no include lines. (Only 'C' and 'R'
+  // become 'c' and 'r' by setting the 0x20 bit.)
+  const char first = static_cast<char>(text.front() | 0x20);
+  if (first != 'c' && first != 'r') return;
   std::string_view line(text.c_str());
   if (StartsWithIgnoringCase(line, kIncludeKeyword)) {
     HTTPDAddNewConfigFile(includeList, line.substr(kIncludeKeyword.size()));
@@ -61,11 +63,19 @@ void NoteInclude(const LineText& text, std::vector<std::string>& includeList) {
 // texts go into blocks of about that size (line_text.h).
 bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, std::size_t& budget,
                std::size_t expected) {
-  LineNode* current = &lines.Append(LineText());
   LineTextBuilder texts(std::min(expected, budget));
+  // Every node is linked in as soon as it is made, so that the list owns it
+  // whatever happens next.
+  LineNode* tail = nullptr;
+  bool continues = false;  // the next node continues a line cut in pieces
+  auto link = [&lines, &tail](LineNode* node) {
+    if (tail == nullptr) lines.reset(node); else tail->next = node;
+    tail = node;
+  };
   // On the stack: a heap block of this size would make every read of a file
   // end with a costly consolidation of the allocator's small-block lists.
   char buffer[kIoBufferSize];
+  bool complete = true;
   for (;;) {
     // One byte more than the budget tells a file that is too large.
     const std::size_t want = budget < sizeof buffer ? budget + 1 : sizeof buffer;
@@ -73,34 +83,40 @@ bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, s
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     if (static_cast<std::size_t>(got) > budget) {
-      texts.CloseInto(current->text);
-      return false;
+      complete = false;
+      break;
     }
     budget -= static_cast<std::size_t>(got);
     const char* pos = buffer;
-    const char* end = pos + got;
+    const char* const end = pos + got;
     while (pos < end) {
-      const std::size_t room = kMaxReadLineLength - texts.open_size();
+      if (!continues) {
+        pos = texts.TakeLines(pos, end, kMaxReadLineLength, [&](LineText text) {
+          auto* node = new LineNode{std::move(text), nullptr, tail, false};
+          link(node);
+          NoteInclude(node->text, includeList);
+        });
+        if (pos == end) break;
+      }
+      const std::size_t open = texts.open_size();
       const std::size_t avail = static_cast<std::size_t>(end - pos);
-      const std::size_t window = avail < room ? avail : room;
+      const std::size_t window = std::min(avail, kMaxReadLineLength - open);
       const auto* newline = static_cast<const char*>(std::memchr(pos, '\n', window));
       const std::size_t take = newline != nullptr ? static_cast<std::size_t>(newline - pos) + 1 : window;
       texts.Append(pos, take);
       pos += take;
-      if (newline != nullptr || texts.open_size() == kMaxReadLineLength) {
-        texts.CloseInto(current->text);
-        // A piece that continues a cut line is no line of its own: never an include.
-        if (!current->continuation) NoteInclude(current->text, includeList);
-        auto* next = new LineNode;
-        next->continuation = newline == nullptr;
-        next->prev = current;
-        current->next = next;
-        current = next;
-      }
+      if (newline == nullptr && open + take < kMaxReadLineLength) continue;  // the line goes on in the next read
+      auto* node = new LineNode{texts.Close(), nullptr, tail, continues};
+      link(node);
+      // A piece that continues a cut line is no line of its own: never an include.
+      if (!continues) NoteInclude(node->text, includeList);
+      continues = newline == nullptr;
     }
   }
-  texts.CloseInto(current->text);
-  return true;
+  // The last node holds what follows the last terminator (empty after a
+  // final line end).
+  link(new LineNode{texts.Close(), nullptr, tail, continues});
+  return complete;
 }
 
 // What opening a configuration file for reading gave.

@@ -1,6 +1,8 @@
 #include "config/directive_access.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <unordered_map>
@@ -119,12 +121,14 @@ class Collector {
 //
 // A line can only be an instance of a keyword whose first word is the
 // line's first word (a two-word keyword's first word ends at its blank,
-// where the line's must end too). The line's first word is found once and
-// compared by length and letters. For a one-word keyword that begins no
-// two-word keyword ("gc" begins "gc advisor") that comparison is the whole
-// match; the others are matched exactly once their first word agrees. One
-// look at the first character (keywords are lower case) rejects most lines
-// before any of that.
+// where the line's must end too). The keywords are grouped by their first
+// letter (keywords are lower case), so one look at a line's first character
+// rejects most lines and leaves the few keywords that begin with it; each
+// of those is compared letter by letter, up to the first difference, and
+// must end where the line's first word ends. For a one-word keyword that
+// begins no two-word keyword ("gc" begins "gc advisor") that comparison is
+// the whole match; the others are matched exactly once their first word
+// agrees.
 class KeywordSet {
  public:
   explicit KeywordSet(const std::vector<int>& ids) {
@@ -140,25 +144,37 @@ class KeywordSet {
       }
       return begins;
     }();
+    // Each keyword once (a repeated one matches the same lines), so at most
+    // kRuleCount of them.
+    std::array<bool, kRuleCount> listed{};
     for (int id : ids) {
       const char* keyword = HTTPDIDToRule(id);
-      if (keyword == nullptr) continue;
-      firstChars_[static_cast<unsigned char>(keyword[0])] = true;
+      if (keyword == nullptr || listed[static_cast<std::size_t>(id)]) continue;
+      listed[static_cast<std::size_t>(id)] = true;
       const std::size_t firstWord = std::strcspn(keyword, " ");
       keywords_.push_back(Wanted{id, keyword, firstWord, keyword[firstWord] == '\0' && !beginsTwoWords[id]});
+    }
+    // Grouped by first letter, in the given order within a group.
+    std::stable_sort(keywords_.begin(), keywords_.end(),
+                     [](const Wanted& a, const Wanted& b) { return Byte(a.keyword[0]) < Byte(b.keyword[0]); });
+    for (std::size_t i = keywords_.size(); i-- > 0;) {
+      const unsigned char c = Byte(keywords_[i].keyword[0]);
+      first_[c] = static_cast<std::uint16_t>(i + 1);
+      ++count_[c];
     }
   }
 
   bool Matches(const LineNode& l) const {
     const char* start = l.text.c_str();
     while (IsBlank(*start)) ++start;
-    if (!firstChars_[static_cast<unsigned char>(AsciiLower(*start))]) return false;
-    const char* end = start + 1;
-    while (*end != '\0' && !IsBlank(*end)) ++end;
-    const auto length = static_cast<std::size_t>(end - start);
-    for (const Wanted& w : keywords_) {
-      if (w.firstWord != length || !SameLetters(start, w.keyword, length)) continue;
-      if (w.exact || HTTPDRuleMatch(l.text, w.id) != 0) return true;
+    const unsigned char c = Byte(AsciiLower(*start));
+    if (first_[c] == 0) return false;
+    const Wanted* w = &keywords_[first_[c] - 1];
+    for (const Wanted* end = w + count_[c]; w != end; ++w) {
+      // The line ends in a NUL byte, which no keyword letter equals: the
+      // comparison stops there at the latest.
+      if (!SameLetters(start, w->keyword, w->firstWord) || !EndsWord(start[w->firstWord])) continue;
+      if (w->exact || HTTPDRuleMatch(l.text, w->id) != 0) return true;
     }
     return false;
   }
@@ -171,7 +187,9 @@ class KeywordSet {
     bool exact;  // the first word decides
   };
 
+  static unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
   static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+  static bool EndsWord(char c) { return c == '\0' || IsBlank(c); }
   // Keywords are lower case.
   static bool SameLetters(const char* line, const char* keyword, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
@@ -181,7 +199,10 @@ class KeywordSet {
   }
 
   std::vector<Wanted> keywords_;
-  std::array<bool, 256> firstChars_{};
+  // Per first letter: 1 + the index of its first keyword (0: none), and how
+  // many keywords begin with it.
+  std::array<std::uint16_t, 256> first_{};
+  std::array<std::uint16_t, 256> count_{};
 };
 
 template <typename Test>

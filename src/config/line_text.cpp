@@ -89,35 +89,12 @@ void LineTextBuilder::Grow(std::size_t n) {
   const std::size_t needed = open_size() + n + 1;
   if (needed > kMaxBlockBytes - LineText::kBlockHeader) throw std::length_error("configuration line too long");
 #ifdef CFGOUT_PLAIN_LINE_NODES
-  // Every text gets a block of its own (see CloseInto); this one only
+  // Every text gets a block of its own (see Close); this one only
   // gathers the open text.
   NewBlock(std::max(needed, std::size_t{2048}));
 #else
   NewBlock(std::max(needed, remaining_ > 0 ? remaining_ : kSpareBlockBytes));
   remaining_ = 0;
-#endif
-}
-
-void LineTextBuilder::CloseInto(LineText& text) {
-  const std::size_t size = open_size();
-  if (size == 0) {
-    text.clear();
-    return;
-  }
-  *cursor_ = '\0';
-#ifdef CFGOUT_PLAIN_LINE_NODES
-  // Address-checking builds: a block per text, so that reading past a
-  // line's end is caught instead of landing in the next line.
-  text.assign(std::string_view(open_, size));
-  cursor_ = open_;
-#else
-  text.Release();
-  text.data_ = open_;
-  text.size_ = static_cast<std::uint32_t>(size);
-  text.offset_ = static_cast<std::uint32_t>(open_ - reinterpret_cast<char*>(block_));
-  ++block_->texts;
-  open_ = cursor_ + 1;
-  cursor_ = open_;
 #endif
 }
 

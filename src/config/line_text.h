@@ -29,7 +29,9 @@
 // clear), never edited in place.
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -174,6 +176,9 @@ class LineText {
   }
   static void FreeBlock(Block* block) noexcept;
   void Set(std::string_view text);
+  // A text in a block whose count already includes it.
+  LineText(const char* data, std::uint32_t size, std::uint32_t offset) noexcept
+      : data_(data), size_(size), offset_(offset) {}
 
   const char* data_ = kEmpty;
   std::uint32_t size_ = 0;
@@ -213,9 +218,60 @@ class LineTextBuilder {
     std::char_traits<char>::copy(cursor_, bytes, n);
     cursor_ += n;
   }
-  // Makes the open text `text`'s (the empty text when nothing was
+  // The open text as a line text (the empty text when nothing was
   // appended); the next text starts after it.
-  void CloseInto(LineText& text);
+  LineText Close() {
+    const std::size_t size = open_size();
+    if (size == 0) return LineText();
+    *cursor_ = '\0';
+#ifdef CFGOUT_PLAIN_LINE_NODES
+    // Address-checking builds: a block per text, so that reading past a
+    // line's end is caught instead of landing in the next line.
+    LineText text(std::string_view(open_, size));
+    cursor_ = open_;
+    return text;
+#else
+    ++block_->texts;
+    const char* data = open_;
+    open_ = cursor_ + 1;
+    cursor_ = open_;
+    return LineText(data, static_cast<std::uint32_t>(size),
+                    static_cast<std::uint32_t>(data - reinterpret_cast<char*>(block_)));
+#endif
+  }
+
+  // While no text is open: cuts the lines that lie wholly in [pos, end)
+  // (each up to and including its "\n", at most `longest` bytes long) off
+  // the front of the range, a text each, handed on to `take` in order.
+  // Returns where the first line that does not lie there wholly, or is
+  // longer, or needs a new block, begins. The reader's common case: a
+  // line at a time through Append and Close gives the same texts.
+  template <typename Take>
+  const char* TakeLines(const char* pos, const char* end, std::size_t longest, Take&& take) {
+#ifdef CFGOUT_PLAIN_LINE_NODES
+    (void)end;
+    (void)longest;
+    (void)take;
+    return pos;  // every text through Append and Close, a block each
+#else
+    if (block_ == nullptr || cursor_ != open_) return pos;
+    char* const base = reinterpret_cast<char*>(block_);
+    for (;;) {
+      const std::size_t window = std::min(static_cast<std::size_t>(end - pos), longest);
+      const auto* newline = static_cast<const char*>(std::memchr(pos, '\n', window));
+      if (newline == nullptr) return pos;
+      const std::size_t n = static_cast<std::size_t>(newline - pos) + 1;
+      char* const out = cursor_;
+      if (static_cast<std::size_t>(end_ - out) <= n) return pos;
+      std::memcpy(out, pos, n);
+      out[n] = '\0';
+      open_ = cursor_ = out + n + 1;
+      ++block_->texts;  // before the text exists: dropping it gives the count back
+      take(LineText(out, static_cast<std::uint32_t>(n), static_cast<std::uint32_t>(out - base)));
+      pos += n;
+    }
+#endif
+  }
 
  private:
   void Grow(std::size_t n);
