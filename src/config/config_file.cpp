@@ -39,19 +39,27 @@ int CompareIgnoringCase(std::string_view a, std::string_view b, std::size_t n) {
   return 0;
 }
 
-// A completed line: if it is an include line, note the file it names. The
-// line is looked at as a C string, so a NUL byte ends it here.
-void NoteInclude(const LineText& text, std::vector<std::string>& includeList) {
-  // Cheap test first: most lines are no include lines. (Only 'C' and 'R'
-  // become 'c' and 'r' by setting the 0x20 bit.)
-  const char first = static_cast<char>(text.front() | 0x20);
-  if (first != 'c' && first != 'r') return;
-  std::string_view line(text.c_str());
-  if (StartsWithIgnoringCase(line, kIncludeKeyword)) {
-    HTTPDAddNewConfigFile(includeList, line.substr(kIncludeKeyword.size()));
-  } else if (StartsWithIgnoringCase(line, kRcaIncludeKeyword)) {
-    HTTPDAddNewConfigFile(includeList, line.substr(kRcaIncludeKeyword.size()));
+// A completed line that begins with "c" or "r": if it is an include line,
+// note the file it names. The line is looked at as a C string, so a NUL
+// byte ends it here (the keywords hold none, so they are compared on the
+// whole text).
+[[gnu::noinline]] void NoteIncludeLine(const LineText& text, std::vector<std::string>& includeList) {
+  for (const std::string_view keyword : {kIncludeKeyword, kRcaIncludeKeyword}) {
+    if (StartsWithIgnoringCase(text.view(), keyword)) {
+      HTTPDAddNewConfigFile(includeList, std::string_view(text.c_str()).substr(keyword.size()));
+      return;
+    }
   }
+}
+
+// A completed line: if it is an include line, note the file it names.
+inline void NoteInclude(const LineText& text, std::vector<std::string>& includeList) {
+  // Cheap test first: most lines are no include lines. (Setting the 0x20
+  // bit turns only "C", "O" and "R" into "c", "o" and "r"; a text is
+  // followed by a NUL, so its second byte may be read.)
+  const char first = static_cast<char>(text[0] | 0x20);
+  const char second = static_cast<char>(text[1] | 0x20);
+  if ((first == 'c' && second == 'o') || (first == 'r' && second == 'c')) NoteIncludeLine(text, includeList);
 }
 
 // Reads the whole file into `lines`, one node per line (terminator kept),

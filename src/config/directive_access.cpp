@@ -162,12 +162,18 @@ class KeywordSet {
       first_[c] = static_cast<std::uint16_t>(i + 1);
       ++count_[c];
     }
+    // A line's first letter in either case; blanks are skipped.
+    for (unsigned char c = 'a'; c <= 'z'; ++c) {
+      first_[c - 'a' + 'A'] = first_[c];
+      count_[c - 'a' + 'A'] = count_[c];
+    }
+    for (const unsigned char blank : {' ', '\t', '\n', '\r'}) first_[blank] = kBlank;
   }
 
   bool Matches(const LineNode& l) const {
     const char* start = l.text.c_str();
-    while (IsBlank(*start)) ++start;
-    const unsigned char c = Byte(AsciiLower(*start));
+    unsigned char c = Byte(*start);
+    while (first_[c] == kBlank) c = Byte(*++start);
     if (first_[c] == 0) return false;
     const Wanted* w = &keywords_[first_[c] - 1];
     for (const Wanted* end = w + count_[c]; w != end; ++w) {
@@ -187,9 +193,10 @@ class KeywordSet {
     bool exact;  // the first word decides
   };
 
+  static constexpr std::uint16_t kBlank = 0xffff;  // in first_: a blank, skipped
+
   static unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
-  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-  static bool EndsWord(char c) { return c == '\0' || IsBlank(c); }
+  static bool EndsWord(char c) { return c == '\0' || c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
   // Keywords are lower case.
   static bool SameLetters(const char* line, const char* keyword, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
@@ -199,8 +206,9 @@ class KeywordSet {
   }
 
   std::vector<Wanted> keywords_;
-  // Per first letter: 1 + the index of its first keyword (0: none), and how
-  // many keywords begin with it.
+  // Per first character of a line (letters in both cases): 1 + the index
+  // of the first keyword that begins with it (0: none; kBlank: a blank),
+  // and how many keywords begin with it.
   std::array<std::uint16_t, 256> first_{};
   std::array<std::uint16_t, 256> count_{};
 };
