@@ -65,8 +65,11 @@ std::string operator+(std::string_view a, const LineText& b) {
 std::ostream& operator<<(std::ostream& out, const LineText& text) { return out << text.view(); }
 
 LineTextBuilder::LineTextBuilder(std::size_t expected)
-    // Room for the NUL after each text: lines are rarely shorter than 8 bytes.
-    : remaining_(std::min(expected + expected / 8 + 64, kMaxBlockBytes)) {}
+    // Room for the NUL after each text, for lines of 32 bytes on average:
+    // more short lines than that take a further block. (Room that is never
+    // written costs address space, but where huge pages back the heap,
+    // everything up to the next block is cleared with it.)
+    : remaining_(std::min(expected + expected / 32 + 64, kMaxBlockBytes)) {}
 
 LineTextBuilder::~LineTextBuilder() {
   if (block_ != nullptr && --block_->texts == 0) LineText::FreeBlock(block_);
