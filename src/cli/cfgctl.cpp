@@ -668,7 +668,7 @@ class Session {
 
 // ------------------------------------------------------- directive commands
 
-void AppendLocated(std::string& out, bool json, bool& first, const std::string& file, int line, const std::string& text) {
+void AppendLocated(std::string& out, bool json, bool& first, const std::string& file, int line, std::string_view text) {
   if (json) {
     out += first ? "[" : ", ";
     out += "{\"file\": ";

@@ -40,10 +40,10 @@ const Keywords& K() {
   return ids;
 }
 
-bool Is(const std::string& line, int id) { return HTTPDRuleMatch(line, id) == 1; }
+bool Is(const LineText& line, int id) { return HTTPDRuleMatch(line, id) == 1; }
 
-bool IsSectionBegin(const std::string& line) {
-  return Is(line, K().moduleBegin) && line.find(kModuleName) != std::string::npos;
+bool IsSectionBegin(const LineText& line) {
+  return Is(line, K().moduleBegin) && line.find(kModuleName) != LineText::npos;
 }
 
 ConfigFile* MainFile(const ConfigHandle& handle) {
@@ -141,9 +141,9 @@ AppBlock BlockAt(const Section& section, int index, bool& error) {
   return block;
 }
 
-std::optional<std::string> NextWord(const std::string& line) { return getToken(TokenNext(line)); }
+std::optional<std::string> NextWord(const LineText& line) { return getToken(TokenNext(line)); }
 
-void ReadLine(AppOffloadRuleset& r, const std::string& line, std::size_t& roots, std::size_t& uris) {
+void ReadLine(AppOffloadRuleset& r, const LineText& line, std::size_t& roots, std::size_t& uris) {
   if (Is(line, K().earName)) {
     r.earName = NextWord(line);
   } else if (Is(line, K().distributionType)) {
@@ -234,8 +234,8 @@ std::optional<AppOffloadRuleset> HTTPDGetAppOffloadRuleset(const ConfigHandle& h
   AppOffloadRuleset ruleset;
   std::size_t roots = 0;
   std::size_t uris = 0;
-  const std::string& head = block.header->text;
-  const std::string rest = head.substr(head.find('{') + 1);
+  const LineText& head = block.header->text;
+  const LineText rest(head.view().substr(head.find('{') + 1));
   ReadLine(ruleset, rest, roots, uris);
   for (LineNode* line = block.header->next; line != block.end; line = line->next) ReadLine(ruleset, line->text, roots, uris);
   return ruleset;

@@ -26,14 +26,14 @@ enum class BlockStatus { kFound, kMissing, kBroken };
 
 namespace blocklines {
 
-inline bool Contains(const std::string& text, char c) { return text.find(c) != std::string::npos; }
+inline bool Contains(std::string_view text, char c) { return text.find(c) != std::string_view::npos; }
 
 // A line that opens a block and does not close it on the same line.
-inline bool OpensBlock(const std::string& text) { return Contains(text, '{') && !Contains(text, '}'); }
+inline bool OpensBlock(std::string_view text) { return Contains(text, '{') && !Contains(text, '}'); }
 
 // The second token of `line` (after the first token and its blanks, up to a
 // blank, "#" or the end); empty when there is none.
-inline std::string_view SecondToken(const std::string& line) {
+inline std::string_view SecondToken(const LineText& line) {
   const char* start = TokenNext(line);
   if (start == nullptr) return {};
   const char* end = start;
@@ -42,6 +42,9 @@ inline std::string_view SecondToken(const std::string& line) {
 }
 
 // 1 when the first token of `line` is `keyword`, ignoring case.
+inline bool FirstTokenIs(const LineText& line, const char* keyword) {
+  return TokenMatch(line.c_str(), keyword) == 1;
+}
 inline bool FirstTokenIs(const std::string& line, const char* keyword) {
   return TokenMatch(line.c_str(), keyword) == 1;
 }
@@ -90,7 +93,7 @@ inline std::vector<std::string> RemoveLineRange(ConfigFile& file, LineNode* firs
     LineNode* next = line->next;
     const bool done = (line == last);
     LineList removed = LineRemove(file.lines, line);
-    texts.push_back(std::move(removed.first()->text));
+    texts.emplace_back(removed.first()->text.view());
     if (done) break;
     line = next;
   }

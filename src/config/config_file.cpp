@@ -39,17 +39,27 @@ int CompareIgnoringCase(std::string_view a, std::string_view b, std::size_t n) {
   return 0;
 }
 
-// A completed line: if it is an include line, note the file it names. The
-// line is looked at as a C string, so a NUL byte ends it here.
-void NoteInclude(const std::string& text, std::vector<std::string>& includeList) {
-  const char first = AsciiLower(text.empty() ? '\0' : text.front());
-  if (first != 'c' && first != 'r') return;  // cheap test first: most lines are no include lines
-  std::string_view line(text.c_str());
-  if (StartsWithIgnoringCase(line, kIncludeKeyword)) {
-    HTTPDAddNewConfigFile(includeList, line.substr(kIncludeKeyword.size()));
-  } else if (StartsWithIgnoringCase(line, kRcaIncludeKeyword)) {
-    HTTPDAddNewConfigFile(includeList, line.substr(kRcaIncludeKeyword.size()));
+// A completed line that begins with "c" or "r": if it is an include line,
+// note the file it names. The line is looked at as a C string, so a NUL
+// byte ends it here (the keywords hold none, so they are compared on the
+// whole text).
+[[gnu::noinline]] void NoteIncludeLine(const LineText& text, std::vector<std::string>& includeList) {
+  for (const std::string_view keyword : {kIncludeKeyword, kRcaIncludeKeyword}) {
+    if (StartsWithIgnoringCase(text.view(), keyword)) {
+      HTTPDAddNewConfigFile(includeList, std::string_view(text.c_str()).substr(keyword.size()));
+      return;
+    }
   }
+}
+
+// A completed line: if it is an include line, note the file it names.
+inline void NoteInclude(const LineText& text, std::vector<std::string>& includeList) {
+  // Cheap test first: most lines are no include lines. (Setting the 0x20
+  // bit turns only "C", "O" and "R" into "c", "o" and "r"; a text is
+  // followed by a NUL, so its second byte may be read.)
+  const char first = static_cast<char>(text[0] | 0x20);
+  const char second = static_cast<char>(text[1] | 0x20);
+  if ((first == 'c' && second == 'o') || (first == 'r' && second == 'c')) NoteIncludeLine(text, includeList);
 }
 
 // Reads the whole file into `lines`, one node per line (terminator kept),
@@ -57,44 +67,64 @@ void NoteInclude(const std::string& text, std::vector<std::string>& includeList)
 // like the end of file does. The last node holds what follows the last
 // terminator, so it is empty when the file ends with "\n" or is empty.
 // Reads at most `budget` bytes; false (with what was read so far kept) when
-// the file holds more.
-bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, std::size_t& budget) {
-  LineNode* current = &lines.Append(std::string());
+// the file holds more. `expected` is the file's size as it was opened: the
+// texts go into blocks of about that size (line_text.h).
+bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, std::size_t& budget,
+               std::size_t expected) {
+  LineTextBuilder texts(std::min(expected, budget));
+  // Every node is linked in as soon as it is made, so that the list owns it
+  // whatever happens next.
+  LineNode* tail = nullptr;
+  bool continues = false;  // the next node continues a line cut in pieces
+  auto link = [&lines, &tail](LineNode* node) {
+    if (tail == nullptr) lines.reset(node); else tail->next = node;
+    tail = node;
+  };
   // On the stack: a heap block of this size would make every read of a file
   // end with a costly consolidation of the allocator's small-block lists.
   char buffer[kIoBufferSize];
+  bool complete = true;
   for (;;) {
     // One byte more than the budget tells a file that is too large.
     const std::size_t want = budget < sizeof buffer ? budget + 1 : sizeof buffer;
     ssize_t got = ::read(fd, buffer, want);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
-    if (static_cast<std::size_t>(got) > budget) return false;
+    if (static_cast<std::size_t>(got) > budget) {
+      complete = false;
+      break;
+    }
     budget -= static_cast<std::size_t>(got);
     const char* pos = buffer;
-    const char* end = pos + got;
+    const char* const end = pos + got;
     while (pos < end) {
-      const std::size_t room = kMaxReadLineLength - current->text.size();
+      if (!continues) {
+        pos = texts.TakeLines(pos, end, kMaxReadLineLength, [&](LineText text) {
+          auto* node = new LineNode{std::move(text), nullptr, tail, false};
+          link(node);
+          NoteInclude(node->text, includeList);
+        });
+        if (pos == end) break;
+      }
+      const std::size_t open = texts.open_size();
       const std::size_t avail = static_cast<std::size_t>(end - pos);
-      const std::size_t window = avail < room ? avail : room;
+      const std::size_t window = std::min(avail, kMaxReadLineLength - open);
       const auto* newline = static_cast<const char*>(std::memchr(pos, '\n', window));
       const std::size_t take = newline != nullptr ? static_cast<std::size_t>(newline - pos) + 1 : window;
-      current->text.append(pos, take);
+      texts.Append(pos, take);
       pos += take;
-      if (newline != nullptr || current->text.size() == kMaxReadLineLength) {
-        // A line that grew over several reads may hold spare capacity.
-        if (current->text.capacity() > current->text.size() + 32) current->text.shrink_to_fit();
-        // A piece that continues a cut line is no line of its own: never an include.
-        if (!current->continuation) NoteInclude(current->text, includeList);
-        auto* next = new LineNode;
-        next->continuation = newline == nullptr;
-        next->prev = current;
-        current->next = next;
-        current = next;
-      }
+      if (newline == nullptr && open + take < kMaxReadLineLength) continue;  // the line goes on in the next read
+      auto* node = new LineNode{texts.Close(), nullptr, tail, continues};
+      link(node);
+      // A piece that continues a cut line is no line of its own: never an include.
+      if (!continues) NoteInclude(node->text, includeList);
+      continues = newline == nullptr;
     }
   }
-  return true;
+  // The last node holds what follows the last terminator (empty after a
+  // final line end).
+  link(new LineNode{texts.Close(), nullptr, tail, continues});
+  return complete;
 }
 
 // What opening a configuration file for reading gave.
@@ -347,7 +377,7 @@ bool WriteBatch::WriteTemp(PreparedFile& file, const LineList& lines, const stru
     // (an include line followed by a directive would name another file).
     bool lineEnded = true;
     for (const LineNode* line = lines.first(); ok && line != nullptr; line = line->next) {
-      const std::string& text = line->text;
+      const LineText& text = line->text;
       if (text.empty()) continue;
       if (!lineEnded && !line->continuation) {
         if (used == sizeof buffer) {
@@ -483,7 +513,8 @@ std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path) {
     file.identified = true;
     file.device = id.first;
     file.inode = id.second;
-    const bool complete = ReadLines(opened.fd, file.lines, includeList, budget);
+    const bool complete = ReadLines(opened.fd, file.lines, includeList, budget,
+                                    static_cast<std::size_t>(opened.st.st_size > 0 ? opened.st.st_size : 0));
     ::close(opened.fd);
     if (!complete) {
       handle->AddRefused(includeList[i], ConfigRefusal::kTooLarge);

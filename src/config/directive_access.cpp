@@ -1,6 +1,8 @@
 #include "config/directive_access.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <unordered_map>
@@ -75,7 +77,7 @@ class SameLineDropper {
   }
 
   // Drops the first list line with the same tokens as `text`; true when there was one.
-  bool DropSame(const std::string& text) {
+  bool DropSame(const LineText& text) {
     LineNode* same = nullptr;
     if (!indexed_) {
       same = RuleFound(text.c_str(), list_.first());
@@ -102,7 +104,7 @@ class SameLineDropper {
 // that collecting stays linear in the number of lines.
 class Collector {
  public:
-  void Add(const std::string& text) {
+  void Add(const LineText& text) {
     auto* node = new LineNode{text, nullptr, tail_};
     if (tail_ == nullptr) list_.reset(node); else tail_->next = node;
     tail_ = node;
@@ -119,12 +121,14 @@ class Collector {
 //
 // A line can only be an instance of a keyword whose first word is the
 // line's first word (a two-word keyword's first word ends at its blank,
-// where the line's must end too). The line's first word is found once and
-// compared by length and letters. For a one-word keyword that begins no
-// two-word keyword ("gc" begins "gc advisor") that comparison is the whole
-// match; the others are matched exactly once their first word agrees. One
-// look at the first character (keywords are lower case) rejects most lines
-// before any of that.
+// where the line's must end too). The keywords are grouped by their first
+// letter (keywords are lower case), so one look at a line's first character
+// rejects most lines and leaves the few keywords that begin with it; each
+// of those is compared letter by letter, up to the first difference, and
+// must end where the line's first word ends. For a one-word keyword that
+// begins no two-word keyword ("gc" begins "gc advisor") that comparison is
+// the whole match; the others are matched exactly once their first word
+// agrees.
 class KeywordSet {
  public:
   explicit KeywordSet(const std::vector<int>& ids) {
@@ -140,25 +144,43 @@ class KeywordSet {
       }
       return begins;
     }();
+    // Each keyword once (a repeated one matches the same lines), so at most
+    // kRuleCount of them.
+    std::array<bool, kRuleCount> listed{};
     for (int id : ids) {
       const char* keyword = HTTPDIDToRule(id);
-      if (keyword == nullptr) continue;
-      firstChars_[static_cast<unsigned char>(keyword[0])] = true;
+      if (keyword == nullptr || listed[static_cast<std::size_t>(id)]) continue;
+      listed[static_cast<std::size_t>(id)] = true;
       const std::size_t firstWord = std::strcspn(keyword, " ");
       keywords_.push_back(Wanted{id, keyword, firstWord, keyword[firstWord] == '\0' && !beginsTwoWords[id]});
     }
+    // Grouped by first letter, in the given order within a group.
+    std::stable_sort(keywords_.begin(), keywords_.end(),
+                     [](const Wanted& a, const Wanted& b) { return Byte(a.keyword[0]) < Byte(b.keyword[0]); });
+    for (std::size_t i = keywords_.size(); i-- > 0;) {
+      const unsigned char c = Byte(keywords_[i].keyword[0]);
+      first_[c] = static_cast<std::uint16_t>(i + 1);
+      ++count_[c];
+    }
+    // A line's first letter in either case; blanks are skipped.
+    for (unsigned char c = 'a'; c <= 'z'; ++c) {
+      first_[c - 'a' + 'A'] = first_[c];
+      count_[c - 'a' + 'A'] = count_[c];
+    }
+    for (const unsigned char blank : {' ', '\t', '\n', '\r'}) first_[blank] = kBlank;
   }
 
   bool Matches(const LineNode& l) const {
     const char* start = l.text.c_str();
-    while (IsBlank(*start)) ++start;
-    if (!firstChars_[static_cast<unsigned char>(AsciiLower(*start))]) return false;
-    const char* end = start + 1;
-    while (*end != '\0' && !IsBlank(*end)) ++end;
-    const auto length = static_cast<std::size_t>(end - start);
-    for (const Wanted& w : keywords_) {
-      if (w.firstWord != length || !SameLetters(start, w.keyword, length)) continue;
-      if (w.exact || HTTPDRuleMatch(l.text, w.id) != 0) return true;
+    unsigned char c = Byte(*start);
+    while (first_[c] == kBlank) c = Byte(*++start);
+    if (first_[c] == 0) return false;
+    const Wanted* w = &keywords_[first_[c] - 1];
+    for (const Wanted* end = w + count_[c]; w != end; ++w) {
+      // The line ends in a NUL byte, which no keyword letter equals: the
+      // comparison stops there at the latest.
+      if (!SameLetters(start, w->keyword, w->firstWord) || !EndsWord(start[w->firstWord])) continue;
+      if (w->exact || HTTPDRuleMatch(l.text, w->id) != 0) return true;
     }
     return false;
   }
@@ -171,7 +193,10 @@ class KeywordSet {
     bool exact;  // the first word decides
   };
 
-  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+  static constexpr std::uint16_t kBlank = 0xffff;  // in first_: a blank, skipped
+
+  static unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+  static bool EndsWord(char c) { return c == '\0' || c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
   // Keywords are lower case.
   static bool SameLetters(const char* line, const char* keyword, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
@@ -181,7 +206,11 @@ class KeywordSet {
   }
 
   std::vector<Wanted> keywords_;
-  std::array<bool, 256> firstChars_{};
+  // Per first character of a line (letters in both cases): 1 + the index
+  // of the first keyword that begins with it (0: none; kBlank: a blank),
+  // and how many keywords begin with it.
+  std::array<std::uint16_t, 256> first_{};
+  std::array<std::uint16_t, 256> count_{};
 };
 
 template <typename Test>
@@ -321,14 +350,14 @@ const LineNode* HTTPDRemoveRules(ConfigHandle& handle, int id, const LineNode* l
   if (list == nullptr || !HasLines(handle)) return list;
   // Work on copies of the texts, so that a caller who passes lines of the
   // configuration itself cannot make the walk read a freed line.
-  std::vector<std::string> wanted;
+  std::vector<LineText> wanted;
   for (const LineNode* l = list; l != nullptr; l = l->next) wanted.push_back(l->text);
   for (ConfigFile& file : handle) {
     LineNode* line = file.lines.first();
     while (line != nullptr) {
       LineNode* next = line->next;
       if (IsLineStart(*line) && HTTPDRuleMatch(line->text, id) != 0) {
-        for (const std::string& text : wanted) {
+        for (const LineText& text : wanted) {
           if (RuleSame(line->text.c_str(), text.c_str()) != 0) {
             next = RemoveWholeLine(file.lines, line);
             break;

@@ -98,6 +98,7 @@ void HTTPDReplaceRulesWithNFields(ConfigHandle& handle, int id, int n, LineList 
 // count).
 int HTTPDFieldCount(const char* line);
 int HTTPDFieldCount(const std::string& line);
+inline int HTTPDFieldCount(const LineText& line) { return HTTPDFieldCount(line.c_str()); }
 
 // The word at the start of `s` after any blanks (space, tab, LF, CR) and "@",
 // up to the next blank, "@" or the end; nullopt for a null or empty `s`.

@@ -13,7 +13,7 @@
 // case. The helpers treat their input as a C string: a NUL byte inside a
 // line ends it for matching purposes. Pointer results point into the string
 // passed in and stay valid while that string is unchanged; the overloads
-// taking std::string refuse temporaries for that reason.
+// taking std::string or LineText refuse temporaries for that reason.
 
 #include <cstddef>
 #include <string>
@@ -48,6 +48,7 @@ int HTTPDRuleToID(std::string_view name);
 // instance of "gc"/"proxy".
 int HTTPDRuleMatch(const char* line, int id);
 int HTTPDRuleMatch(const std::string& line, int id);
+inline int HTTPDRuleMatch(const LineText& line, int id) { return HTTPDRuleMatch(line.c_str(), id); }
 
 // 1 when the first tokens of `a` and `b` (after blanks, up to a blank, "#" or
 // the end) are non-empty and equal ignoring case; else 0 (also for null).
@@ -58,12 +59,17 @@ int TokenMatch(const char* a, const char* b);
 const char* TokenNext(const char* s);
 const char* TokenNext(const std::string& s);
 const char* TokenNext(const std::string&&) = delete;
+inline const char* TokenNext(const LineText& s) { return TokenNext(s.c_str()); }
+const char* TokenNext(const LineText&&) = delete;
 
 // 1 when the two strings hold the same sequence of tokens (case, runs of
 // blanks and a trailing comment ignored); 0 otherwise, and for null or
 // token-less strings.
 int RuleSame(const char* line, const char* text);
 int RuleSame(const std::string& line, const std::string& text);
+inline int RuleSame(const LineText& line, const char* text) { return RuleSame(line.c_str(), text); }
+inline int RuleSame(const LineText& line, const std::string& text) { return RuleSame(line.c_str(), text.c_str()); }
+inline int RuleSame(const LineText& line, const LineText& text) { return RuleSame(line.c_str(), text.c_str()); }
 
 // The first line of the chain starting at `list` for which
 // RuleSame(line, text) holds, or null.
@@ -75,12 +81,15 @@ LineNode* RuleFound(const std::string& text, const LineList& list);
 // fields or `s` is null. Quotes and "#" have no special meaning.
 std::string GetField(const char* s, int n);
 std::string GetField(const std::string& s, int n);
+inline std::string GetField(const LineText& s, int n) { return GetField(s.c_str(), n); }
 
 // The second field of `s` (fields separated by spaces and tabs only), or
 // the end of the string when there is none; null for null.
 const char* PointToNextField(const char* s);
 const char* PointToNextField(const std::string& s);
 const char* PointToNextField(const std::string&&) = delete;
+inline const char* PointToNextField(const LineText& s) { return PointToNextField(s.c_str()); }
+const char* PointToNextField(const LineText&&) = delete;
 
 // Replaces in place every character of `s` that occurs in `set` by `ch`;
 // with `ch` 0 the string is cut at the first such character. Returns 0.

@@ -54,9 +54,9 @@ ConfigFile* MainFile(const ConfigHandle& handle) {
   return (file != nullptr && !file->lines.empty()) ? file : nullptr;
 }
 
-bool IsLDAPHeader(const std::string& text) { return FirstTokenIs(text, "LDAPInfo"); }
+bool IsLDAPHeader(const LineText& text) { return FirstTokenIs(text, "LDAPInfo"); }
 
-bool HasSecondToken(const std::string& text, std::string_view name) {
+bool HasSecondToken(const LineText& text, std::string_view name) {
   const std::string_view token = SecondToken(text);
   return !token.empty() && EqualsIgnoringCase(token, name);
 }
@@ -77,7 +77,7 @@ LineNode* FindTarget(const ConfigFile& file, std::string_view name) {
 
 // The value of one subdirective line, or nullopt when nothing follows the
 // keyword.
-std::optional<std::string> ReadValue(const std::string& line, LDAPValueKind kind) {
+std::optional<std::string> ReadValue(const LineText& line, LDAPValueKind kind) {
   const char* rest = TokenNext(line);
   if (rest == nullptr || *rest == '\0') return std::nullopt;
   std::string value(rest);
@@ -87,7 +87,7 @@ std::optional<std::string> ReadValue(const std::string& line, LDAPValueKind kind
   return value;
 }
 
-void FillField(LDAPRule& rule, const std::string& line) {
+void FillField(LDAPRule& rule, const LineText& line) {
   for (const LDAPField& field : kLDAPFields) {
     if (FirstTokenIs(line, field.keyword)) {
       if (std::optional<std::string> value = ReadValue(line, field.kind)) rule.*field.member = std::move(value);

@@ -166,7 +166,7 @@ std::size_t LineList::size() const noexcept {
   return n;
 }
 
-LineNode& LineList::Append(std::string text) {
+LineNode& LineList::Append(LineText text) {
   auto* node = new LineNode{std::move(text), nullptr, nullptr};
   LineNode* tail = last();
   if (tail == nullptr) {
@@ -185,7 +185,7 @@ LineList LineList::FromTexts(std::initializer_list<std::string_view> texts) {
   LineList list;
   LineNode* tail = nullptr;
   for (std::string_view t : texts) {
-    auto* node = new LineNode{std::string(t), nullptr, tail};
+    auto* node = new LineNode{LineText(t), nullptr, tail};
     if (tail == nullptr) list.head_ = node; else tail->next = node;
     tail = node;
   }

@@ -22,6 +22,8 @@
 #include <string>
 #include <string_view>
 
+#include "config/line_text.h"
+
 namespace cfgout {
 
 struct ConfigFile;
@@ -46,7 +48,7 @@ class ConfigHandle;
 // whether the pool exists).
 
 struct LineNode {
-  std::string text;
+  LineText text;
   LineNode* next = nullptr;
   LineNode* prev = nullptr;
   bool continuation = false;
@@ -106,7 +108,7 @@ class LineList {
   std::size_t size() const noexcept;        // walks the chain
 
   // Appends a node holding `text` and returns it; amortised O(1).
-  LineNode& Append(std::string text);
+  LineNode& Append(LineText text);
 
   // Gives up ownership: the caller is responsible for the chain.
   LineNode* release() noexcept {

@@ -31,7 +31,7 @@ ConfigFile* MainFile(const ConfigHandle& handle) {
 // The rule name of a header line: its second field with the separators
 // around it left out (`DefinePicsRule "Kids" {` names Kids); nullopt for
 // other lines.
-std::optional<std::string> RuleNameOf(const std::string& line) {
+std::optional<std::string> RuleNameOf(const LineText& line) {
   if (!FirstTokenIs(line, "DefinePicsRule")) return std::nullopt;
   std::string_view field = PointToNextField(line);
   const std::size_t start = field.find_first_not_of(kNameSeparators);
@@ -98,7 +98,7 @@ LineNode* DefaultElementSpot(const RuleBlock& block) {
   return spot;
 }
 
-bool IsNameElement(const std::string& line) {
+bool IsNameElement(const LineText& line) {
   return FirstTokenIs(line, "name") && line.find(" name ") != std::string::npos && Contains(line, '(');
 }
 
@@ -146,7 +146,7 @@ std::string NameElementDescription(LineNode* first, const LineNode* blockEnd) {
   return words.size() > at ? StripQuotes(words[at]) : "";
 }
 
-std::optional<std::string> NextWordUnquoted(const std::string& line) {
+std::optional<std::string> NextWordUnquoted(const LineText& line) {
   std::optional<std::string> word = getToken(TokenNext(line));
   if (!word) return std::nullopt;
   return StripQuotes(*word);
@@ -289,7 +289,7 @@ std::optional<PicsRule> HTTPDGetPicsFilterRule(const ConfigHandle& handle, std::
   rule.name = std::string(name);
   for (LineNode* line = block.header->next; line != nullptr && line != block.end && block.end != block.header;
        line = line->next) {
-    const std::string& text = line->text;
+    const LineText& text = line->text;
     if (IsNameElement(text)) {
       rule.description = NameElementDescription(line, block.end);
     } else if (FirstTokenIs(text, "active-days")) {
@@ -343,7 +343,7 @@ int HTTPDCopyPicsFilterRule(ConfigHandle& handle, std::string_view source, std::
       if (line->text.find("rulename") != std::string::npos) {
         lines.push_back(FormatText("          name     (rulename \"%s\"\n", {newName}));
       } else {
-        lines.push_back(line->text);
+        lines.emplace_back(line->text.view());
       }
     }
   }
@@ -357,7 +357,7 @@ int HTTPDReplacePicsFilterRule(ConfigHandle& handle, const PicsRule& rule, std::
   if (block.status != BlockStatus::kFound || block.end == block.header || !rule.name) return 0;
   block.header->text = FormatText("DefinePicsRule \"%s\" {\n", {std::string_view(*rule.name)});
   ReplaceElement(block, IsNameElement, NameElementLines(*rule.name, rule.description));
-  ReplaceElement(block, [](const std::string& text) { return FirstTokenIs(text, kExtensions); }, ExtensionLines(rule));
+  ReplaceElement(block, [](const LineText& text) { return FirstTokenIs(text, kExtensions); }, ExtensionLines(rule));
   return 1;
 }
 
@@ -372,7 +372,7 @@ std::optional<std::string> HTTPDDeletePicsFilterRule(ConfigHandle& handle, std::
   const RuleBlock block = LocateRule(handle, name);
   if (status != nullptr) *status = block.status;
   if (block.status != BlockStatus::kFound) return std::nullopt;
-  std::string closing = block.end->text;
+  std::string closing(block.end->text);
   RemoveLineRange(*block.file, block.header, block.end);
   return closing;
 }

@@ -75,14 +75,14 @@ constexpr Subdirective kCertificateSubdirectives[] = {
 
 constexpr const char* kSslClientAuth = "SSL_ClientAuth";
 
-bool Contains(const std::string& text, char c) { return text.find(c) != std::string::npos; }
+bool Contains(std::string_view text, char c) { return text.find(c) != std::string_view::npos; }
 
 bool IsBlankChar(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // The n-th word (from 1) of a line, words ending where TokenMatch ends
 // them (a blank, "#" or the end), so that a name read is the name found by;
 // a comment ends the line. nullopt when the line has fewer words.
-std::optional<std::string> NthToken(const std::string& line, int n) {
+std::optional<std::string> NthToken(const LineText& line, int n) {
   const char* at = line.c_str();
   for (int k = 1; k < n && at != nullptr; ++k) at = TokenNext(at);
   if (at == nullptr) return std::nullopt;
@@ -122,7 +122,7 @@ std::string LineValue(const std::optional<std::string>& value) {
 
 // The text after a subdirective's keyword and the blanks after it; empty
 // when nothing follows.
-std::string_view AfterKeyword(const std::string& line) {
+std::string_view AfterKeyword(const LineText& line) {
   std::size_t at = 0;
   while (at < line.size() && IsBlankChar(line[at])) ++at;
   while (at < line.size() && !IsBlankChar(line[at]) && line[at] != '#' && line[at] != '\0') ++at;
@@ -131,7 +131,7 @@ std::string_view AfterKeyword(const std::string& line) {
 }
 
 // Fills the record field that a block line sets, if it is a subdirective.
-void ReadSubdirective(const std::string& line, ProtectionRecord& record) {
+void ReadSubdirective(const LineText& line, ProtectionRecord& record) {
   const char* text = line.c_str();
   for (const Subdirective& sub : kPlainSubdirectives) {
     if (TokenMatch(text, sub.keyword) == 0) continue;
@@ -309,7 +309,7 @@ ProtectBlock FindProtectBlock(const ConfigHandle& handle, const char* name) {
 std::optional<ProtectionRecord> HTTPDGetProtectRule(const ConfigHandle& handle, const char* name) {
   const ProtectBlock block = FindProtectBlock(handle, name);
   if (!block) return std::nullopt;
-  const std::string& header = block.first->text;
+  const LineText& header = block.first->text;
 
   ProtectionRecord record;
   record.keyword = getToken(header.c_str());

@@ -33,14 +33,14 @@ std::string_view Text(const char* s) { return s != nullptr ? std::string_view(s)
 
 // The text of `line` from the start of field `field`: PointToNextField
 // applied field - 1 times.
-std::string RestFromField(const std::string& line, int field) {
+std::string RestFromField(const LineText& line, int field) {
   const char* p = line.c_str();
   for (int i = 1; i < field && p != nullptr; ++i) p = PointToNextField(p);
   return p != nullptr ? std::string(p) : std::string();
 }
 
 // Field `field` of the line, or its rest from that field.
-std::string FieldOrRest(const std::string& line, int field, int restOfLine) {
+std::string FieldOrRest(const LineText& line, int field, int restOfLine) {
   return restOfLine == 1 ? RestFromField(line, field) : GetField(line, field);
 }
 

@@ -114,7 +114,7 @@ void SetMethodLine(ConfigHandle& cfg, std::string_view method, bool enable, std:
 
 // True for an Enable line of a method other than the eight standard ones; a
 // line without a method is none.
-bool IsUserMethodLine(const std::string& text) {
+bool IsUserMethodLine(const LineText& text) {
   const std::optional<std::string> method = getToken(TokenNext(text));
   if (!method) return false;
   for (const StandardMethod& m : kMethods) {
