@@ -62,6 +62,49 @@ int GenHtmlLine(const char* line, const std::string& value) {
   return GenHtmlLine(line, std::string_view(value));
 }
 
+HtmlLineTemplate::HtmlLineTemplate(const char* line) : present_(line != nullptr), line_(line) {
+  if (line == nullptr) return;
+  const std::string_view text(line);
+  if (text.find("%s") == std::string_view::npos) {
+    AppendPercentsCollapsed(before_, text);
+    return;
+  }
+  // The formatter's first conversion takes the value; "%%" pairs before it
+  // are skipped the way the formatter reads them.
+  std::size_t i = 0;
+  while (i + 1 < text.size()) {
+    if (text[i] != '%') {
+      ++i;
+      continue;
+    }
+    const char conversion = text[i + 1];
+    if (conversion == 'd') {
+      general_ = true;  // the value would be read as a number
+      return;
+    }
+    if (conversion == 's') {
+      AppendFormatted(before_, text.substr(0, i), {});
+      AppendFormatted(after_, text.substr(i + 2), {});
+      slot_ = true;
+      return;
+    }
+    i += 2;
+  }
+  AppendFormatted(before_, text, {});  // no conversion: the value is not shown
+}
+
+void HtmlLineTemplate::Write(std::string_view value) const {
+  if (!present_) return;
+  if (general_) {
+    WriteLine(line_, &value);
+    return;
+  }
+  PageWrite(before_);
+  if (!slot_) return;
+  PageWrite(value);
+  PageWrite(after_);
+}
+
 bool IsMarkerLine(const char* line) { return line != nullptr && std::strstr(line, "%s") != nullptr; }
 
 }  // namespace cfgout

@@ -27,6 +27,23 @@ int GenHtmlLine(const char* line, const std::string& value);
 // The same rule, appending to `out` instead of writing to the page.
 void AppendHtmlLine(std::string& out, std::string_view line, const std::string_view* value);
 
+// One template line written many times with different values (a table's
+// rows): the line is read once, each write gives the same bytes as
+// GenHtmlLine(line, value).
+class HtmlLineTemplate {
+ public:
+  explicit HtmlLineTemplate(const char* line);
+  void Write(std::string_view value) const;
+
+ private:
+  bool present_ = false;
+  bool slot_ = false;    // the value goes between before_ and after_
+  bool general_ = false; // an unusual line: each write formats it again
+  const char* line_ = nullptr;
+  std::string before_;
+  std::string after_;
+};
+
 // True when the line is a marker line (holds "%s" anywhere).
 bool IsMarkerLine(const char* line);
 

@@ -171,14 +171,18 @@ class Row {
   void Empty() { Open(); }
 
   const std::string& Finish() {
-    text_ += "</td></tr>";
+    text_.append("</td></tr>", 10);
     return text_;
   }
 
  private:
   void Open() {
     ++column_;
-    text_ += column_ <= columns_ ? "</td><td>" : " ";
+    if (column_ <= columns_) {
+      text_.append("</td><td>", 9);
+    } else {
+      text_.push_back(' ');
+    }
   }
 
   int columns_;
@@ -290,8 +294,9 @@ int GenTableItems(const char* line, const char* directive, int columns, int skip
   int rows = 0;
   std::string buffer;
   WordCache words;
+  const HtmlLineTemplate rowLine(line);
   for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
-    GenHtmlLine(line, SingleDirectiveRow(buffer, words, ++rows, RowText(occurrence, skipKeyword), columns, kind));
+    rowLine.Write(SingleDirectiveRow(buffer, words, ++rows, RowText(occurrence, skipKeyword), columns, kind));
   }
   return rows;
 }
@@ -329,6 +334,7 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
   int rows = 0;
   std::string buffer;
   WordCache words;
+  const HtmlLineTemplate rowLine(line);
   // The rows are read where they stand: no copy of the lines is needed.
   HTTPDVisitMultiRules(cfg, ids, [&](const LineNode& occurrence) {
     Row row(buffer, words, ++rows, columns);
@@ -347,7 +353,7 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
       if (column == 3 && failRow && columns >= 3) row.Empty();
       row.Value(token);
     }
-    GenHtmlLine(line, row.Finish());
+    rowLine.Write(row.Finish());
   });
   return rows;
 }
