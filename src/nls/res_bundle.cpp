@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -64,9 +65,17 @@ int InsertLocked(ResBundle* bundle, int set, int id, const UChar* unicodeText, i
     u_strToUTF8WithSub(out, capacity, &written, unicodeText, length, 0xFFFD, nullptr, status);
     return written;
   };
+  // One pass into a buffer on the stack for texts that fit it (all template
+  // lines); longer ones are measured first.
+  char shortText[4096];
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t converted = convert(nullptr, 0, &status);
-  if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return 0;
+  int32_t converted = convert(shortText, sizeof shortText, &status);
+  const bool inShortText = U_SUCCESS(status) && status != U_STRING_NOT_TERMINATED_WARNING;
+  if (!inShortText) {
+    status = U_ZERO_ERROR;
+    converted = convert(nullptr, 0, &status);
+    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return 0;
+  }
   if (converted < 0) return 0;
 
   const std::size_t unicodeBytes = (static_cast<std::size_t>(length) + 1) * sizeof(UChar);
@@ -81,9 +90,13 @@ int InsertLocked(ResBundle* bundle, int set, int id, const UChar* unicodeText, i
   element->unicodeText[length] = 0;
   element->text = reinterpret_cast<char*>(raw + sizeof(ResBundleElement) + unicodeBytes);
 
-  status = U_ZERO_ERROR;
-  const int32_t written = convert(element->text, converted + 1, &status);
-  if (U_FAILURE(status) || written != converted) return 0;  // the block stays unused
+  if (inShortText) {
+    std::memcpy(element->text, shortText, static_cast<std::size_t>(converted));
+  } else {
+    status = U_ZERO_ERROR;
+    const int32_t written = convert(element->text, converted + 1, &status);
+    if (U_FAILURE(status) || written != converted) return 0;  // the block stays unused
+  }
   element->text[converted] = '\0';
   return StrongHash_Insert(bundle->cache, element);
 }
