@@ -7,6 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "config/directive_access.h"
 #include "config/directive_names.h"
 #include "html/output.h"
@@ -24,12 +28,49 @@ constexpr std::string_view kTokenSeparators = " \r\n\t{";
 class Separators {
  public:
   constexpr explicit Separators(std::string_view chars) {
-    for (char c : chars) member_[static_cast<unsigned char>(c)] = true;
+    for (char c : chars) {
+      if (!member_[static_cast<unsigned char>(c)] && count_ < chars_.size()) chars_[count_++] = c;
+      member_[static_cast<unsigned char>(c)] = true;
+    }
+    listed_ = count_ == CountMembers();
   }
   constexpr bool Has(char c) const { return member_[static_cast<unsigned char>(c)]; }
 
+  // The position of the first separator in text[from, size), or size. A
+  // token is usually longer than a few characters: sixteen are tested at a
+  // time where the processor allows.
+  std::size_t FindFirst(std::string_view text, std::size_t from) const {
+    std::size_t i = from;
+#if defined(__SSE2__)
+    if (listed_) {
+      __m128i wanted[kListed];
+      for (std::size_t k = 0; k < count_; ++k) wanted[k] = _mm_set1_epi8(chars_[k]);
+      for (; i + 16 <= text.size(); i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        __m128i hits = _mm_setzero_si128();
+        for (std::size_t k = 0; k < count_; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, wanted[k]));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+      }
+    }
+#endif
+    while (i < text.size() && !Has(text[i])) ++i;
+    return i;
+  }
+
  private:
+  static constexpr std::size_t kListed = 6;
+
+  constexpr std::size_t CountMembers() const {
+    std::size_t n = 0;
+    for (bool member : member_) n += member ? 1 : 0;
+    return n;
+  }
+
   std::array<bool, 256> member_{};
+  std::array<char, kListed> chars_{};
+  std::size_t count_ = 0;
+  bool listed_ = false;  // chars_ holds every member
 };
 
 constexpr Separators kTokenSet(kTokenSeparators);
@@ -50,8 +91,7 @@ class Tokens {
       rest_ = {};
       return false;
     }
-    std::size_t end = start + 1;
-    while (end < rest_.size() && !separators.Has(rest_[end])) ++end;
+    const std::size_t end = separators.FindFirst(rest_, start + 1);
     token = rest_.substr(start, end - start);
     rest_.remove_prefix(end == rest_.size() ? end : end + 1);
     return true;
