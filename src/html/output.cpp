@@ -86,6 +86,7 @@ HtmlLineTemplate::HtmlLineTemplate(const char* line) : present_(line != nullptr)
       AppendFormatted(before_, text.substr(0, i), {});
       AppendFormatted(after_, text.substr(i + 2), {});
       slot_ = true;
+      inPlace_ = true;
       return;
     }
     i += 2;
@@ -103,6 +104,23 @@ void HtmlLineTemplate::Write(std::string_view value) const {
   if (!slot_) return;
   PageWrite(value);
   PageWrite(after_);
+}
+
+void HtmlLineTemplate::Start(std::string& text) const {
+  if (inPlace_) {
+    text.assign(before_);
+  } else {
+    text.clear();
+  }
+}
+
+void HtmlLineTemplate::End(std::string& text) const {
+  if (!inPlace_) {
+    Write(text);
+    return;
+  }
+  text += after_;
+  PageWrite(text);
 }
 
 bool IsMarkerLine(const char* line) { return line != nullptr && std::strstr(line, "%s") != nullptr; }

@@ -34,11 +34,16 @@ class HtmlLineTemplate {
  public:
   explicit HtmlLineTemplate(const char* line);
   void Write(std::string_view value) const;
+  // A value built in `text` in place: Start, append the value, then End
+  // writes the line (the text around the value may already stand in it).
+  void Start(std::string& text) const;
+  void End(std::string& text) const;
 
  private:
   bool present_ = false;
   bool slot_ = false;    // the value goes between before_ and after_
   bool general_ = false; // an unusual line: each write formats it again
+  bool inPlace_ = false;  // Start and End put the text around the value
   const char* line_ = nullptr;
   std::string before_;
   std::string after_;

@@ -181,9 +181,10 @@ WordChoice HoldUnitMessage(std::string_view token) {
 // built in a buffer the caller keeps from row to row.
 class Row {
  public:
-  Row(std::string& text, WordCache& words, int number, int columns)
-      : columns_(columns), text_(text), words_(words) {
-    text_.assign("<tr><td>");
+  Row(std::string& text, const HtmlLineTemplate& line, WordCache& words, int number, int columns)
+      : columns_(columns), text_(text), line_(line), words_(words) {
+    line_.Start(text_);
+    text_.append("<tr><td>", 8);
     char digits[16];
     text_.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
   }
@@ -210,9 +211,10 @@ class Row {
   }
   void Empty() { Open(); }
 
-  const std::string& Finish() {
+  // Writes the row's template line with the row in it.
+  void Finish() {
     text_.append("</td></tr>", 10);
-    return text_;
+    line_.End(text_);
   }
 
  private:
@@ -228,6 +230,7 @@ class Row {
   int columns_;
   int column_ = 0;
   std::string& text_;
+  const HtmlLineTemplate& line_;
   WordCache& words_;
 };
 
@@ -254,11 +257,11 @@ Directive DirectiveKind(std::string_view keyword) {
   return Directive::kOther;
 }
 
-// The tokens of one occurrence of GenTableItems' directive, with the cells
-// that go before them.
-const std::string& SingleDirectiveRow(std::string& buffer, WordCache& words, int number, std::string_view text,
-                                      int columns, Directive kind) {
-  Row row(buffer, words, number, columns);
+// Writes the row of one occurrence of GenTableItems' directive: its tokens,
+// with the cells that go before them.
+void SingleDirectiveRow(std::string& buffer, const HtmlLineTemplate& line, WordCache& words, int number,
+                        std::string_view text, int columns, Directive kind) {
+  Row row(buffer, line, words, number, columns);
   std::vector<std::string_view> tokens;
   if (kind == Directive::kSslServerCert && !text.empty()) {
     // A quoted label keeps its blanks: split at the text's own first character.
@@ -320,7 +323,7 @@ const std::string& SingleDirectiveRow(std::string& buffer, WordCache& words, int
     }
   }
   if (kind == Directive::kDirect && row.column() == 2) row.ValueOrWord({}, kMsgWordNoCondition);
-  return row.Finish();
+  row.Finish();
 }
 
 }  // namespace
@@ -336,7 +339,7 @@ int GenTableItems(const char* line, const char* directive, int columns, int skip
   WordCache words;
   const HtmlLineTemplate rowLine(line);
   for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
-    rowLine.Write(SingleDirectiveRow(buffer, words, ++rows, RowText(occurrence, skipKeyword), columns, kind));
+    SingleDirectiveRow(buffer, rowLine, words, ++rows, RowText(occurrence, skipKeyword), columns, kind);
   }
   return rows;
 }
@@ -377,7 +380,7 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
   const HtmlLineTemplate rowLine(line);
   // The rows are read where they stand: no copy of the lines is needed.
   HTTPDVisitMultiRules(cfg, ids, [&](const LineNode& occurrence) {
-    Row row(buffer, words, ++rows, columns);
+    Row row(buffer, rowLine, words, ++rows, columns);
     bool failRow = false;
     Tokens tokens(RowText(occurrence, skipKeyword));
     for (std::string_view token; tokens.Next(kTokenSet, token);) {
@@ -393,7 +396,7 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
       if (column == 3 && failRow && columns >= 3) row.Empty();
       row.Value(token);
     }
-    rowLine.Write(row.Finish());
+    row.Finish();
   });
   return rows;
 }
