@@ -37,11 +37,6 @@ std::string BasicPage(const std::vector<std::string>& values, std::string_view t
   return out + "status[" + Status(text, type, "HLPBASIC") + "]\nextra=\n</basic>\n";
 }
 
-ino_t Inode(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
 // A request that must change nothing: the environment beyond the usual
 // (a value "-" unsets), the methods tried, the whole output expected.
 struct EnvRow {
