@@ -243,8 +243,6 @@ TEST(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
        "UserID=new&GroupID=new", "text=T10 write failed", {}, writeA, aUnchanged, "", "fail:a.conf"},
       {"a body shorter than its CONTENT_LENGTH", "# h\nUserID u\n", "UserID=new", "text=T193 form cut short", {}, nullptr,
        nullptr, "20"},
-      {"a field that names no directive is never written", "# h\nUserID u\n", "CURPASS=hunter2&UserID=new&CURROW=1",
-       "text=T12 done", "# h\nUserID       new\n"},
       {"a lock held by another process: bounded wait, nothing written", "# h\nUserID u\n", "UserID=new", "text=T188 busy", {},
        [&heldLock](const std::string& d) {
          const std::string lockPath = std::filesystem::canonical(d + "/proxy.conf").string() + ".lock";

@@ -302,8 +302,6 @@ TEST(RulePagesTest, Encodings) {
            "text=T13 invalid: T10 bad extension\ntype=3\n"),
       {"deleting the only line removes the directive", kMain, "# nothing\n", "ACTION=4&LIST=1",
        Replace(kMain, "AddEncoding .gz x-gzip 1.0\n", ""), {}, {kDone}},
-      Shown("hostile values", "AddEncoding .y <i>&amp; 1.0\n",
-            L({"row=<tr><td>1</td><td>.y</td><td>&lt;i&gt;&amp;amp;</td><td>T91 1.0</td></tr>"})),
   });
 }
 
@@ -352,7 +350,6 @@ TEST(RulePagesTest, WelcomeAndErrorPages) {
       Edit("empty file name is ignored", "ACTION=2&LIST=1&WELCOME=&IPADDRESS=10.1.1.1", kDone),
       Edit("file name with a colon", "ACTION=2&WELCOME=c:index.html", "text=The value of field WELCOME is not valid.\ntype=3\n"),
       Edit("bad address", "ACTION=2&WELCOME=a.html&IPADDRESS=-x", "text=The value of field IPADDRESS is not valid.\ntype=3\n"),
-      Shown("hostile values", "Welcome <script>.html\n", L({"row=<tr><td>1</td><td>&lt;script&gt;.html</td></tr>"})),
   });
   RunPageRows("ERRCUST", {
       {"display", kMain, kInclude, {}, {}, {},
@@ -393,8 +390,6 @@ TEST(RulePagesTest, LastModifiedFactors) {
            "ACTION=3&LIST=1&CACHELASTMODIFIEDPATTERN=http://*/*.gif&CACHELASTMODIFIEDFRACTION=0%2C25", kDone, 'm',
            "CacheLastModifiedFactor http://*/*.gif 0.50\n", "CacheLastModifiedFactor   http://*/*.gif   0.25\n"),
       Edit("delete row 2", "ACTION=4&LIST=2", kDone, 'i', "CacheLastModifiedFactor ftp://* 0.14\n", ""),
-      Shown("hostile values", "CacheLastModifiedFactor http://<h>/* 0.5\n",
-            L({"row=<tr><td>1</td><td>http://&lt;h&gt;/*</td><td>0.5</td></tr>"})),
   });
   // Under a locale with a decimal comma the fractions are character references.
   const TempDir dir("cfgout-lmf");
