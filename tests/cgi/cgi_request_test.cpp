@@ -37,11 +37,6 @@ std::string BasicPage(const std::vector<std::string>& values, std::string_view t
   return out + "status[" + Status(text, type, "HLPBASIC") + "]\nextra=\n</basic>\n";
 }
 
-ino_t Inode(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
 // A request that must change nothing: the environment beyond the usual
 // (a value "-" unsets), the methods tried, the whole output expected.
 struct EnvRow {
@@ -248,8 +243,6 @@ TEST(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
        "UserID=new&GroupID=new", "text=T10 write failed", {}, writeA, aUnchanged, "", "fail:a.conf"},
       {"a body shorter than its CONTENT_LENGTH", "# h\nUserID u\n", "UserID=new", "text=T193 form cut short", {}, nullptr,
        nullptr, "20"},
-      {"a field that names no directive is never written", "# h\nUserID u\n", "CURPASS=hunter2&UserID=new&CURROW=1",
-       "text=T12 done", "# h\nUserID       new\n"},
       {"a lock held by another process: bounded wait, nothing written", "# h\nUserID u\n", "UserID=new", "text=T188 busy", {},
        [&heldLock](const std::string& d) {
          const std::string lockPath = std::filesystem::canonical(d + "/proxy.conf").string() + ".lock";

@@ -29,12 +29,10 @@ CgiResult RunFixture(const CgiEnvironment& base, std::string_view page, const st
   return RunCgi(CFGOUT_FIXTURE_BINARY, env, body.value_or(""));
 }
 
-namespace {
 ino_t Inode(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
-}  // namespace
 
 void RunPageRows(std::string_view page, const std::vector<PageRow>& rows) {
   for (const PageRow& row : rows) {

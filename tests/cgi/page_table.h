@@ -2,6 +2,8 @@
 // One table row per request of cfgout_fixture (marker-line templates, "T<n>"
 // catalogue texts under tests/cgi/bundles), with the files it must leave.
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +38,9 @@ std::string Status(std::string_view text, std::string_view type, std::string_vie
                    std::string_view topic = {});
 
 std::string Replace(std::string text, std::string_view from, std::string_view to);
+
+// The file's inode number (0 when it is missing): a rewrite makes a new one.
+ino_t Inode(const std::string& path);
 
 // A request of the fixture for `page` (GET when `body` is none).
 CgiResult RunFixture(const CgiEnvironment& base, std::string_view page, const std::optional<std::string>& body);

@@ -8,11 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <thread>
 
 #include "cgi/cross_site.h"
 #include "cgi/dispatch.h"
@@ -124,13 +121,6 @@ TEST(RequestUnitTest, ContentLengthUpToTheLimit) {
     EXPECT_FALSE(ParseContentLength(text).has_value()) << '"' << text << '"';
   }
   EXPECT_FALSE(ParseContentLength("11", 10).has_value());
-}
-
-TEST(RequestUnitTest, PageNameIsAfterTheLastSlashThenBackslash) {
-  for (const auto& [path, name] : {std::pair{"/BASIC", "BASIC"}, {"/a/b/basic", "basic"}, {"/BASIC/", ""},
-                                   {"\\x\\Basic", "Basic"}, {"\\x/y\\z", "y\\z"}, {"BASIC", "QTX_INTRO"}, {"", "QTX_INTRO"}}) {
-    EXPECT_EQ(PageNameFromPathInfo(path), name) << path;
-  }
 }
 
 TEST(RequestUnitTest, ServerPackageRowsAndRowZeroOutsideTheTable) {
@@ -256,27 +246,6 @@ TEST_F(ConfigLockTest, PrivateSharedByEverySpellingAndNeverThroughALink) {
   EXPECT_FALSE(viaLink.held());
   EXPECT_FALSE(viaLink.busy());
   EXPECT_FALSE(std::filesystem::exists(dir_ / "victim"));
-}
-
-TEST_F(ConfigLockTest, SecondRequestWaitsForTheFirstWithinItsLimit) {
-  ConfigLock first = ConfigLock::AcquireExclusive(rule_);
-  ASSERT_TRUE(first.held());
-  std::thread bounded([&] {
-    ConfigLock second = ConfigLock::AcquireExclusive(rule_, std::chrono::milliseconds(100));
-    EXPECT_FALSE(second.held());
-    EXPECT_TRUE(second.busy());
-  });
-  bounded.join();
-  std::atomic<bool> acquired{false};
-  std::thread waiting([&] { acquired = ConfigLock::AcquireExclusive(rule_).held(); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_FALSE(acquired.load());
-  first.Release();
-  waiting.join();
-  EXPECT_TRUE(acquired.load());
-  ConfigLock third = ConfigLock::AcquireExclusive(rule_, std::chrono::milliseconds(100));
-  EXPECT_TRUE(third.held());
-  EXPECT_FALSE(third.busy());
 }
 
 }  // namespace

@@ -214,8 +214,9 @@ TEST(RulePagesTest, AccessLogFilters) {
        L({"b6=", "b8=CHECKED", "b10=", "b13=CHECKED", "b21=CHECKED", "b23=CHECKED"})},
       {"a hostile pattern is written as sent and shown escaped", m, i, "ACTIONA=2&LISTA=2&ACCESSLOGEXCLUDEURL=%3Cscript%3E%25s",
        Replace(m, "*.gif\n", "*.gif\nAccessLogExcludeUrl       <script>%s\n"), {}, L({"url=<tr><td>3</td><td>&lt;script&gt;%s</td></tr>"})},
-      {"an unknown field stops the form; the boxes before it are not written back", m, i,
-       "AREMGET=&NOPE=1&ACTIONA=4&LISTA=1", {}, {}, L({"text=T13 invalid: T116 unknown field NOPE", "type=3", "b6="})},
+      {"an unknown field stops the form; what came before it is not written back, lists not even edited", m, i,
+       "AREMGET=&ACTIONA=4&LISTA=1&NOPE=1", {}, {},
+       L({"text=T13 invalid: T116 unknown field NOPE", "type=3", "b6=", "url=<tr><td>1</td><td>/icons/*</td></tr>"})},
   });
 }
 
@@ -301,8 +302,6 @@ TEST(RulePagesTest, Encodings) {
            "text=T13 invalid: T10 bad extension\ntype=3\n"),
       {"deleting the only line removes the directive", kMain, "# nothing\n", "ACTION=4&LIST=1",
        Replace(kMain, "AddEncoding .gz x-gzip 1.0\n", ""), {}, {kDone}},
-      Shown("hostile values", "AddEncoding .y <i>&amp; 1.0\n",
-            L({"row=<tr><td>1</td><td>.y</td><td>&lt;i&gt;&amp;amp;</td><td>T91 1.0</td></tr>"})),
   });
 }
 
@@ -326,7 +325,6 @@ TEST(RulePagesTest, DirectoryIcons) {
            'i', "AddIcon text.gif", "AddIcon       doc.gif DOC application/*\nAddIcon text.gif"),
       Edit("replace row 1", "ACTION=3&LIST=1&ADDICONURL=pic.gif&ADDICONTEXT=PIC&ADDICONTYPE=image/*", kDone, 'm',
            "AddIcon image.gif IMG image/*\n", "AddIcon       pic.gif PIC image/*\n"),
-      Edit("replace a row no row has", "ACTION=3&LIST=5&ADDICONURL=p.gif&ADDICONTEXT=P&ADDICONTYPE=x/*", kDone),
       Edit("incomplete entry", "ACTION=2&LIST=1&ADDICONURL=x.gif&ADDICONTEXT=X", kMissing),
       Edit("delete row 2", "ACTION=4&LIST=2", kDone, 'i', "AddIcon text.gif TXT text/*\n", ""),
       Edit("markup in an icon URL", "ADDDIRICONA=%3Cb%3E.gif&ADDDIRICON=DIR", "text=T13 invalid: T8 bad dir icon url\ntype=3\n"),
@@ -352,7 +350,6 @@ TEST(RulePagesTest, WelcomeAndErrorPages) {
       Edit("empty file name is ignored", "ACTION=2&LIST=1&WELCOME=&IPADDRESS=10.1.1.1", kDone),
       Edit("file name with a colon", "ACTION=2&WELCOME=c:index.html", "text=The value of field WELCOME is not valid.\ntype=3\n"),
       Edit("bad address", "ACTION=2&WELCOME=a.html&IPADDRESS=-x", "text=The value of field IPADDRESS is not valid.\ntype=3\n"),
-      Shown("hostile values", "Welcome <script>.html\n", L({"row=<tr><td>1</td><td>&lt;script&gt;.html</td></tr>"})),
   });
   RunPageRows("ERRCUST", {
       {"display", kMain, kInclude, {}, {}, {},
@@ -363,7 +360,6 @@ TEST(RulePagesTest, WelcomeAndErrorPages) {
            "/err/404.html\n", "/err/404.html\nErrorPage        forbidden /err/403.html\n"),
       Edit("replace row 2", "ACTION=3&LIST=2&ERRORPAGEA=badrequest&ERRORPAGEB=/e/400.html", kDone, 'i',
            "ErrorPage badrequest /err/400.html\n", "ErrorPage        badrequest /e/400.html\n"),
-      Edit("replace a row no row has", "ACTION=3&LIST=3&ERRORPAGEA=a&ERRORPAGEB=b", kDone),
       Edit("delete row 1", "ACTION=4&LIST=1", kDone, 'm', "ErrorPage notfound /err/404.html\n", ""),
       Edit("insert without a page", "ACTION=1&LIST=1&ERRORPAGEA=forbidden", kMissing),
       Edit("replace without a condition", "ACTION=3&LIST=1&ERRORPAGEB=/x.html", kMissing),
@@ -394,8 +390,6 @@ TEST(RulePagesTest, LastModifiedFactors) {
            "ACTION=3&LIST=1&CACHELASTMODIFIEDPATTERN=http://*/*.gif&CACHELASTMODIFIEDFRACTION=0%2C25", kDone, 'm',
            "CacheLastModifiedFactor http://*/*.gif 0.50\n", "CacheLastModifiedFactor   http://*/*.gif   0.25\n"),
       Edit("delete row 2", "ACTION=4&LIST=2", kDone, 'i', "CacheLastModifiedFactor ftp://* 0.14\n", ""),
-      Shown("hostile values", "CacheLastModifiedFactor http://<h>/* 0.5\n",
-            L({"row=<tr><td>1</td><td>http://&lt;h&gt;/*</td><td>0.5</td></tr>"})),
   });
   // Under a locale with a decimal comma the fractions are character references.
   const TempDir dir("cfgout-lmf");
