@@ -35,8 +35,7 @@ mode_t Mode(const std::string& path) {
 TEST(ConfigRead, LinesAndRoundTripAreByteExact) {
   TempDir dir;
   const std::string path = dir / "rt.conf";
-  // File bytes, and the lines they are read as: at most 1023 bytes a node, the
-  // last node after a final line feed empty.
+  // Bytes and their lines: 1023 bytes a node at most, an empty one after a final line feed.
   struct Row { std::string bytes; Lines lines; };
   const Row rows[] = {
       {"Port 80\r\nGc On\n\nlast", {"Port 80\r\n", "Gc On\n", "\n", "last"}},
@@ -62,8 +61,7 @@ TEST(ConfigRead, LinesAndRoundTripAreByteExact) {
   }
 }
 
-// A piece that continues a cut line is never a directive or an include, is
-// removed with the line it continues, and no line goes between them.
+// The piece that continues a cut line is no directive and goes with its line.
 TEST(ConfigRead, ContinuationPiecesBelongToTheirLine) {
   TempDir dir;
   const std::string head = "UserID " + std::string(1016, 'u');  // 1023 bytes: the cut
@@ -82,8 +80,7 @@ TEST(ConfigRead, ContinuationPiecesBelongToTheirLine) {
   EXPECT_THAT(Texts(cfg->first()->lines), ElementsAre("Port 80\n", "UserID u\n", "GroupID g\n", ""));
 }
 
-// Only regular files are read; a refused file is noted, and the
-// configuration then refuses to be written. One file under two names is read once.
+// Only regular files are read; a refused one stops the write. Two names, one file: read once.
 TEST(ConfigRead, WhatIncludesRead) {
   TempDir dir;
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
@@ -128,8 +125,7 @@ TEST(ConfigRead, WhatIncludesRead) {
   EXPECT_EQ(HTTPDConfigOpen(dir / "m.conf")->file_count(), 1u);  // an include that cannot be opened is left out
 }
 
-// Missing files are created private whatever the umask: the main file's
-// permission bits at most, never more than 0640.
+// Missing files are created with the main file's bits at most, never above 0640.
 TEST(ConfigRead, CreatedFilesArePrivate) {
   TempDir dir;
   const mode_t previous = ::umask(0);
@@ -180,7 +176,6 @@ TEST(ConfigRead, IncludeNamesAndMissingFiles) {
   EXPECT_THAT(Texts(cfg->last()->lines), ElementsAre(""));
   EXPECT_EQ(HTTPDConfigWrite(*cfg), 0);
   EXPECT_EQ(ReadFile("missing.conf"), "");
-  // Removed since: the name no longer leads to the file read, nothing is written.
   fs::remove("missing.conf");
   ConfigWriteReport report;
   EXPECT_EQ(HTTPDConfigWrite(*cfg, &report), -1);
@@ -209,17 +204,14 @@ TEST(ConfigWrite, EditsReachTheFilesAndEmptyTextsVanish) {
   EXPECT_EQ(HTTPDConfigWrite(*cfg), 0);
   EXPECT_EQ(ReadFile(dir / "m.conf"), "one\n" + inc + "three");
   EXPECT_EQ(ReadFile(dir / "i.conf"), "changed\r\n");
-  // A line put after a last line without line end stays a line of its own
-  // (an emptied line in between changes nothing); the last line still ends as it did.
+  // A line put after a last line without line end stays a line of its own.
   LinesAdd(cfg->first()->lines.last(), LineList::FromTexts({"", "four\n", "five"}));
   EXPECT_EQ(HTTPDConfigClose(std::move(cfg), true), 0);
   EXPECT_EQ(ReadFile(dir / "m.conf"), "one\n" + inc + "three\nfour\nfive");
   EXPECT_EQ(HTTPDConfigClose(nullptr, false), -1);
   EXPECT_EQ(HTTPDConfigClose(HTTPDConfigOpen(dir / "m.conf"), false), 0);
 
-  // A page-built line the reader would cut is never written ("UserID " and
-  // the line feed are 8 bytes: 1015 value bytes make 1023), nor a text that
-  // holds such a line among others.
+  // A line the reader would cut (over 1023 bytes) is never written.
   const std::string two = "UserID a\nGroupID " + std::string(1014, 'g') + "\n";  // 9 + 1023 bytes
   for (auto [line, fits] : {std::pair<std::string, bool>{"UserID " + std::string(1015, 'v') + "\n", true}, {two, true},
                             {"UserID a\nGroupID " + std::string(1015, 'g') + "\n", false}, {"UserID " + std::string(1016, 'v') + "\n", false},
@@ -233,7 +225,6 @@ TEST(ConfigWrite, EditsReachTheFilesAndEmptyTextsVanish) {
     EXPECT_EQ(report.problem, fits ? ConfigWriteProblem::kNone : ConfigWriteProblem::kLineTooLong);
     EXPECT_EQ(ReadFile(dir / "u.conf"), fits ? line : "UserID a\n");
   }
-  // A record without a path writes nothing at all.
   ConfigHandle handle;
   handle.AddFile(dir / "first.conf").lines.Append("first\n");
   handle.AddFile("").lines.Append("lost\n");
@@ -292,13 +283,6 @@ TEST(ConfigFile, WriteLineClassesAndCaseHelpers) {
   EXPECT_STREQ(strupr(buf), "ABC");
   EXPECT_STREQ(strlwr(buf), "abc");
   EXPECT_EQ(strupr(static_cast<char*>(nullptr)), nullptr);
-  // The sign of the comparison: -1, 0 or 1; n 0 compares whole strings.
-  struct Row { const char* a; const char* b; std::size_t n; int sign; };
-  for (const Row& r : {Row{"PORT", "port", 0, 0}, Row{"port", "portx", 0, -1}, Row{"b", "A", 0, 1}, Row{nullptr, "a", 0, -1},
-                       Row{"PORTX", "porty", 4, 0}, Row{"PORTX", "porty", 5, -1}, Row{"ab", "AB", 10, 0}}) {
-    const int result = r.n == 0 ? stricmp(r.a, r.b) : strnicmp(r.a, r.b, r.n);
-    EXPECT_EQ((result > 0) - (result < 0), r.sign) << (r.a ? r.a : "null") << "|" << r.b << "|" << r.n;
-  }
   EXPECT_EQ(stricmp(std::string("Gc"), std::string_view("gC")), 0);
 }
 

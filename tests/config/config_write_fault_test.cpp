@@ -1,6 +1,5 @@
-// Failures while writing the configuration back: whatever fails, and even
-// when the process dies half way, every file is either the old or the new
-// version, never a truncated or partial one.
+// Whatever fails while writing back, even a death half way, every file is
+// either the old or the new version, never a partial one.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -16,6 +15,9 @@
 
 #include "config/config_write_hooks.h"
 #include "config/temp_files.h"
+
+// Hooks name only the fields they need.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace cfgout {
 namespace {
@@ -33,11 +35,6 @@ struct Hook {
   std::string only;
   std::function<void(ConfigWriteStep, const std::string&)> before;
 };
-Hook Arm(ConfigWriteStep step, int failOn, int error, std::string only = "") {
-  Hook hook;
-  hook.step = step, hook.failOn = failOn, hook.error = error, hook.only = std::move(only);
-  return hook;
-}
 Hook g_hook;
 int g_calls = 0;
 int Fail(ConfigWriteStep step, const char* target) {
@@ -51,7 +48,7 @@ class WriteFaults : public ::testing::Test {
  protected:
   void TearDown() override { SetConfigWriteHook(nullptr); }
 
-  // A main file and two includes, every file's first line then edited in memory.
+  // A main file and two includes, each first line edited in memory.
   std::unique_ptr<ConfigHandle> OpenAndEdit(const std::string& mainBody = "Port 80\n") {
     WriteFile(dir / "main.conf", mainBody + "configfile " + dir / "one.conf" + "\nconfigfile " + dir / "two.conf" + "\n");
     WriteFile(dir / "one.conf", "Gc On\n");
@@ -61,8 +58,7 @@ class WriteFaults : public ::testing::Test {
     for (ConfigFile& f : *cfg) f.lines.first()->text = "edited " + std::string(f.lines.first()->text);
     return cfg;
   }
-  // Writes with `hook` armed, in a child process when `child`; the result of the write
-  // (or -9 for a child killed by SIGKILL).
+  // The write's result with `hook` armed (in a child: -9 when killed).
   int Write(const ConfigHandle& cfg, Hook hook, bool child = false, ConfigWriteReport* report = nullptr) {
     g_hook = std::move(hook);
     g_calls = 0;
@@ -84,7 +80,7 @@ class WriteFaults : public ::testing::Test {
     SetConfigWriteHook(nullptr);
     return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status) == 0 ? -1 : 0;
   }
-  // Names in the directory beyond the configuration's own (temporary files left behind).
+  // Temporary files left behind.
   Names Leftovers(Names known = {"main.conf", "one.conf", "two.conf"}) const {
     Names out;
     for (const auto& entry : fs::directory_iterator(dir.path())) {
@@ -110,19 +106,17 @@ std::string Big(const char* pattern, int lines) {
 }
 
 TEST_F(WriteFaults, AFailingStepLeavesEveryFileWholeAndNoTemporary) {
-  // The second file fails. Every temporary file is ready before the first
-  // rename, so only a failing rename itself finds the first file replaced.
+  // The second file fails; only a failing rename finds the first one replaced.
   for (ConfigWriteStep step : {ConfigWriteStep::kCreateTemp, ConfigWriteStep::kWriteData, ConfigWriteStep::kSyncData,
                                ConfigWriteStep::kCloseTemp, ConfigWriteStep::kRename}) {
     auto cfg = OpenAndEdit();
-    EXPECT_EQ(Write(*cfg, Arm(step, 1, EIO, dir / "one.conf")), -1);
+    EXPECT_EQ(Write(*cfg, Hook{step, 1, EIO, dir / "one.conf"}), -1);
     ExpectUnchanged(std::to_string(static_cast<int>(step)), step == ConfigWriteStep::kRename);
     EXPECT_EQ(Leftovers(), Names{});
   }
-  // Disk full after bytes were written (more than one write buffer), and a
-  // real file size limit.
+  // Disk full after more than one buffer was written; a real file size limit.
   auto cfg = OpenAndEdit(Big("AddType .x", 8000));
-  EXPECT_EQ(Write(*cfg, Arm(ConfigWriteStep::kWriteData, 2, ENOSPC)), -1);
+  EXPECT_EQ(Write(*cfg, Hook{ConfigWriteStep::kWriteData, 2, ENOSPC}), -1);
   EXPECT_GE(g_calls, 2);
   ExpectUnchanged("disk full");
   cfg = OpenAndEdit(std::string(4000, '#') + "\n");
@@ -135,10 +129,9 @@ TEST_F(WriteFaults, KilledAnywhereKeepsTheOriginals) {
   for (auto [step, failOn] : {std::pair{ConfigWriteStep::kWriteData, 2}, {ConfigWriteStep::kCloseTemp, 1},
                               {ConfigWriteStep::kRename, 1}}) {
     auto cfg = OpenAndEdit(Big("Pass /p", 6000));
-    EXPECT_EQ(Write(*cfg, Arm(step, failOn, 0), true), -SIGKILL);
+    EXPECT_EQ(Write(*cfg, Hook{step, failOn, 0}, true), -SIGKILL);
     ExpectUnchanged("killed");
-    // The dead writer's temporary files stay (all three once it got to the
-    // renames); they never replace anything.
+    // The dead writer's temporary files stay, replacing nothing.
     const Names left = Leftovers();
     EXPECT_EQ(left.size(), step == ConfigWriteStep::kRename ? 3u : 1u);
     for (const std::string& name : left) {
@@ -151,8 +144,7 @@ TEST_F(WriteFaults, KilledAnywhereKeepsTheOriginals) {
   EXPECT_EQ(ReadFile(dir / "one.conf"), "edited Gc On\n");
 }
 
-// A name that no longer leads to the file read there is never written, and
-// neither is any other file of the configuration.
+// A name that no longer leads to the file read stops the whole write.
 TEST_F(WriteFaults, ANameLeadingToAnotherFileStopsTheWholeWrite) {
   struct Row { const char* what; std::function<void(const std::string& d)> change; Hook hook; const char* reported; };
   bool swapped = false;

@@ -21,8 +21,7 @@ LineNode* Nth(const LineList& list, int n) {
   return node;
 }
 
-// A list "a".."e" (the third and fourth nodes continue the second), one
-// operation, the list left and the list handed back.
+// One operation on a list ("+1", "+2" continue "b"): the list left and the one handed back.
 TEST(LineList, OperationsOnAList) {
   using Op = std::function<LineList(LineList&)>;
   struct Row { const char* what; Op op; Lines left, back; };
@@ -100,9 +99,7 @@ TEST(LineList, AddTopAndAddStr) {
   LinesAddTop(*empty->first(), LineList::FromTexts({"only\n"}));
   EXPECT_THAT(Texts(empty->first()->lines), ElementsAre("only\n"));
 
-  // Matched ignoring case, before (1) or after (2); appended after the last
-  // line walked when nothing matches (a match without its line feed matches
-  // nothing); the walk ends at an empty file.
+  // Before (1) or after (2) the match; else after the last line before an empty file.
   struct Row { Lines in; const char* match; int where; Lines out; bool added; };
   const Row rows[] = {
       {{"Port 80\nGc On\n", "Map /a /b\n"}, "port 80\n", 1, {"Top\nPort 80\nGc On\n", "Map /a /b\n"}, true},

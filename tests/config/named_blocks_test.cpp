@@ -1,5 +1,4 @@
-// LDAP server blocks, PICS filter rules and application offload blocks: what
-// each operation reads, and the exact lines it leaves in the main file.
+// LDAP, PICS rule and application offload blocks: what is read, the exact lines left.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -32,8 +31,7 @@ TEST(LDAPBlocks, GetReadsTheNamedBlockOfTheMainFileOnly) {
   BlockStatus status{};
   std::optional<LDAPRule> corp = HTTPDGetLDAPRule(*cfg, "CORP", &status);
   EXPECT_EQ(status, BlockStatus::kFound);
-  // The later line wins; an empty quoted value reads as " ", a keyword alone as
-  // nothing; trailing quotes go only at the very end.
+  // The later line wins; "" reads as " ", a keyword alone as nothing.
   EXPECT_EQ(corp, (LDAPRule{.name = "corp", .host = "ldap2.corp.example", .keyLabel = " ", .serverDN = "cn=root, o=x",
                             .userSearchBase = "o=corp\"   ", .idleConnTimeout = "300 seconds\n"}));
   EXPECT_EQ(HTTPDGetLDAPRule(*cfg, "backup")->port, "636");
@@ -61,8 +59,7 @@ TEST(LDAPBlocks, PutInEachMode) {
       {"LDAPInfo a {\n}\n", "a", 3, kSmallBlock},          // no line before: the top
       {"Port 80\nGc On", "a", 2, "Port 80\nGc On\n" + kSmallBlock},  // no block: the end
       {"", "a", 2, kSmallBlock},
-      // In place means in place of the first line whose second word is the
-      // name, whatever its keyword.
+      // In place of the first line whose second word is the name, whatever its keyword.
       {"Protection a {\n  AuthType Basic\n}\nLDAPInfo a {\n}\n", "a", 3, kSmallBlock + "LDAPInfo a {\n}\n"},
   };
   for (const Row& row : rows) {
@@ -149,8 +146,7 @@ TEST(LDAPBlocks, DeleteAndBrokenBlocks) {
 }
 
 
-// A block header hidden in the piece that continues a cut line (longer than
-// the reader takes at once) is no block.
+// A block header in the piece that continues a cut line is no block.
 TEST(BlocksAndCutLines, HeadersInContinuationPiecesAreNoBlocks) {
   testing::TempDir dir;
   const std::string cut = "# " + std::string(1021, 'c');  // 1023 bytes: the next bytes are a piece
@@ -236,28 +232,21 @@ TEST(PicsRules, PutCopyReplaceDelete) {
   copyBody.replace(copyBody.find(ruleName), ruleName.size(), "          name     (rulename \"Copy\"\n");
   EXPECT_NE(FileImages(*cfg)[0].find(kKids + "DefinePicsRule \"Copy\" {\n" + copyBody + "}\nGc On\n"), std::string::npos);
 
-  EXPECT_EQ(HTTPDReplacePicsFilterRule(*cfg, PicsRule{"Kids2", "d2", "tue", {}, {}}, "Kids"), 1);
-  std::string replaced = kKids;
-  replaced.replace(0, replaced.find('\n') + 1, "DefinePicsRule \"Kids2\" {\n");
-  const std::string oldName = "          name     (\n                   rulename \"Kids\"\n"
-                              "                   description \"No adult sites\"\n                   )\n";
-  replaced.replace(replaced.find(oldName), oldName.size(),
-                   "          name      (\n                    rulename \"Kids2\"\n"
-                   "                    description \"d2\"\n                    )\n");
-  const std::string oldExt = "          kzo-halberd-extensions (\n               active-days \"mon\"\n"
-                             "               start-time \"08:00\"\n               end-time \"17:00\"\n"
-                             "                                )\n";
-  replaced.replace(replaced.find(oldExt), oldExt.size(),
-                   "          kzo-halberd-extensions (\n                    active-days \"tue\"\n"
-                   "                    )\n");
-  EXPECT_NE(FileImages(*cfg)[0].find(replaced), std::string::npos);
-  EXPECT_EQ(HTTPDReplacePicsFilterRule(*cfg, PicsRule{"x", {}, {}, {}, {}}, "Kids"), 0);
-
   BlockStatus status{};
-  EXPECT_EQ(HTTPDDeletePicsFilterRule(*cfg, "Kids2", &status), "}\n");
-  EXPECT_EQ(FileImages(*cfg)[0].find("Kids2"), std::string::npos);
   EXPECT_FALSE(HTTPDDeletePicsFilterRule(*cfg, "Inc", &status));
   EXPECT_EQ(status, BlockStatus::kMissing);
+
+  auto edited = MakeConfig({kPicsMain});
+  EXPECT_EQ(HTTPDReplacePicsFilterRule(*edited, PicsRule{}, "Kids"), 0);
+  EXPECT_EQ(HTTPDReplacePicsFilterRule(*edited, PicsRule{"Kids2", "d2", "tue", {}, {}}, "Kids"), 1);
+  EXPECT_EQ(FileImages(*edited)[0],
+            "# filters\nPort 80\nDefinePicsRule \"Kids2\" {\n     (PicsRule-1.0\n          (\n"
+            "          name      (\n                    rulename \"Kids2\"\n                    description \"d2\"\n"
+            "                    )\n          kzo-halberd-extensions (\n                    active-days \"tue\"\n"
+            "                    )\n" + kKidsBody.substr(kKidsBody.find("          passurl")) + "}\nGc On\n");
+  EXPECT_EQ(HTTPDReplacePicsFilterRule(*edited, PicsRule{"x", {}, {}, {}, {}}, "Kids"), 0);
+  EXPECT_EQ(HTTPDDeletePicsFilterRule(*edited, "Kids2", &status), "}\n");
+  EXPECT_EQ(FileImages(*edited)[0], "# filters\nPort 80\nGc On\n");
   EXPECT_EQ(FileImages(*cfg)[1], kPicsIncluded);
 }
 
@@ -339,16 +328,12 @@ TEST(AppOffload, CountAndRead) {
   EXPECT_FALSE(HTTPDGetAppOffloadRuleset(*cfg, 2, &error));
   EXPECT_EQ(error, 0);
 
-  int port = -1, zap = -1, retry = -1;
+  int port = -1, zap = -1;
   std::string conf = "old";
-  EXPECT_EQ(HTTPDGetAppServerAdminPort(*cfg, &port), 1);
-  EXPECT_EQ(HTTPDGetAppServerZAPPort(*cfg, &zap), 1);
+  EXPECT_EQ(std::tuple(HTTPDGetAppServerAdminPort(*cfg, &port), HTTPDGetAppServerZAPPort(*cfg, &zap),
+                       HTTPDGetAppServerConfFile(*cfg, &conf)), std::tuple(1, 1, 1));
   EXPECT_EQ(HTTPDGetAppServerRetryInterval(*cfg, nullptr), 0);
-  EXPECT_EQ(HTTPDGetAppServerConfFile(*cfg, &conf), 1);
-  EXPECT_EQ(port, 9090);
-  EXPECT_EQ(zap, -1);  // no such line: untouched
-  EXPECT_EQ(conf, "/etc/zap.conf");
-  EXPECT_EQ(retry, -1);
+  EXPECT_EQ(std::tuple(port, zap, conf), std::tuple(9090, -1, std::string("/etc/zap.conf")));  // no ZAP line: untouched
 }
 
 TEST(AppOffload, BrokenStructures) {

@@ -1,6 +1,5 @@
 #pragma once
-// Line-list views for the configuration tests; scratch directories and file
-// reads and writes come from support/temp_dir.h.
+// Line-list views for the configuration tests.
 
 #include <memory>
 #include <stdexcept>
@@ -35,7 +34,7 @@ inline std::vector<std::string> FileImages(const ConfigHandle& cfg) {
   return out;
 }
 
-// A configuration in memory (no disk involved); each image is split after its line feeds.
+// A configuration in memory, one file per image.
 inline std::unique_ptr<ConfigHandle> MakeConfig(const std::vector<std::string>& images) {
   auto cfg = std::make_unique<ConfigHandle>();
   for (const std::string& image : images) {
