@@ -195,10 +195,7 @@ std::string Slot(int slot) {
 
 class BundleLookup : public ResBundleTest {
  protected:
-  void SetUp() override {
-    ResBundleTest::SetUp();
-    Use(kDir);
-  }
+  void SetUp() override { ResBundleTest::SetUp(), Use(kDir); }
   void TearDown() override { nlsResetForTesting(); }
   static void Use(const char* dir) {
     nlsSetMessageDirectory(dir);
