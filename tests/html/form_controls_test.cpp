@@ -1,5 +1,4 @@
-// The form controls and table generators: each group opens a configuration
-// and lists calls with the exact HTML they write.
+// Each group of controls opens a configuration and lists calls with the exact HTML written.
 
 #include <gtest/gtest.h>
 
@@ -31,8 +30,7 @@ class Generators : public ::testing::Test {
   std::unique_ptr<ConfigHandle> cfg_;
 };
 
-// One call of a control: the template line, two texts and two numbers whose
-// meaning each group's `run` gives, and the exact output.
+// A call: template line, two texts and two numbers (as the group's `run` uses them), output.
 struct Call {
   const char *line, *a, *b;
   int i, j;
@@ -125,13 +123,12 @@ TEST_F(Generators, Controls) {
       EXPECT_EQ(Captured([&] { group.run(k, cfg); }), k.want) << config << (k.line ? k.line : "") << k.a;
     }
   }
-  std::string options;
-  for (int n = 0; n <= 23; ++n) options += n == 5 ? "<OPTION SELECTED>5" : "<OPTION>" + std::to_string(n);
-  EXPECT_EQ(Captured([] { GenOptionString("<S>%s</S>", 0, 23, 5); }), "<S>" + options + "</S>");
   const struct { int low, high, selected; const char* want; } options2[] = {
-      {0, 0, 0, "<OPTION>0"}, {5, 3, 4, "<OPTION>0"}, {-2, -1, -1, "<OPTION>0"},
-      {-1, 1, 9, "<OPTION>-1<OPTION>0<OPTION>1"}, {7, 7, 7, "<OPTION SELECTED>7"}};
-  for (const auto& o : options2) EXPECT_EQ(Captured([&] { GenOptionString("%s", o.low, o.high, o.selected); }), o.want);
+      {0, 0, 0, "<OPTION>0"}, {0, 3, 2, "<OPTION>0<OPTION>1<OPTION SELECTED>2<OPTION>3"}, {5, 3, 4, "<OPTION>0"},
+      {-2, -1, -1, "<OPTION>0"}, {-1, 1, 9, "<OPTION>-1<OPTION>0<OPTION>1"}, {7, 7, 7, "<OPTION SELECTED>7"}};
+  for (const auto& o : options2) {
+    EXPECT_EQ(Captured([&] { GenOptionString("[%s]", o.low, o.high, o.selected); }), "[" + std::string(o.want) + "]");
+  }
   const char* words[] = {"ON", "yes", "Ok", "enable", "off", "No", "NONE", "Disable"};  // on, then off
   for (int i = 0; i < 8; ++i) {
     const ConfigHandle& cfg = Open(std::string("Caching ") + words[i] + "\n");
@@ -172,10 +169,7 @@ Table Multi(const char* keywords, int columns, int skipKeyword) {
   return [=](auto l, auto& c) { return GenMultiTableItems(l, keywords, columns, skipKeyword, c); };
 }
 Table Both(Table first, Table second) {
-  return [=](auto l, auto& c) {
-    const int rows = first(l, c);  // written first
-    return rows + second(l, c);
-  };
+  return [=](auto l, auto& c) { return first(l, c) + second(l, c); };
 }
 
 const struct {
@@ -227,8 +221,7 @@ TEST_F(Generators, Tables) {
 }
 
 TEST(ParseTimeSpecTest, ReadsUnitsByTheirFirstLetter) {
-  // A later number for the same unit wins; units are lower-case letters
-  // right after a number (and blanks).
+  // A later number for a unit wins; units are lower-case letters right after a number.
   const struct { const char* text; int before, hours, minutes, seconds; } rows[] = {{"1 hour 30 minutes", -1, 1, 30, -1}, {"Proxy 2 hours 5 minutes", -1, 2, 5, -1},
               {"InputTimeout 90 seconds\n", 7, 7, 7, 90}, {"2 days", 7, 7, 7, 7},
               {"1h 2  m 3s 4 hours 5 Minutes", 0, 4, 2, 3}, {"Timeout", 9, 9, 9, 9}, {"", 9, 9, 9, 9},
@@ -238,25 +231,6 @@ TEST(ParseTimeSpecTest, ReadsUnitsByTheirFirstLetter) {
     EXPECT_EQ(ParseTimeSpec(row.text, h, m, s), 0);
     EXPECT_EQ(std::vector<int>({h, m, s}), std::vector<int>({row.hours, row.minutes, row.seconds})) << row.before;
   }
-}
-
-TEST(FormControlHelpers, DelimiterAndGroupNotation) {
-  const std::pair<const char*, char> delimiters[] = {{"abc", '"'}, {"a\"b", '\''}, {"\"'\\/+-", '*'},
-                                                     {"\"'\\/+-*@#$%&~", '^'}, {"\"'\\/+-*@#$%&~^", '|'}, {nullptr, '|'}};
-  for (auto [text, want] : delimiters) EXPECT_EQ(FindDelimeter(text), want) << (text ? text : "null");
-  std::string buffer = "a", single, cleaned, untouched = "keep";
-  AddToBuffer(&buffer, "G:", "x,y z");
-  EXPECT_EQ(buffer, "a,G:(x,\"y z\")");
-  AddToBuffer(&single, nullptr, "admin");
-  EXPECT_EQ(single, "admin");
-  AddToBuffer(&single, "U:", "bob\tsue\n");  // no comma: no parentheses
-  EXPECT_EQ(single, "admin,U:bob,sue");
-  AddToBuffer(&cleaned, "", "(a),\"b\",,c\r\nd");
-  EXPECT_EQ(cleaned, "(\" a \",\" b \",c,d)");
-  AddToBuffer(&untouched, "P:", "");
-  AddToBuffer(&untouched, "P:", nullptr);
-  AddToBuffer(nullptr, "P:", "x");
-  EXPECT_EQ(untouched, "keep");
 }
 
 }  // namespace

@@ -36,15 +36,14 @@ TEST(FormatText, OnlyTextNumbersAndPercentAreConverted) {
       {FormatText("%d of %s", {std::int64_t{3}, "7"}), "3 of 7"}, {FormatText("100%% done"), "100% done"},
       {FormatText("<td>%s</td>", {""}), "<td></td>"}, {FormatText("%n%x%p %5s %", {"unused"}), "%n%x%p %5s %"},
       {FormatText("width: 50%;"), "width: 50%;"}, {FormatText("[%s]", {"%s%n%%"}), "[%s%n%%]"},  // never reinterpreted
-      {FormatText("a%sb%dc"), "abc"}, {FormatText("%s-%s", {"x"}), "x-"},  // missing arguments print nothing
+      {FormatText(std::string_view("50%s", 3), {"x"}), "50%"}, {FormatText("a%sb%dc"), "abc"}, {FormatText("%s-%s", {"x"}), "x-"},  // missing arguments print nothing
       {HtmlEscape("\"><script>alert('x')&"), "&quot;&gt;&lt;script&gt;alert(&#39;x&#39;)&amp;"},
       {HtmlEscape("/opt/proxy 80,8080"), "/opt/proxy 80,8080"}};
   for (const auto& [got, want] : rows) EXPECT_EQ(got, want);
 }
 
 TEST(Locale, NamesCodesetsAndCodePages) {
-  // Charset, system and converter names; a charset before a converter name;
-  // a converter shared by several rows gives the first of them.
+  // A charset wins over a converter name; a shared converter gives its first row.
   const std::pair<const char*, const char*> names[] = {
       {"Shift_JIS", "ja_JP"}, {"ja_JP.PCK", "ja_JP"}, {"fr", "fr_FR"}, {"es_ES", "es_ES"}, {"ISO-8859-1", "en_US"},
       {"iso8859-1", "en_US"}, {"EUC-KR", "ko_KR"}, {"gb2312", "zh_CN"}, {"Big5", "zh_TW"}, {"zh_TW.BIG5", "zh_TW"},
