@@ -233,5 +233,24 @@ TEST(ParseTimeSpecTest, ReadsUnitsByTheirFirstLetter) {
   }
 }
 
+TEST(FormControlHelpers, DelimiterAndGroupNotation) {
+  const std::pair<const char*, char> delimiters[] = {{"abc", '"'}, {"a\"b", '\''}, {"\"'\\/+-", '*'},
+                                                     {"\"'\\/+-*@#$%&~", '^'}, {"\"'\\/+-*@#$%&~^", '|'}, {nullptr, '|'}};
+  for (auto [text, want] : delimiters) EXPECT_EQ(FindDelimeter(text), want) << (text ? text : "null");
+  std::string buffer = "a", single, cleaned, untouched = "keep";
+  AddToBuffer(&buffer, "G:", "x,y z");
+  EXPECT_EQ(buffer, "a,G:(x,\"y z\")");
+  AddToBuffer(&single, nullptr, "admin");
+  EXPECT_EQ(single, "admin");
+  AddToBuffer(&single, "U:", "bob\tsue\n");  // no comma: no parentheses
+  EXPECT_EQ(single, "admin,U:bob,sue");
+  AddToBuffer(&cleaned, "", "(a),\"b\",,c\r\nd");
+  EXPECT_EQ(cleaned, "(\" a \",\" b \",c,d)");
+  AddToBuffer(&untouched, "P:", "");
+  AddToBuffer(&untouched, "P:", nullptr);
+  AddToBuffer(nullptr, "P:", "x");
+  EXPECT_EQ(untouched, "keep");
+}
+
 }  // namespace
 }  // namespace cfgout
