@@ -3,16 +3,12 @@
 #include <map>
 #include <random>
 
-#include <gtest/gtest.h>
-
 #include "config/temp_files.h"
 
 namespace cfgout {
 namespace {
 
-using testing::FileImages;
-using testing::ReadFile;
-using testing::WriteFile;
+using namespace testing;
 
 std::size_t Pick(std::mt19937& rng, std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); }
 
