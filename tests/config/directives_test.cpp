@@ -170,8 +170,7 @@ TEST(GetRules, ByFieldCountUserMethodAndText) {
               ElementsAre("http_proxy http://a/\n", "http_proxy   http://c/  # c\n"));
   EXPECT_THAT(Texts(HTTPDGetRulesWithNFields(*cfg, Id("http_proxy"), 3)), ElementsAre("http_proxy http://b/ x\n"));
   // User methods and text searches look at the main file only.
-  auto methods = MakeConfig({"Enable GET\nEnable PROPFIND\nenable  @mkcol\nEnable\nDisable Trace\nDisable SEARCH\n",
-                             "Enable LOCK\n"});
+  auto methods = MakeConfig({"Enable GET\nEnable PROPFIND\nenable  @mkcol\nEnable\nDisable Trace\nDisable SEARCH\n", "Enable LOCK\n"});
   EXPECT_THAT(Texts(HTTPDGetUserMethodRules(*methods, Id("enable"))), ElementsAre("Enable PROPFIND\n", "enable  @mkcol\n"));
   EXPECT_THAT(Texts(HTTPDGetUserMethodRules(*methods, Id("disable"))), ElementsAre("Disable SEARCH\n"));
   auto krt = MakeConfig({"Service /a* /lib/x.so:KRT_one\nService /b* /lib/y.so:other\nService /c* krt_lower\n",

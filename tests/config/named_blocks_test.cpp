@@ -76,8 +76,7 @@ TEST(LDAPBlocks, WrittenBlockReadsBackTheSame) {
   auto cfg = MakeConfig({kLdapMain, kLdapIncluded});
   ASSERT_EQ(HTTPDPutLDAPRule(*cfg, full, "corp", 3), 1);
   LDAPRule expected = full;
-  for (auto member : {&LDAPRule::idleConnTimeout, &LDAPRule::waitToRetryConnTime, &LDAPRule::searchTimeout,
-                      &LDAPRule::cacheTimeout}) {
+  for (auto member : {&LDAPRule::idleConnTimeout, &LDAPRule::waitToRetryConnTime, &LDAPRule::searchTimeout, &LDAPRule::cacheTimeout}) {
     expected.*member = *(full.*member) + " seconds\n";  // the unit comes back with the value
   }
   EXPECT_EQ(HTTPDGetLDAPRule(*cfg, "full"), expected);
