@@ -24,9 +24,7 @@ TEST(ConfigRead, LinesAndRoundTripAreByteExact) {
   // Bytes and their lines: 1023 bytes a node at most, an empty one after a final line feed.
   struct Row { std::string bytes; Lines lines; };
   const Row rows[] = {
-      {"Port 80\r\nGc On\n\nlast", {"Port 80\r\n", "Gc On\n", "\n", "last"}},
-      {"x\n", {"x\n", ""}},
-      {"", {""}},
+      {"Port 80\r\nGc On\n\nlast", {"Port 80\r\n", "Gc On\n", "\n", "last"}}, {"x\n", {"x\n", ""}}, {"", {""}},
       {"a\n" + std::string(2000, 'x') + "\n" + std::string(1023, 'y') + "\nz",
        {"a\n", std::string(1023, 'x'), std::string(977, 'x') + "\n", std::string(1023, 'y'), "\n", "z"}},
       {"no final newline", {"no final newline"}},
@@ -57,9 +55,8 @@ TEST(ConfigRead, ContinuationPiecesBelongToTheirLine) {
   ASSERT_TRUE(cfg);
   EXPECT_EQ(cfg->file_count(), 1u);
   EXPECT_FALSE(Exists(dir / "evil.conf"));
-  for (auto [keyword, instances] : {std::pair{"configfile", 0u}, {"userid", 1u}, {"groupid", 1u}}) {
+  for (auto [keyword, instances] : {std::pair{"configfile", 0u}, {"userid", 1u}, {"groupid", 1u}})
     EXPECT_EQ(HTTPDGetRules(*cfg, HTTPDRuleToID(keyword)).size(), instances) << keyword;
-  }
   HTTPDAddRules(*cfg, HTTPDRuleToID("userid"), LineList::FromTexts({"UserID second\n"}));
   EXPECT_THAT(Texts(cfg->first()->lines), ElementsAre("Port 80\n", head, tail, "UserID second\n", "GroupID g\n", ""));
   HTTPDReplaceRules(*cfg, HTTPDRuleToID("userid"), LineList::FromTexts({"UserID u\n"}), 0);
@@ -75,11 +72,10 @@ TEST(ConfigRead, WhatIncludesRead) {
   ASSERT_EQ(::truncate((dir / "huge.conf").c_str(), static_cast<off_t>(kMaxConfigBytes) + 1), 0);
   const std::string plain = dir.Write("sub/plain.conf", "Port 81\n");
   ASSERT_EQ(::symlink(plain.c_str(), (dir / "link.conf").c_str()), 0);
-  const auto notRegular = ConfigRefusal::kNotRegularFile;
   struct Row { std::string includes; std::vector<ConfigRefusal> refused; Lines paths; };
   const Row rows[] = {
-      {dir / "fifo", {notRegular}, {"m"}}, {"/dev/zero", {notRegular}, {"m"}},
-      {dir / "zero-link", {notRegular}, {"m"}}, {dir.path(), {notRegular}, {"m"}},
+      {dir / "fifo", {ConfigRefusal::kNotRegularFile}, {"m"}}, {"/dev/zero", {ConfigRefusal::kNotRegularFile}, {"m"}},
+      {dir / "zero-link", {ConfigRefusal::kNotRegularFile}, {"m"}}, {dir.path(), {ConfigRefusal::kNotRegularFile}, {"m"}},
       {dir / "huge.conf", {ConfigRefusal::kTooLarge}, {"m", dir / "huge.conf"}},
       {plain + "\nconfigfile " + dir.path() + "//sub/./plain.conf\nconfigfile " + dir / "link.conf\nconfigfile " +
            dir / "m.conf", {}, {"m", plain}},
@@ -98,10 +94,9 @@ TEST(ConfigRead, WhatIncludesRead) {
     EXPECT_EQ(HTTPDConfigWrite(*cfg, &report), r.refused.empty() ? 0 : -1) << r.includes;
     EXPECT_EQ(report.problem, r.refused.empty() ? ConfigWriteProblem::kNone : ConfigWriteProblem::kRefusedFile);
   }
-  EXPECT_FALSE(HTTPDConfigOpen(dir / "fifo"));  // a main file that is no regular file
+  // A main file that is no regular file, none, one that cannot even be created.
+  for (const std::string& bad : {dir / "fifo", std::string(), dir / "no/such/dir.conf"}) EXPECT_FALSE(HTTPDConfigOpen(bad)) << bad;
   EXPECT_EQ(HTTPDConfigOpen(static_cast<const char*>(nullptr)), nullptr);
-  EXPECT_EQ(HTTPDConfigOpen(std::string()), nullptr);
-  EXPECT_EQ(HTTPDConfigOpen(dir / "no/such/dir.conf"), nullptr);  // cannot even be created
   WriteFile(dir / "m.conf", "configfile " + dir / "no/such/inc.conf" + "\n");
   EXPECT_EQ(HTTPDConfigOpen(dir / "m.conf")->file_count(), 1u);  // an include that cannot be opened is left out
 }
@@ -166,9 +161,8 @@ TEST(ConfigRead, IncludeNamesAndMissingFiles) {
   std::free(previous);
 
   Lines list{"main"};
-  for (const char* text : {"  a.conf  # note\n", " a.conf\n", "A.conf\n", "\t\r\n", "", "   #x\n", " b\\#1#2\n", "main"}) {
+  for (const char* text : {"  a.conf  # note\n", " a.conf\n", "A.conf\n", "\t\r\n", "", "   #x\n", " b\\#1#2\n", "main"})
     HTTPDAddNewConfigFile(list, text);
-  }
   EXPECT_THAT(list, ElementsAre("main", "a.conf", "A.conf", "b\\#1"));
 }
 

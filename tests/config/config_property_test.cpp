@@ -1,5 +1,3 @@
-// Seeded random tests: any files survive a read and write unchanged, and the
-// remembering operations equal the plain ones.
 #include <map>
 #include <random>
 
@@ -50,7 +48,6 @@ TEST(ConfigProperty, AnyFilesRoundTripByteForByte) {
   }
 }
 
-// Random edits: the remembering operations give exactly what the plain ones give.
 TEST(ConfigProperty, RememberingOperationsEqualThePlainOnes) {
   std::mt19937 rng(7);
   const char* keywords[] = {"port", "userid", "groupid", "hostname", "pidfile"};

@@ -1,5 +1,4 @@
-// Whatever fails while writing back, even a death half way, every file is
-// either the old or the new version, never a partial one.
+// Whatever fails in a write-back, even a death half way, every file is either old or new, never partial.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -24,8 +23,7 @@ using namespace testing;
 
 namespace fs = std::filesystem;
 
-// The hook fails `step` on its `failOn`-th call (for `only`, when set) with
-// `error`, or raises SIGKILL there when `error` is 0; `before`, when set, runs first.
+// Fails `step` on its `failOn`-th call (for `only`) with `error`, or SIGKILL for 0; `before` runs first.
 struct Hook {
   ConfigWriteStep step = ConfigWriteStep::kCreateTemp;
   int failOn = 0, error = 0;
@@ -77,7 +75,6 @@ class WriteFaults : public ::testing::Test {
     SetConfigWriteHook(nullptr);
     return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status) == 0 ? -1 : 0;
   }
-  // Temporary files left behind.
   Lines Leftovers(Lines known = {"main.conf", "one.conf", "two.conf"}) const {
     Lines out;
     for (const auto& entry : fs::directory_iterator(dir.path())) {

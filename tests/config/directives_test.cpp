@@ -14,7 +14,6 @@ int Id(const char* name) { return HTTPDRuleToID(name); }
 TEST(Keywords, TableAndLookups) {
   EXPECT_EQ(kRuleCount, 246);
   EXPECT_EQ(RULESTR[kRuleCount], nullptr);  // and none before: every keyword is read below
-  // Spot checks along the whole table fix the identifier assignment.
   for (auto [id, keyword] : std::initializer_list<std::pair<int, const char*>>{
            {0, "<application>"}, {62, "definepicsrule"}, {63, "definepicsrule"}, {65, "defineserviceinfo"},
            {66, "defineserviceinfo"}, {111, "ftpurlpath"}, {112, "ftp_proxy"}, {114, "gc advisor"}, {123, "hostname"},
@@ -26,7 +25,6 @@ TEST(Keywords, TableAndLookups) {
   for (int id = 0; id < kRuleCount; ++id) {
     const std::string k = RULESTR[id];
     EXPECT_EQ(k.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), std::string::npos) << k;
-    // Every keyword maps back to itself, or to its first occurrence.
     EXPECT_EQ(HTTPDRuleToID(k.c_str()), id == 63 || id == 66 ? id - 1 : id) << k;
   }
   for (auto [name, id] : std::initializer_list<std::pair<const char*, int>>{
@@ -68,7 +66,6 @@ TEST(Tokens, MatchNextSameAndFound) {
     EXPECT_EQ(RuleSame(r.a, r.b), r.ruleSame) << (r.a ? r.a : "null") << "|" << r.b;
   }
   EXPECT_EQ(RuleSame(std::string("a b"), std::string("A B")), 1);
-  // The token after the first, as an offset; -1 for none.
   for (auto [s, offset] : std::initializer_list<std::pair<const char*, int>>{
            {"  abc   def", 8}, {"Port\t80\n", 5}, {"abc#def ghi", -1}, {"abc", -1}, {"abc   ", -1},
            {"abc  # c", -1}, {"  # abc def", -1}, {nullptr, -1}}) {
@@ -136,7 +133,6 @@ TEST(StringHelpers, TokensLinesQuotesCharsAndTerminators) {
 }
 
 TEST(GetRules, CopiesInChainOrder) {
-  // Two-word keywords, blanks, case, comments, words that only start like a keyword.
   auto mixed = MakeConfig({"Port 80\n#Port 1\ngc On\nGC advisor /p.so:i\ngc\tadvisor x\ngc  advisor x\ngcx 1\n  Proxy http://a/*\n"
                            "proxy advisor /q\nPROXY ADVISOR\nproxyfrom x\nPass#x\nPass /a /b\npass\n#Pass /a\n"
                            "\tMap /x /y # c\n\r\n\nmap\nMapx /x\nGc\r\n \t\n", "Gc Off\nPORT 82\n"});

@@ -11,11 +11,7 @@ namespace {
 using namespace testing;
 
 
-LineNode* Nth(const LineList& list, int n) {
-  LineNode* node = list.first();
-  while (n-- > 0) node = node->next;
-  return node;
-}
+LineNode* Nth(const LineList& list, int n) { LineNode* node = list.first(); while (n-- > 0) node = node->next; return node; }
 
 // One operation on a list ("+1", "+2" continue "b"): the list left and the one handed back.
 TEST(LineList, OperationsOnAList) {
@@ -67,7 +63,6 @@ TEST(LineList, OperationsOnAList) {
     LineList back = r.op(list);
     EXPECT_EQ(Texts(list), r.left) << r.what;
     EXPECT_EQ(Texts(back), r.back) << r.what;
-    // Appending still goes at the very end, whatever changed the list.
     list.Append("end");
     EXPECT_EQ(list.last()->text, "end") << r.what;
     Lines walked;
@@ -94,8 +89,7 @@ TEST(LineList, AddTopAndAddStr) {
       {{"Port 80\nGc On\n", "Map /a /b\n"}, "Gc On\n", 1, {"Port 80\nTop\nGc On\n", "Map /a /b\n"}, true},
       {{"Port 80\nGc On\n", "Map /a /b\n"}, "Port 80", 1, {"Port 80\nGc On\n", "Map /a /b\nTop\n"}, true},
       {{"Port 80\n", "Map /a /b\n"}, nullptr, 2, {"Port 80\n", "Map /a /b\nTop\n"}, true},
-      {{"Port 80\n"}, "Port 80\n", 3, {"Port 80\n"}, false},
-      {{"", "a\n"}, nullptr, 2, {"Top\n", "a\n"}, true},
+      {{"Port 80\n"}, "Port 80\n", 3, {"Port 80\n"}, false}, {{"", "a\n"}, nullptr, 2, {"Top\n", "a\n"}, true},
       {{"a\n", "", "target\n"}, "target\n", 1, {"a\nTop\n", "", "target\n"}, true},
   };
   for (const Row& r : rows) {

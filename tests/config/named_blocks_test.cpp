@@ -232,12 +232,10 @@ TEST(NamedBlocks, MoveKeepsTheLines) {
   struct Row { Move move; std::string image; const char* name; const char* anchor; int mode; std::string moved; } rows[] = {
       {HTTPDMoveLDAPRule, ldap, "b", "a", 1, "LDAPInfo b {\n}\nLDAPInfo a {\n  Host h # main\n}\n# c\nGc On\n"},
       {HTTPDMoveLDAPRule, ldap, "a", "B", 2, "# c\nLDAPInfo b {\n}\nLDAPInfo a {\n  Host h # main\n}\nGc On\n"},
-      {HTTPDMoveLDAPRule, ldap, "a", "a", 2, ""},
-      {HTTPDMoveLDAPRule, ldap, "a", "nope", 1, ""},
+      {HTTPDMoveLDAPRule, ldap, "a", "a", 2, ""}, {HTTPDMoveLDAPRule, ldap, "a", "nope", 1, ""},
       {HTTPDMoveLDAPRule, "LDAPInfo b {\n ldapinfo A\n}\n", "b", "a", 1, ""},  // the anchor stands inside the block
       {HTTPDMovePicsFilterRule, pics, "Z", "Kids", 1, "# filters\nPort 80\nDefinePicsRule \"Z\" {\n  (x)\n}\n" + kKids + "Gc On\n"},
-      {HTTPDMovePicsFilterRule, pics, "Z", "Z", 1, ""},
-      {HTTPDMovePicsFilterRule, pics, "Z", "kids", 2, ""},
+      {HTTPDMovePicsFilterRule, pics, "Z", "Z", 1, ""}, {HTTPDMovePicsFilterRule, pics, "Z", "kids", 2, ""},
   };
   for (const Row& r : rows) {
     auto cfg = MakeConfig({r.image});
