@@ -1,18 +1,12 @@
-// Seeded random tests: any files survive a read and write unchanged, and the
-// remembering operations equal the plain ones.
 #include <map>
 #include <random>
-
-#include <gtest/gtest.h>
 
 #include "config/temp_files.h"
 
 namespace cfgout {
 namespace {
 
-using testing::FileImages;
-using testing::ReadFile;
-using testing::WriteFile;
+using namespace testing;
 
 std::size_t Pick(std::mt19937& rng, std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); }
 
@@ -54,7 +48,6 @@ TEST(ConfigProperty, AnyFilesRoundTripByteForByte) {
   }
 }
 
-// Random edits: the remembering operations give exactly what the plain ones give.
 TEST(ConfigProperty, RememberingOperationsEqualThePlainOnes) {
   std::mt19937 rng(7);
   const char* keywords[] = {"port", "userid", "groupid", "hostname", "pidfile"};
