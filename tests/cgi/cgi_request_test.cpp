@@ -131,16 +131,6 @@ TEST(CgiRequestTest, BasicPage) {
   });
 }
 
-TEST(CgiRequestTest, BodyAtTheLimitIsRead) {
-  const TempDir dir("cfgout-cgi");
-  const std::string config = dir.Write("proxy.conf", kSample);
-  std::string body = "ADMINPORT=8008&UserID=new&PUSHBUTTON=";
-  body.append(1024 * 1024 - body.size(), 'u');
-  const CgiResult r = RunFixture({{"PACKAGE_TYPE", "3"}, {"SERVER_ROOT", dir.path()}, {"RULE_FILE", config}}, "BASIC", body);
-  EXPECT_NE(r.out.find("\ntext=T12 done\n"), std::string::npos);
-  EXPECT_EQ(ReadFile(config), "# sample\nHostName proxy.example.com\nPort 80\nAdminPort 8008\nUserID       new\n");
-}
-
 TEST(CgiRequestTest, ConcurrentPostsChangingDifferentDirectivesBothLand) {
   const TempDir dir("cfgout-cgi");
   const std::string config = dir / "proxy.conf";
@@ -206,6 +196,7 @@ std::size_t Count(std::string_view text, std::string_view what) {
 
 TEST(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
   const std::string portsBody = MiBBody("PORT=1", ",1");
+  ASSERT_EQ(portsBody.size(), 1024u * 1024);  // the limit itself is still read
   const auto noInclude = [](const std::string& d) { EXPECT_FALSE(std::filesystem::exists(d + "/inc.conf")); };
   const auto aUnchanged = [](const std::string& d) { EXPECT_EQ(ReadFile(d + "/a.conf"), "GroupID g\n"); };
   const auto writeA = [](const std::string& d) { WriteFile(d + "/a.conf", "GroupID g\n"); };
@@ -261,7 +252,7 @@ TEST(CgiRequestTest, HostileInputIsRefusedAndChangesNothing) {
          EXPECT_EQ(ReadFile(d + "/new.conf"), "");
        }},
       // Linear in the size of the form and of the configuration: a hang fails the row.
-      {"a 1 MiB body of ports on a 20,000-line configuration", LargeConfig(), portsBody, "text=T12 done", "*", nullptr,
+      {"a body of exactly 1 MiB, ports, on a 20,000-line configuration", LargeConfig(), portsBody, "text=T12 done", "*", nullptr,
        [&portsBody](const std::string& d) {
          const std::string text = ReadFile(d + "/proxy.conf");
          EXPECT_EQ(Count(text, "Port     1\n"), Count(portsBody, "1"));
