@@ -128,6 +128,19 @@ TEST(CgiRequestTest, BasicPage) {
       {"a double quote in a value is shown as a reference", "# q\nInheritEnv A=\"1 2\" B\n", "", {}, {}, {},
        {"m17=A=&quot;1 2&quot; B\n"}},
       {"and survives being sent back", "# q\nInheritEnv A=\"1 2\" B\n", "", "InheritEnv=A%3D%221+2%22+B"},
+      {"every control shown", "# basic settings\nHostName   proxy.example.com\nBindSpecific on\nPort 80\nPort\t8080  \r\n"
+       "AdminPort 8008\nServerRoot \"/opt/proxy\"  \nDNS-Lookup on\nGroupID staff\nPidFile /var/run/proxy.pid\n"
+       "Imbeds CGI html\nInheritEnv PATH LANG   \nDisInheritEnv SECRET TOKEN\n", "", {}, {}, {},
+       {BasicPage({"proxy.example.com", "CHECKED", "", "80,8080", "8008", "/opt/proxy", "CHECKED", "nobody", "staff",
+                   "/var/run/proxy.pid", "", "CHECKED", "", "", "", "", "CHECKED", "PATH LANG", "SECRET TOKEN"}, "T11 ready", "0")}},
+      // The last Imbeds counts; every spelling of the HTML scope is one; "On" is a prefix of the mode word.
+      {"Imbeds", "Imbeds On SSIonly\nImbeds Noexec SSIonly\n", "", {}, {}, {}, {"m10=\nm11=\nm12=\nm13=\nm14=CHECKED\nm15=CHECKED\nm16=\n"}},
+      {"Imbeds", "Imbeds Files .htm\n", "", {}, {}, {}, {"m12=CHECKED\nm13=\nm14=\nm15=\nm16=CHECKED\n"}},
+      {"Imbeds", "Imbeds Files .HTML\n", "", {}, {}, {}, {"m16=CHECKED\n"}},
+      {"Imbeds", "Imbeds Only SSIonly\n", "", {}, {}, {}, {"m13=CHECKED\n"}},
+      {"ports of every file in order", "Port 80\nconfigfile @INC@\nPort 8080\n", "Port 9000\n", {}, {}, {}, {"m3=80,8080,9000\n"}},
+      {"values escaped", "HostName \"><script>alert(1)</script>\nPort 80<b>\nUserID %s%n&amp;\nInheritEnv A='1'\n", "", {}, {},
+       {}, {"m0=&gt;&lt;script&gt;alert(1)&lt;/script&gt;\n", "m3=80&lt;b&gt;\n", "m7=%s%n&amp;amp;\n", "m17=A=&#39;1&#39;\n"}},
   });
 }
 
