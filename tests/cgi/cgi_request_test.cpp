@@ -18,7 +18,6 @@
 namespace cfgout::testing {
 namespace {
 
-// The fixture's introduction page around a status block.
 std::string IntroPage(std::string_view text, std::string_view type = "3") {
   return std::string(kHeader) + "<intro 100%>\n[" + Status(text, type) + "]\nmore \n</intro>\n";
 }
@@ -184,7 +183,6 @@ struct HostileRow {
   std::string writeHook = "";      // CFGOUT_FIXTURE_WRITE_HOOK
 };
 
-// A large configuration: 20,000 lines, one in fifty a Port directive.
 std::string LargeConfig() {
   std::string text = "# large\nUserID u\n";
   for (int i = 0; i < 20000; ++i) {
@@ -194,7 +192,6 @@ std::string LargeConfig() {
   return text;
 }
 
-// A body of `unit` repeated up to 1 MiB.
 std::string MiBBody(std::string_view prefix, std::string_view unit) {
   std::string body(prefix);
   while (body.size() + unit.size() <= 1024 * 1024) body += unit;

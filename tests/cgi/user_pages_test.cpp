@@ -32,7 +32,6 @@ std::string Form(std::initializer_list<std::pair<std::string_view, std::string_v
   return body;
 }
 
-// The status block's text and type as the fixture's HAPARMS prints them.
 struct Shown {
   std::string text, type;
 };
@@ -61,7 +60,6 @@ class UserPagesTest : public ::testing::Test {
   }
   CgiResult Get(std::string_view page, CgiEnvironment extra = {}) const { return Request(page, {}, std::move(extra)); }
 
-  // The users of the password file, in file order.
   std::vector<std::string> Users() const {
     if (!std::filesystem::exists(passwd_)) return {"<no file>"};
     std::vector<std::string> users;
