@@ -106,13 +106,6 @@ void ExpectText(const std::string& actual, const std::string& expected, const ch
   }
 }
 
-std::string Line(const std::string& page, std::string_view key) {
-  const std::size_t at = page.find("\n" + std::string(key) + "=");
-  if (at == std::string::npos) return "<no " + std::string(key) + ">";
-  const std::size_t start = at + key.size() + 2;
-  return page.substr(start, page.find('\n', start) - start);
-}
-
 class HistoryTest : public ::testing::TestWithParam<Scenario> {
  protected:
   CgiResult Request(const char* method, const char* page, const std::string& body, const char* user,

@@ -32,16 +32,6 @@ std::string Form(std::initializer_list<std::pair<std::string_view, std::string_v
   return body;
 }
 
-struct Shown {
-  std::string text, type;
-};
-Shown StatusOf(const std::string& page) {
-  std::smatch m;
-  static const std::regex re("\ntext=([^\n]*)\ntype=([^\n]*)\n");
-  if (!std::regex_search(page, m, re)) return {"<no status> " + page, ""};
-  return {m[1], m[2]};
-}
-
 class UserPagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -91,8 +81,8 @@ struct Row {
 };
 
 TEST_F(UserPagesTest, EveryCheckAndToolOutcomeInOrder) {
-  ASSERT_EQ(StatusOf(Post("ADDUSER", Form({{"USERNAME", "ann"}, {"CURPASS", "pw"}, {"VERPASS", "pw"}, {"PASSWDFILE", passwd_},
-                                            {"GROUPFILE", group_}, {"GROUP", "admins"}})).out).type, "1");
+  ASSERT_EQ(Line(Post("ADDUSER", Form({{"USERNAME", "ann"}, {"CURPASS", "pw"}, {"VERPASS", "pw"}, {"PASSWDFILE", passwd_},
+                                            {"GROUPFILE", group_}, {"GROUP", "admins"}})).out, "type"), "1");
   const char* const ab = "admins: ann, bob\n";
   const Row rows[] = {
       // Adding: each missing field in order, the mismatch, a rejected field; nothing runs.
@@ -141,9 +131,8 @@ TEST_F(UserPagesTest, EveryCheckAndToolOutcomeInOrder) {
     const std::string what = std::string(row.page) + " " + row.body;
     const CgiResult r = Post(row.page, fill(row.body));
     EXPECT_EQ(r.exitStatus, 0) << what;
-    const Shown shown = StatusOf(r.out);
-    EXPECT_EQ(shown.text, fill(row.text)) << what;
-    EXPECT_EQ(shown.type, row.type) << what;
+    EXPECT_EQ(Line(r.out, "text"), fill(row.text)) << what;
+    EXPECT_EQ(Line(r.out, "type"), row.type) << what;
     std::string users;
     for (const std::string& u : Users()) users += (users.empty() ? "" : " ") + u;
     EXPECT_EQ(users, row.users) << what;
@@ -184,7 +173,7 @@ TEST_F(UserPagesTest, HostileValuesReachTheToolAsSingleArgumentsAndRunNothing) {
     const CgiResult r = Post("ADDUSER", Form({{"USERNAME", user}, {"CURPASS", password}, {"VERPASS", password},
                                              {"DESC", "d\"; touch " + marker + " $(id)"}, {"PASSWDFILE", passwd_},
                                              {"GROUPFILE", group_}, {"GROUP", "web"}}));
-    EXPECT_EQ(StatusOf(r.out).type, "1") << user << "\n" << r.out;
+    EXPECT_EQ(Line(r.out, "type"), "1") << user << "\n" << r.out;
     added.push_back(user);
     EXPECT_EQ(RunProgram({CFGOUT_HTADM, "Q-check", passwd_, user, password}), 0) << user;
     EXPECT_EQ(RunProgram({CFGOUT_HTADM, "Q-check", passwd_, user, "p"}), 7) << user;
@@ -224,21 +213,21 @@ TEST_F(UserPagesTest, CrossSiteRequestsAreRefusedBeforeAnythingHappens) {
     WriteFile(config_, kConfig);
     const CgiResult r = Post("BASIC", body, c.headers);
     EXPECT_EQ(r.exitStatus, 0) << what;
-    EXPECT_EQ(StatusOf(r.out).text, c.refused ? refused : "T12 done") << what;
+    EXPECT_EQ(Line(r.out, "text"), c.refused ? refused : "T12 done") << what;
     EXPECT_EQ(ReadFile(config_).find("changed") == std::string::npos, c.refused) << what;
     // A GET of an ordinary page is served whatever the headers say.
-    EXPECT_EQ(StatusOf(Get("BASIC", c.headers).out).text, "T11 ready") << what;
+    EXPECT_EQ(Line(Get("BASIC", c.headers).out, "text"), "T11 ready") << what;
   }
   // A refused post reads nothing: the user is not added, no lock was taken.
   std::filesystem::remove(config_ + ".lock");
   const CgiResult add = Post("ADDUSER", Form({{"USERNAME", "bob"}, {"CURPASS", "x"}, {"VERPASS", "x"}, {"PASSWDFILE", passwd_},
                                               {"GROUPFILE", group_}, {"GROUP", "g"}}),
                              {{"HTTP_ORIGIN", "https://admin.example"}});
-  EXPECT_EQ(StatusOf(add.out).text, refused);
+  EXPECT_EQ(Line(add.out, "text"), refused);
   EXPECT_FALSE(std::filesystem::exists(passwd_));
   EXPECT_FALSE(std::filesystem::exists(config_ + ".lock"));
   // A restart from another site runs nothing, on GET too.
-  EXPECT_EQ(StatusOf(Get("RESTART", {{"HTTP_REFERER", "http://evil.example/"}}).out).text, refused);
+  EXPECT_EQ(Line(Get("RESTART", {{"HTTP_REFERER", "http://evil.example/"}}).out, "text"), refused);
   EXPECT_FALSE(std::filesystem::exists(config_ + ".restart.log"));
 }
 
