@@ -25,8 +25,7 @@ using CgiEnvironment = std::map<std::string, std::string>;
 CgiResult RunCgi(const std::string& binary, const CgiEnvironment& env, std::string_view body = {},
                  int timeoutSeconds = 30);
 
-// The same for any program: command[0] is the program, the rest its
-// arguments.
+// The same for any program: command[0] is the program, the rest its arguments.
 CgiResult RunCommand(const std::vector<std::string>& command, const CgiEnvironment& env, std::string_view body = {},
                      int timeoutSeconds = 30);
 

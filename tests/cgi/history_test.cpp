@@ -91,31 +91,10 @@ const Scenario kScenarios[] = {
      "The changes have been made, but they could not be recorded in the change history: ...", "", "", {}, {}, true},
 };
 
-// The bytes of `treePath` in the newest commit of the history at `history`.
+// The bytes of `treePath` in the newest commit, read by git itself.
 std::string Recorded(const std::string& history, const char* treePath) {
-  std::string error;
-  const GitLibrary* git = LoadGitLibrary(error);
-  if (git == nullptr) return "<" + error + ">";
-  git_repository* repo = nullptr;
-  git_oid head;
-  git_commit* commit = nullptr;
-  git_tree* tree = nullptr;
-  git_tree_entry* entry = nullptr;
-  git_blob* blob = nullptr;
-  std::string bytes = "<not recorded>";
-  if (git->git_repository_open_bare(&repo, history.c_str()) == 0 &&
-      git->git_reference_name_to_id(&head, repo, "HEAD") == 0 && git->git_commit_lookup(&commit, repo, &head) == 0 &&
-      git->git_commit_tree(&tree, commit) == 0 && git->git_tree_entry_bypath(&entry, tree, treePath) == 0 &&
-      git->git_blob_lookup(&blob, repo, git->git_tree_entry_id(entry)) == 0) {
-    bytes.assign(static_cast<const char*>(git->git_blob_rawcontent(blob)),
-                 static_cast<std::size_t>(git->git_blob_rawsize(blob)));
-  }
-  if (blob != nullptr) git->git_blob_free(blob);
-  if (entry != nullptr) git->git_tree_entry_free(entry);
-  if (tree != nullptr) git->git_tree_free(tree);
-  if (commit != nullptr) git->git_commit_free(commit);
-  if (repo != nullptr) git->git_repository_free(repo);
-  return bytes;
+  const CgiResult r = RunCommand({CFGOUT_GIT, "--git-dir=" + history, "show", std::string("HEAD:") + treePath}, {});
+  return r.exitStatus == 0 ? r.out : "<not recorded>";
 }
 
 // Equal, or starting with `expected` less its "..." when it ends in one.
@@ -125,13 +104,6 @@ void ExpectText(const std::string& actual, const std::string& expected, const ch
   } else {
     EXPECT_EQ(actual, expected) << what;
   }
-}
-
-std::string Line(const std::string& page, std::string_view key) {
-  const std::size_t at = page.find("\n" + std::string(key) + "=");
-  if (at == std::string::npos) return "<no " + std::string(key) + ">";
-  const std::size_t start = at + key.size() + 2;
-  return page.substr(start, page.find('\n', start) - start);
 }
 
 class HistoryTest : public ::testing::TestWithParam<Scenario> {

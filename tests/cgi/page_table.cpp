@@ -29,6 +29,13 @@ CgiResult RunFixture(const CgiEnvironment& base, std::string_view page, const st
   return RunCgi(CFGOUT_FIXTURE_BINARY, env, body.value_or(""));
 }
 
+std::string Line(const std::string& page, std::string_view key) {
+  const std::size_t at = page.find("\n" + std::string(key) + "=");
+  if (at == std::string::npos) return "<no " + std::string(key) + ">";
+  const std::size_t start = at + key.size() + 2;
+  return page.substr(start, page.find('\n', start) - start);
+}
+
 ino_t Inode(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;

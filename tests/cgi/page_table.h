@@ -39,6 +39,9 @@ std::string Status(std::string_view text, std::string_view type, std::string_vie
 
 std::string Replace(std::string text, std::string_view from, std::string_view to);
 
+// The rest of the page's first line "<key>=...".
+std::string Line(const std::string& page, std::string_view key);
+
 // The file's inode number (0 when it is missing): a rewrite makes a new one.
 ino_t Inode(const std::string& path);
 

@@ -9,7 +9,6 @@
 namespace cfgout::testing {
 namespace {
 
-// Whole lines of the page.
 std::vector<std::string> L(std::initializer_list<std::string_view> lines) {
   std::vector<std::string> out;
   for (std::string_view line : lines) out.push_back(std::string(line) + "\n");
@@ -440,7 +439,6 @@ std::string ProtStatus(std::string_view text, std::string_view type, std::string
   return "status[" + Status(text, type, help, topic) + "]\nextra=\n";
 }
 
-// The list page: its table rows, the row choice, the status block.
 std::string ListPage(const std::vector<std::string>& rows, const std::string& status) {
   std::string out = std::string(kHeader) + "<list>\n", options = rows.empty() ? "<OPTION>0" : "";
   for (std::size_t k = 0; k < rows.size(); ++k) {

@@ -8,7 +8,6 @@
 namespace cfgout::testing {
 namespace {
 
-// "<OPTION>lo" ... "<OPTION>hi", the `selected` one as "<OPTION SELECTED>n".
 std::string Options(int lo, int hi, int selected) {
   std::string out;
   for (int n = lo; n <= hi; ++n) out += (n == selected ? "<OPTION SELECTED>" : "<OPTION>") + std::to_string(n);

@@ -28,7 +28,6 @@ struct Case {
 
 TEST(GroupFileTest, AddAndDeleteFollowTheLineRules) {
   const std::vector<Case> cases = {
-      // Adding.
       {"new file", std::nullopt, "ann", "admins", 0, "admins: ann\n"},
       {"empty file", "", "ann", "admins", 0, "admins: ann\n"},
       {"append to the line", "admins: ann, bob\nusers: cy\n", "dan", "admins", 0,
@@ -39,7 +38,6 @@ TEST(GroupFileTest, AddAndDeleteFollowTheLineRules) {
       {"group compared exactly", "Admins: a\nadmins2: b\n", "c", "admins", 0, "Admins: a\nadmins2: b\nadmins: c\n"},
       {"last line without line feed", "g: a", "b", "g", 0, "g: a, b\n"},
       {"no group", "g: a\n", "b", "", 1, "g: a\n"},
-      // Deleting.
       {"first of two", "g: ann, bob\n", "ann", nullptr, 0, "g: bob\n"},
       {"middle", "g: ann, bob, cy\n", "bob", nullptr, 0, "g: ann, cy\n"},
       {"last of two", "g: ann, bob\n", "bob", nullptr, 0, "g: ann\n"},

@@ -206,7 +206,6 @@ TEST(ShippedTemplatesTest, EveryPage) {
   }
 }
 
-// What only some pages have.
 TEST(ShippedTemplatesTest, PageSpecifics) {
   nlsSetMessageDirectory(CFGOUT_BUILD_MESSAGE_DIR);
   const auto text = [](const char* name) {
