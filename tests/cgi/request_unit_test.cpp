@@ -239,6 +239,13 @@ TEST_F(ConfigLockTest, PrivateSharedByEverySpellingAndNeverThroughALink) {
     EXPECT_EQ(st.st_mode & 07777, 0600u);
   }
   ::umask(022);
+  ::chmod(lockPath.c_str(), 0644);  // left readable by an older version: made private again
+  {
+    ConfigLock lock = ConfigLock::AcquireExclusive(rule_);
+    struct stat st {};
+    ASSERT_EQ(::stat(lockPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+  }
   // A link planted under the lock file's name is not followed.
   std::filesystem::remove(lockPath);
   std::filesystem::create_symlink(dir_ / "victim", lockPath);

@@ -179,8 +179,13 @@ LineList L(std::initializer_list<std::string_view> texts) { return LineList::Fro
 TEST(EditRules, FilesAfterEachOperation) {
   using Edit = std::function<void(ConfigHandle&)>;
   const int port = Id("port");
+  // The edit keeps its own copy: an initializer_list's array ends with the row's expression.
   auto replace = [port](std::initializer_list<std::string_view> lines, int all) {
-    return [=](ConfigHandle& c) { HTTPDReplaceRules(c, port, L(lines), all); };
+    return [port, all, texts = std::vector<std::string>(lines.begin(), lines.end())](ConfigHandle& c) {
+      LineList list;
+      for (const std::string& text : texts) list.Append(text);
+      HTTPDReplaceRules(c, port, std::move(list), all);
+    };
   };
   struct Row { const char* what; Lines in; Edit edit; Lines out; };
   const Row rows[] = {

@@ -333,6 +333,8 @@ TEST(AppOffload, AddReplaceDeleteAndSettings) {
             "\t\tContext-root /a\n\t\tContext-root /c\n\t\tNonEdgableURI /a/x\n\t\t}\n"
             "\t\t<Application> {\n\t\t}\n<ModuleEnd>\n");
   EXPECT_EQ(HTTPDGetNumAppOffloadEntries(*cfg), 3);
+  EXPECT_EQ(HTTPDAddAppOffloadRuleset(*cfg, 3, 0), 0);  // there is no application 3 to go after
+  EXPECT_EQ(HTTPDGetNumAppOffloadEntries(*cfg), 3);
   EXPECT_EQ(HTTPDDeleteAppOffloadRuleset(*cfg, 1), 1);
   EXPECT_EQ(HTTPDDeleteAppOffloadRuleset(*cfg, 5), 0);
   EXPECT_EQ(HTTPDGetNumAppOffloadEntries(*cfg), 2);
