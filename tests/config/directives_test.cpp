@@ -252,7 +252,7 @@ TEST(EditRules, FilesAfterEachOperation) {
 TEST(EditRules, LongListsMatchLikeShortOnes) {
   const std::string image = "Port 80 # web\nport   81\nPORT 82#c\nPort 83 x\n";
   const Lines list = {"port 80\n", "Port 81 # other\n", "port 82#zzz\n", "Port 83\n", "port 80\n", "Port\t81\r\n",
-                       "Port 83 x y\n", "#Port 80\n", "\n"};
+                       "Port 83 x y\n", "#Port 80\n", "\n", " \tport 83 X\n"};
   const std::string kept = "Port 83\nport 80\nPort\t81\r\nPort 83 x y\n#Port 80\n\n";  // the lines no instance drops
   std::string many;
   for (int i = 0; i < 20; ++i) many += "Port " + std::to_string(9000 + i % 3) + "\n";

@@ -44,6 +44,7 @@ TEST(GroupFileTest, AddAndDeleteFollowTheLineRules) {
       {"only member", "x: a\ng: bob\ny: c\n", "bob", nullptr, 0, "x: a\ny: c\n"},
       {"several groups", "g: ann, bob\nh: bob\nk: cy\n", "bob", nullptr, 0, "g: ann\nk: cy\n"},
       {"group name not searched", "bob: ann\n", "bob", nullptr, 0, "bob: ann\n"},
+      {"member of a group named alike", "bob: ann, bob\n", "bob", nullptr, 0, "bob: ann\n"},
       {"first substring match", "g: bobby, bob\n", "bob", nullptr, 0, "g:y, bob\n"},
       {"substring later in line", "g: ann, bobby\n", "bob", nullptr, 0, "g: annby\n"},
       {"only first match", "g: bob, x, bob\n", "bob", nullptr, 0, "g: x, bob\n"},
