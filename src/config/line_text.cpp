@@ -11,8 +11,10 @@ namespace {
 
 // Offsets and sizes are kept in 32 bits; no block is made larger.
 constexpr std::size_t kMaxBlockBytes = std::size_t{1} << 30;
+#ifndef CFGOUT_PLAIN_LINE_NODES
 // A block started because the expected size was exceeded.
 constexpr std::size_t kSpareBlockBytes = std::size_t{64} << 10;
+#endif
 
 }  // namespace
 
