@@ -94,6 +94,8 @@ const Row kRows[] = {
          "         )\n    )\n}\n"},
     {{"pics", "put", "Kids", "--field", "description=a \"quoted\" word"}, "", 2, "",
      "cfgctl: pics put: description: value 'a \"quoted\" word' must not hold double quotes or parentheses\n"},
+    {{"pics", "put", "Kids", "--field", "serviceinfo=s 1 http://b/ r a", "--dry-run"}, "", 0,
+     "*+                      bureau \"http://b/\"\n", ""},
     {{"pics", "show", "Kids"}, "", 1, "", "cfgctl: pics show: no PICS filter rule named 'Kids'\n"},
     {{"app", "put", "shop.ear", "--field", "Enable=yes", "--field", "Context-root=/shop"}, "", 0, "", "",
      kMain + "<ModuleBegin> ApplicationProxy\n\t\t<Application> {\n\t\tEarName shop.ear\n"
