@@ -68,12 +68,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 10: HTTPDPutFilterSubdirective(cfg, name, "Filter ( x )"); HTTPDGetPicsFilterSubdirective(cfg, "filter", name); break;
       case 11: HTTPDDeleteFilterSubdirective(cfg, name); break;
       case 12: HTTPDAddAppOffloadRuleset(cfg, mode - 1, mode & 1); break;
-      case 13:
-        if (HTTPDReplaceAppOffloadRuleset(cfg, mode - 1, app) == 1) {
+      case 13: {
+        // A replaced application reads back as written where its header opens it itself. A "{"
+        // further down (another block's, put there by an LDAP put anchored on any line whose
+        // second token matches) also opens it, and goes with the lines the replace removes.
+        const LineNode* header = nullptr;
+        for (int k = 0; k < mode && (k == 0 || header != nullptr); ++k) header = HTTPDGetNextAppOffloadBlock(cfg, header, nullptr);
+        const bool ownBrace = header != nullptr && header->text.find('{') != LineText::npos;
+        if (HTTPDReplaceAppOffloadRuleset(cfg, mode - 1, app) == 1 && ownBrace) {
           std::optional<AppOffloadRuleset> back = HTTPDGetAppOffloadRuleset(cfg, mode - 1, nullptr);
           if (!back || back->earName != app.earName || back->contextRoot[0] != app.contextRoot[0]) std::abort();
         }
         break;
+      }
       case 14: HTTPDDeleteAppOffloadRuleset(cfg, mode - 1); HTTPDGetNumAppOffloadEntries(cfg); break;
       case 15: HTTPDSetAppServerZAPPort(cfg, mode); { int v = 0; HTTPDGetAppServerZAPPort(cfg, &v); } break;
     }
