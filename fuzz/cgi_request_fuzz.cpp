@@ -71,7 +71,7 @@ std::vector<std::string> IncludeLines(const std::string& path) {
   auto cfg = cfgout::HTTPDConfigOpen(path);
   if (!cfg) return out;
   for (const cfgout::LineNode& line : cfg->first()->lines) {
-    if (line.continuation) continue;
+    if (line.continuation()) continue;
     const std::string upper = cfgout::UpperCaseCopy(line.text);
     if (upper.starts_with("CONFIGFILE") || upper.starts_with("RCACONFIGFILE")) out.emplace_back(line.text);
   }

@@ -9,7 +9,7 @@
 int main() {
   // Room for a large configuration, so that reading it touches few pages.
   cfgout::PrepareRequestHeap(std::size_t{16} << 20);
-  const int status = cfgout::RunCgiRequest(stdin);
+  const int status = cfgout::RunCgiRequest(stdin, cfgout::AfterRequest::kProcessEnds);
   cfgout::PageFlush();
   return status;
 }

@@ -23,6 +23,10 @@ namespace cfgout {
 
 namespace {
 
+// The configuration of a request whose process ends with it: reachable
+// until then. Volatile: the store must stay, so that leak checkers see it.
+ConfigHandle* volatile g_keptForExit = nullptr;
+
 constexpr const char* kCgiHeader = "Content-type: text/html\nPragma: no-cache\n\n";
 
 // The page that restarts the server on any method.
@@ -68,7 +72,7 @@ std::string PageNameFromPathInfo(std::string_view pathInfo) {
   return std::string(pathInfo.substr(cut + 1));
 }
 
-int RunCgiRequest(std::FILE* body) {
+int RunCgiRequest(std::FILE* body, AfterRequest after) {
   PageStatus status = MakeInitialPageStatus();
   GenHtmlLine(kCgiHeader, nullptr);
 
@@ -171,6 +175,10 @@ int RunCgiRequest(std::FILE* body) {
     DispatchPage(pageIndex, pageName, request);
   }
 
+  if (after == AfterRequest::kProcessEnds) {
+    g_keptForExit = cfg.release();
+    return 0;
+  }
   HTTPDConfigClose(std::move(cfg), false);
   return 0;
 }

@@ -66,7 +66,7 @@ Section FindSection(const ConfigHandle& handle) {
   section.file = MainFile(handle);
   if (section.file == nullptr) return section;
   for (LineNode* line = section.file->lines.first(); line != nullptr; line = line->next) {
-    if (line->continuation) continue;  // a piece of a cut line is no line of its own
+    if (line->continuation()) continue;  // a piece of a cut line is no line of its own
     if (IsSectionBegin(line->text)) {
       if (section.begin != nullptr) {
         section.broken = true;

@@ -379,7 +379,7 @@ bool WriteBatch::WriteTemp(PreparedFile& file, const LineList& lines, const stru
     for (const LineNode* line = lines.first(); ok && line != nullptr; line = line->next) {
       const LineText& text = line->text;
       if (text.empty()) continue;
-      if (!lineEnded && !line->continuation) {
+      if (!lineEnded && !line->continuation()) {
         if (used == sizeof buffer) {
           ok = WriteAll(fd, buffer, used, target);
           used = 0;

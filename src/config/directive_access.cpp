@@ -8,6 +8,10 @@
 #include <unordered_map>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "runtime/ascii.h"
 
 namespace cfgout {
@@ -20,7 +24,7 @@ bool HasLines(const ConfigHandle& handle) {
 }
 
 // A line that may be a directive: a piece continuing a cut line never is.
-bool IsLineStart(const LineNode& line) { return !line.continuation; }
+bool IsLineStart(const LineNode& line) { return !line.continuation(); }
 
 // Unlinks `line` from `owner` together with the pieces that continue it
 // (all freed); returns the node that followed them.
@@ -152,7 +156,9 @@ class KeywordSet {
       if (keyword == nullptr || listed[static_cast<std::size_t>(id)]) continue;
       listed[static_cast<std::size_t>(id)] = true;
       const std::size_t firstWord = std::strcspn(keyword, " ");
-      keywords_.push_back(Wanted{id, keyword, firstWord, keyword[firstWord] == '\0' && !beginsTwoWords[id]});
+      Wanted wanted{id, keyword, firstWord, keyword[firstWord] == '\0' && !beginsTwoWords[id]};
+      wanted.PrepareLetters();
+      keywords_.push_back(wanted);
     }
     // Grouped by first letter, in the given order within a group.
     std::stable_sort(keywords_.begin(), keywords_.end(),
@@ -175,11 +181,13 @@ class KeywordSet {
     unsigned char c = Byte(*start);
     while (first_[c] == kBlank) c = Byte(*++start);
     if (first_[c] == 0) return false;
+    // Bytes readable from `start` on: the rest of the text and its NUL.
+    const std::size_t readable = l.text.size() - static_cast<std::size_t>(start - l.text.c_str()) + 1;
     const Wanted* w = &keywords_[first_[c] - 1];
     for (const Wanted* end = w + count_[c]; w != end; ++w) {
       // The line ends in a NUL byte, which no keyword letter equals: the
       // comparison stops there at the latest.
-      if (!SameLetters(start, w->keyword, w->firstWord) || !EndsWord(start[w->firstWord])) continue;
+      if (!w->SameStart(start, readable) || !EndsWord(start[w->firstWord])) continue;
       if (w->exact || HTTPDRuleMatch(l.text, w->id) != 0) return true;
     }
     return false;
@@ -191,6 +199,46 @@ class KeywordSet {
     const char* keyword;
     std::size_t firstWord;
     bool exact;  // the first word decides
+#ifdef __SSE2__
+    // The first word's letters, and the case bit of each letter position
+    // (0x20), for sixteen bytes at a time: a line whose first letters differ
+    // from every keyword's is the common case of a walk.
+    __m128i letters = _mm_setzero_si128();
+    __m128i fold = _mm_setzero_si128();
+    unsigned need = 0;  // one bit per letter of the first word
+#endif
+
+    void PrepareLetters() {
+#ifdef __SSE2__
+      if (firstWord > 16) return;  // compared letter by letter
+      alignas(16) char bytes[16] = {};
+      alignas(16) char folds[16] = {};
+      for (std::size_t i = 0; i < firstWord; ++i) {
+        bytes[i] = keyword[i];
+        folds[i] = keyword[i] >= 'a' && keyword[i] <= 'z' ? 0x20 : 0;
+      }
+      letters = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+      fold = _mm_load_si128(reinterpret_cast<const __m128i*>(folds));
+      need = firstWord == 16 ? 0xffffu : (1u << firstWord) - 1;
+#endif
+    }
+
+    // The line's first `firstWord` bytes are the keyword's first word,
+    // ignoring case. `readable`: how many bytes may be read from `line`.
+    bool SameStart(const char* line, std::size_t readable) const {
+#ifdef __SSE2__
+      if (need != 0 && readable >= 16) {
+        // A letter and its other case differ in the case bit only, and no
+        // other byte ORed with it gives the lower-case letter.
+        const __m128i bytes = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line)), fold);
+        const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, letters)));
+        return (same & need) == need;
+      }
+#else
+      (void)readable;
+#endif
+      return SameLetters(line, keyword, firstWord);
+    }
   };
 
   static constexpr std::uint16_t kBlank = 0xffff;  // in first_: a blank, skipped
@@ -409,7 +457,7 @@ DirectiveLineMemo* TrustedMemo(ConfigHandle& handle, int id) {
   auto it = table.lines.find(id);
   if (it == table.lines.end() || it->second.stamp != table.stamp) return nullptr;
   DirectiveLineMemo& memo = it->second;
-  if (memo.line != nullptr && (memo.line->continuation || HTTPDRuleMatch(memo.line->text, id) == 0)) return nullptr;
+  if (memo.line != nullptr && (memo.line->continuation() || HTTPDRuleMatch(memo.line->text, id) == 0)) return nullptr;
   return &memo;
 }
 
@@ -469,7 +517,7 @@ void HTTPDReplaceRuleLine(ConfigHandle& handle, int id, std::string line) {
       // line: an equal line stays, any other takes its place.
       LineNode* existing = memo->line;
       if (RuleSame(existing->text.c_str(), line.c_str()) == 0) {
-        while (existing->next != nullptr && existing->next->continuation) {
+        while (existing->next != nullptr && existing->next->continuation()) {
           LineRemoveWhole(memo->file->lines, existing->next);
         }
         existing->text = std::move(line);

@@ -63,14 +63,14 @@ bool HasSecondToken(const LineText& text, std::string_view name) {
 
 LineNode* FindHeader(const ConfigFile& file, std::string_view name) {
   for (LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
-    if (!line->continuation && IsLDAPHeader(line->text) && HasSecondToken(line->text, name)) return line;
+    if (!line->continuation() && IsLDAPHeader(line->text) && HasSecondToken(line->text, name)) return line;
   }
   return nullptr;
 }
 
 LineNode* FindTarget(const ConfigFile& file, std::string_view name) {
   for (LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
-    if (!line->continuation && HasSecondToken(line->text, name)) return line;
+    if (!line->continuation() && HasSecondToken(line->text, name)) return line;
   }
   return nullptr;
 }
@@ -148,7 +148,7 @@ int HTTPDPutLDAPRule(ConfigHandle& handle, const LDAPRule& rule, std::string_vie
     LineNode* lastHeader = nullptr;
     LineNode* found = nullptr;
     for (LineNode* line = file->lines.first(); line != nullptr; line = line->next) {
-      if (line->continuation) continue;  // a piece of a cut line is no line of its own
+      if (line->continuation()) continue;  // a piece of a cut line is no line of its own
       if (IsLDAPHeader(line->text)) lastHeader = line;
       if (HasSecondToken(line->text, name)) {
         found = line;
@@ -206,7 +206,7 @@ std::vector<const LineNode*> HTTPDListLDAPRules(const ConfigHandle& handle) {
   std::vector<const LineNode*> headers;
   if (ConfigFile* file = MainFile(handle)) {
     for (const LineNode* line = file->lines.first(); line != nullptr; line = line->next) {
-      if (!line->continuation && IsLDAPHeader(line->text) && !SecondToken(line->text).empty()) headers.push_back(line);
+      if (!line->continuation() && IsLDAPHeader(line->text) && !SecondToken(line->text).empty()) headers.push_back(line);
     }
   }
   return headers;

@@ -70,6 +70,7 @@ union NodeSlot {
 };
 
 constexpr std::size_t kNodesPerBlock = 1024;
+static_assert(sizeof(void*) != 8 || sizeof(LineNode) == 32, "a node is four words: the text, its mark and two links");
 
 std::mutex g_blocksMutex;
 std::vector<std::unique_ptr<NodeSlot[]>>* g_blocks = nullptr;  // never freed: nodes may outlive statics
@@ -224,7 +225,7 @@ void LinesFree(LineList& owner, LineNode* first) {
 
 LineNode* LineEnd(LineNode* line) noexcept {
   if (line == nullptr) return nullptr;
-  while (line->next != nullptr && line->next->continuation) line = line->next;
+  while (line->next != nullptr && line->next->continuation()) line = line->next;
   return line;
 }
 
@@ -270,7 +271,7 @@ LineList LineRemoveWhole(LineList& owner, LineNode* line) {
   if (line == nullptr) return LineList();
   // The pieces first, from the last: each removal leaves the rest linked.
   LineList pieces;
-  while (line->next != nullptr && line->next->continuation) {
+  while (line->next != nullptr && line->next->continuation()) {
     LineList piece = LineRemove(owner, LineEnd(line));
     LineNode* node = piece.release();
     node->next = pieces.release();
@@ -291,7 +292,7 @@ void LineCopyData(LineNode& dst, const LineNode& src) {
     return;
   }
   dst.text = src.text;
-  dst.continuation = src.continuation;
+  dst.set_continuation(src.continuation());
   dst.next = nullptr;
   dst.prev = nullptr;
 }
@@ -300,7 +301,7 @@ LineList LinesCopy(const LineNode* first) {
   LineList list;
   LineNode* tail = nullptr;
   for (const LineNode* l = first; l != nullptr; l = l->next) {
-    auto* node = new LineNode{l->text, nullptr, tail, l->continuation};
+    auto* node = new LineNode{l->text, nullptr, tail, l->continuation()};
     if (tail == nullptr) list.reset(node); else tail->next = node;
     tail = node;
   }
@@ -322,7 +323,7 @@ LineNode* LinesAddStr(const char* match, ConfigHandle& config, std::string_view 
   for (ConfigFile* file = mainFile; file != nullptr && !file->lines.empty(); file = file->next) {
     for (LineNode* line = file->lines.first(); line != nullptr; line = line->next) {
       lastWalked = line;
-      if (match == nullptr || line->continuation || stricmp(line->text.c_str(), match) != 0) continue;
+      if (match == nullptr || line->continuation() || stricmp(line->text.c_str(), match) != 0) continue;
       LineNode* added = node.release();
       if (where == 1) {
         if (line->prev == nullptr) {

@@ -21,6 +21,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "config/line_text.h"
 
@@ -48,10 +49,31 @@ class ConfigHandle;
 // whether the pool exists).
 
 struct LineNode {
+  LineNode() = default;
+  LineNode(LineText t, LineNode* n, LineNode* p, bool continues = false) noexcept
+      : text(std::move(t)), next(n), prev(p) {
+    set_continuation(continues);
+  }
+  LineNode(const LineNode& other) noexcept : text(other.text), next(other.next), prev(other.prev) {
+    set_continuation(other.continuation());
+  }
+  LineNode& operator=(const LineNode& other) noexcept {
+    text = other.text;
+    next = other.next;
+    prev = other.prev;
+    set_continuation(other.continuation());
+    return *this;
+  }
+
   LineText text;
   LineNode* next = nullptr;
   LineNode* prev = nullptr;
-  bool continuation = false;
+
+  // Kept in a spare bit of the text: a configuration has tens of thousands
+  // of nodes, and four words each instead of five is memory every request
+  // touches.
+  bool continuation() const noexcept { return text.mark(); }
+  void set_continuation(bool continues) noexcept { text.set_mark(continues); }
 
 #ifndef CFGOUT_PLAIN_LINE_NODES
   static void* operator new(std::size_t size);

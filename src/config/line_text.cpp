@@ -9,7 +9,8 @@ namespace cfgout {
 
 namespace {
 
-// Offsets and sizes are kept in 32 bits; no block is made larger.
+// Offsets and sizes are kept in 32 bits, the offset's top bit being the
+// holder's mark; no block is made larger.
 constexpr std::size_t kMaxBlockBytes = std::size_t{1} << 30;
 #ifndef CFGOUT_PLAIN_LINE_NODES
 // A block started because the expected size was exceeded.
@@ -33,7 +34,7 @@ void LineText::Set(std::string_view text) {
   bytes[text.size()] = '\0';
   data_ = bytes;
   size_ = static_cast<std::uint32_t>(text.size());
-  offset_ = static_cast<std::uint32_t>(kBlockHeader);
+  offset_ = static_cast<std::uint32_t>(kBlockHeader) | (offset_ & kMark);
 }
 
 LineText& LineText::assign(std::string_view text) {

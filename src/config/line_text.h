@@ -55,13 +55,13 @@ class LineText {
   LineText(std::string_view text) { Set(text); }  // NOLINT: as a std::string is made from one
   LineText(const std::string& text) { Set(text); }  // NOLINT
   LineText(const char* text) { Set(text); }         // NOLINT
-  LineText(const LineText& other) noexcept : data_(other.data_), size_(other.size_), offset_(other.offset_) {
+  LineText(const LineText& other) noexcept : data_(other.data_), size_(other.size_), offset_(other.offset()) {
     Retain();
   }
-  LineText(LineText&& other) noexcept : data_(other.data_), size_(other.size_), offset_(other.offset_) {
+  LineText(LineText&& other) noexcept : data_(other.data_), size_(other.size_), offset_(other.offset()) {
     other.data_ = kEmpty;
     other.size_ = 0;
-    other.offset_ = 0;
+    other.offset_ &= kMark;
   }
   ~LineText() { Release(); }
 
@@ -70,7 +70,7 @@ class LineText {
     Release();
     data_ = other.data_;
     size_ = other.size_;
-    offset_ = other.offset_;
+    offset_ = other.offset() | (offset_ & kMark);
     return *this;
   }
   LineText& operator=(LineText&& other) noexcept {
@@ -78,10 +78,10 @@ class LineText {
       Release();
       data_ = other.data_;
       size_ = other.size_;
-      offset_ = other.offset_;
+      offset_ = other.offset() | (offset_ & kMark);
       other.data_ = kEmpty;
       other.size_ = 0;
-      other.offset_ = 0;
+      other.offset_ &= kMark;
     }
     return *this;
   }
@@ -101,12 +101,15 @@ class LineText {
     Release();
     data_ = kEmpty;
     size_ = 0;
-    offset_ = 0;
+    offset_ &= kMark;
   }
+  // The texts change places; each keeps its mark (see below).
   void swap(LineText& other) noexcept {
     std::swap(data_, other.data_);
     std::swap(size_, other.size_);
-    std::swap(offset_, other.offset_);
+    const std::uint32_t mine = offset();
+    offset_ = other.offset() | (offset_ & kMark);
+    other.offset_ = mine | (other.offset_ & kMark);
   }
 
   const char* data() const noexcept { return data_; }
@@ -170,12 +173,27 @@ class LineText {
   static constexpr std::size_t kBlockHeader = sizeof(Block);
   static constexpr char kEmpty[1] = {'\0'};
 
-  Block* block() const noexcept { return reinterpret_cast<Block*>(const_cast<char*>(data_) - offset_); }
+  // One bit of the offset word is not the text's but its holder's: a line
+  // node keeps there whether it continues the line before (the node stays
+  // four words long). Copies start without it; assigning a text, swapping
+  // or clearing keeps each object's own. Blocks are far smaller than the
+  // bit's value.
+  static constexpr std::uint32_t kMark = std::uint32_t{1} << 31;
+  friend struct LineNode;
+  bool mark() const noexcept { return (offset_ & kMark) != 0; }
+  void set_mark(bool on) noexcept { offset_ = on ? (offset_ | kMark) : (offset_ & ~kMark); }
+  std::uint32_t offset() const noexcept { return offset_ & ~kMark; }
+
+  // By address: the empty text's data_ is no block's, and a compiler that
+  // cannot see that its offset is then 0 would warn about the subtraction.
+  Block* block() const noexcept {
+    return reinterpret_cast<Block*>(reinterpret_cast<std::uintptr_t>(data_) - offset());
+  }
   void Retain() const noexcept {
-    if (offset_ != 0) ++block()->texts;
+    if (offset() != 0) ++block()->texts;
   }
   void Release() noexcept {
-    if (offset_ != 0 && --block()->texts == 0) FreeBlock(block());
+    if (offset() != 0 && --block()->texts == 0) FreeBlock(block());
   }
   static void FreeBlock(Block* block) noexcept;
   void Set(std::string_view text);
@@ -186,7 +204,7 @@ class LineText {
   const char* data_ = kEmpty;
   std::uint32_t size_ = 0;
   // How far data_ lies behind the start of its block; 0: no block (the
-  // empty text).
+  // empty text). The top bit is the holder's mark.
   std::uint32_t offset_ = 0;
 };
 

@@ -43,7 +43,7 @@ std::optional<std::string> RuleNameOf(const LineText& line) {
 LineNode* FindRule(const ConfigFile& file, std::string_view name, bool last) {
   LineNode* found = nullptr;
   for (LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
-    if (line->continuation) continue;  // a piece of a cut line is no line of its own
+    if (line->continuation()) continue;  // a piece of a cut line is no line of its own
     std::optional<std::string> ruleName = RuleNameOf(line->text);
     if (ruleName && *ruleName == name) {
       found = line;
@@ -479,7 +479,7 @@ std::vector<std::string> HTTPDListPicsFilterRules(const ConfigHandle& handle) {
   std::vector<std::string> names;
   if (ConfigFile* file = MainFile(handle)) {
     for (const LineNode* line = file->lines.first(); line != nullptr; line = line->next) {
-      if (line->continuation) continue;
+      if (line->continuation()) continue;
       if (std::optional<std::string> name = RuleNameOf(line->text)) names.push_back(std::move(*name));
     }
   }

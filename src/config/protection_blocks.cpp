@@ -94,7 +94,7 @@ std::optional<std::string> NthToken(const LineText& line, int n) {
 
 // True when the line's first word is one of `keywords` (ignoring case).
 bool HasKeyword(const LineNode& line, std::initializer_list<const char*> keywords) {
-  if (line.continuation) return false;  // a piece of a cut line is no line of its own
+  if (line.continuation()) return false;  // a piece of a cut line is no line of its own
   for (const char* keyword : keywords) {
     if (TokenMatch(line.text.c_str(), keyword) == 1) return true;
   }
@@ -108,7 +108,7 @@ constexpr std::initializer_list<const char*> kProtectionKeywords = {"Protect", "
 
 // True when the line's second word is `name` (ignoring case).
 bool NamedBy(const LineNode& line, const char* name) {
-  return name != nullptr && !line.continuation && TokenMatch(TokenNext(line.text), name) == 1;
+  return name != nullptr && !line.continuation() && TokenMatch(TokenNext(line.text), name) == 1;
 }
 
 // A value as it may stand in a written line: up to its first CR or LF, so
@@ -226,7 +226,7 @@ InsertPoint DefaultPosition(ConfigFile* searchIn, ConfigFile* topOf, const std::
   if (searchIn == nullptr) return top;
 
   for (LineNode* line = searchIn->lines.first(); line != nullptr; line = line->next) {
-    if (line->continuation) continue;
+    if (line->continuation()) continue;
     int matched = -1;
     for (std::size_t a = 0; a < anchors.size(); ++a) {
       if (HTTPDRuleMatch(line->text, anchors[a]) == 1) {

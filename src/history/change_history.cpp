@@ -460,7 +460,7 @@ std::string BytesOf(const ConfigFile& file) {
   bool lineEnded = true;
   for (const LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
     if (line->text.empty()) continue;
-    if (!lineEnded && !line->continuation) bytes += '\n';
+    if (!lineEnded && !line->continuation()) bytes += '\n';
     lineEnded = line->text.back() == '\n';
     bytes += line->text;
   }

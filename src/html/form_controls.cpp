@@ -160,11 +160,34 @@ int GenSingleCheckedSetting(const char* line, const char* directiveAndValue, con
 
 int GenOptionString(const char* line, int low, int high, int selected) {
   if (high <= 0 || high < low) return GenHtmlLine(line, "<OPTION>0");
-  std::string options;
-  for (long long n = low; n <= high; ++n) {
-    AppendNumberOption(options, static_cast<int>(n), n == selected);
+  if (line == nullptr) return 0;
+  const HtmlLineTemplate shape(line);
+  if (!shape.Streams()) {
+    std::string options;
+    for (long long n = low; n <= high; ++n) AppendNumberOption(options, static_cast<int>(n), n == selected);
+    shape.Write(options);
+    return 0;
   }
-  return GenHtmlLine(line, options);
+  // Thousands of rows give thousands of options: written in pieces through
+  // a buffer of a fixed size, so no page-sized string is built.
+  constexpr std::string_view kOption = "<OPTION>";
+  constexpr std::string_view kSelected = "<OPTION SELECTED>";
+  constexpr std::size_t kLongest = kSelected.size() + 11;  // an int's digits and sign
+  char piece[8192];
+  char* at = piece;
+  PageWrite(shape.Before());
+  for (long long n = low; n <= high; ++n) {
+    if (at + kLongest > piece + sizeof piece) {
+      PageWrite(std::string_view(piece, static_cast<std::size_t>(at - piece)));
+      at = piece;
+    }
+    const std::string_view open = n == selected ? kSelected : kOption;
+    std::memcpy(at, open.data(), open.size());
+    at = std::to_chars(at + open.size(), piece + sizeof piece, static_cast<int>(n)).ptr;
+  }
+  PageWrite(std::string_view(piece, static_cast<std::size_t>(at - piece)));
+  PageWrite(shape.After());
+  return 0;
 }
 
 int GenOptionList(const char* line, const char* directive, const char* optionList,

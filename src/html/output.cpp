@@ -54,6 +54,13 @@ int GenHtmlLine(const char* line, const char* value) {
 
 int GenHtmlLine(const char* line, std::string_view value) {
   if (line == nullptr) return 0;
+  // A long value (a whole list of options) is written where it stands
+  // instead of being copied into the line first.
+  constexpr std::size_t kLongValue = 4096;
+  if (value.size() >= kLongValue) {
+    HtmlLineTemplate(line).Write(value);
+    return 0;
+  }
   WriteLine(line, &value);
   return 0;
 }

@@ -38,6 +38,12 @@ class HtmlLineTemplate {
   // writes the line (the text around the value may already stand in it).
   void Start(std::string& text) const;
   void End(std::string& text) const;
+  // True when the value may be written in pieces between the line's text
+  // before and after it (Before, After): the line puts it in place.
+  bool Streams() const { return inPlace_; }
+  // Where Streams(): the line's text before and after the value.
+  std::string_view Before() const { return before_; }
+  std::string_view After() const { return after_; }
 
  private:
   bool present_ = false;

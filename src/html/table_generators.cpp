@@ -1,7 +1,11 @@
 #include "html/table_generators.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +21,7 @@
 #include "nls/message_format.h"
 #include "nls/message_lookup.h"
 #include "runtime/ascii.h"
+#include "runtime/page_output.h"
 
 namespace cfgout {
 
@@ -35,6 +40,10 @@ class Separators {
     listed_ = count_ == CountMembers();
   }
   constexpr bool Has(char c) const { return member_[static_cast<unsigned char>(c)]; }
+  // Every member, when there are at most kListed of them (else none).
+  constexpr std::string_view Listed() const {
+    return listed_ ? std::string_view(chars_.data(), count_) : std::string_view();
+  }
 
   // The position of the first separator in text[from, size), or size. A
   // token is usually longer than a few characters: sixteen are tested at a
@@ -76,6 +85,64 @@ class Separators {
 constexpr Separators kTokenSet(kTokenSeparators);
 constexpr Separators kLineEnds("\r\n");
 
+// A separator set made ready for scanning a row's line sixteen bytes at a
+// time, once per table instead of once per token.
+class SeparatorScan {
+ public:
+  explicit SeparatorScan(const Separators& set) : set_(set) {
+#if defined(__SSE2__)
+    const std::string_view listed = set.Listed();
+    count_ = listed.size();
+    for (std::size_t k = 0; k < count_; ++k) wanted_[k] = _mm_set1_epi8(listed[k]);
+#endif
+  }
+
+  // The position of the first separator in text[from, size), or size.
+  std::size_t FindFirst(std::string_view text, std::size_t from) const {
+    std::size_t i = from;
+#if defined(__SSE2__)
+    if (count_ > 0) {
+      for (; i + 16 <= text.size(); i += 16) {
+        const unsigned mask = Mask(text.data() + i);
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+      }
+    }
+#endif
+    while (i < text.size() && !set_.Has(text[i])) ++i;
+    return i;
+  }
+  // The position of the first character in text[from, size) that is no
+  // separator, or size.
+  std::size_t FindFirstNot(std::string_view text, std::size_t from) const {
+    std::size_t i = from;
+#if defined(__SSE2__)
+    if (count_ > 0) {
+      for (; i + 16 <= text.size(); i += 16) {
+        const unsigned mask = ~Mask(text.data() + i) & 0xffffu;
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+      }
+    }
+#endif
+    while (i < text.size() && set_.Has(text[i])) ++i;
+    return i;
+  }
+
+ private:
+#if defined(__SSE2__)
+  // One bit per byte of the sixteen at `p` that is a separator.
+  unsigned Mask(const char* p) const {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i hits = _mm_cmpeq_epi8(chunk, wanted_[0]);
+    for (std::size_t k = 1; k < count_; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, wanted_[k]));
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+  }
+
+  __m128i wanted_[6];
+  std::size_t count_ = 0;
+#endif
+  const Separators& set_;
+};
+
 // Cuts tokens off the front of a text the way the rows read their lines: a
 // token is a run of characters outside the separator set; the separators
 // before it are skipped, and the one separator that ends it is consumed, so
@@ -83,6 +150,18 @@ constexpr Separators kLineEnds("\r\n");
 class Tokens {
  public:
   explicit Tokens(std::string_view text) : rest_(text) {}
+
+  bool Next(const SeparatorScan& scan, std::string_view& token) {
+    const std::size_t start = scan.FindFirstNot(rest_, 0);
+    if (start == rest_.size()) {
+      rest_ = {};
+      return false;
+    }
+    const std::size_t end = scan.FindFirst(rest_, start + 1);
+    token = rest_.substr(start, end - start);
+    rest_.remove_prefix(end == rest_.size() ? end : end + 1);
+    return true;
+  }
 
   bool Next(const Separators& separators, std::string_view& token) {
     std::size_t start = 0;
@@ -106,6 +185,18 @@ std::vector<std::string_view> Split(std::string_view text, const Separators& sep
   Tokens cursor(text);
   for (std::string_view token; cursor.Next(separators, token);) tokens.push_back(token);
   return tokens;
+}
+
+std::vector<std::string_view> Split(std::string_view text, const SeparatorScan& scan) {
+  std::vector<std::string_view> tokens;
+  Tokens cursor(text);
+  for (std::string_view token; cursor.Next(scan, token);) tokens.push_back(token);
+  return tokens;
+}
+
+const SeparatorScan& TokenScan() {
+  static const SeparatorScan scan(kTokenSet);
+  return scan;
 }
 
 // A localised word of message set 2.
@@ -176,17 +267,97 @@ WordChoice HoldUnitMessage(std::string_view token) {
   return std::nullopt;
 }
 
+// Copies n bytes. Cells are mostly a few to a few dozen bytes: those are
+// copied with two overlapping loads and stores of a word or two each,
+// without a call.
+inline void CopyShort(char* to, const char* from, std::size_t n) {
+  if (n >= 8 && n <= 16) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n >= 4 && n < 8) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else if (n < 4) {
+    for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+  } else {
+    std::memcpy(to, from, n);
+  }
+}
+
+// The rows of one table, written into one buffer that goes to the page in
+// pieces of about kFlushAt bytes: a row's appends are plain copies, with
+// room made as they go, and no page-sized text is ever built.
+class RowBuffer {
+ public:
+  RowBuffer() = default;
+  RowBuffer(const RowBuffer&) = delete;
+  RowBuffer& operator=(const RowBuffer&) = delete;
+
+  std::size_t size() const { return size_; }
+  // Room for `n` more bytes; the returned pointer is where they go.
+  char* Room(std::size_t n) {
+    if (capacity_ - size_ < n || data_ == nullptr) Grow(n);
+    return data_.get() + size_;
+  }
+  void Advance(char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+  void Put(std::string_view text) {
+    char* at = Room(text.size());
+    CopyShort(at, text.data(), text.size());
+    size_ += text.size();
+  }
+  void Put(char c) {
+    *Room(1) = c;
+    ++size_;
+  }
+  // The text from `mark` on, taken out of the buffer.
+  std::string TakeFrom(std::size_t mark) {
+    std::string text(data_.get() + mark, size_ - mark);
+    size_ = mark;
+    return text;
+  }
+  // After each row: the buffer goes to the page once it is large enough.
+  void RowDone() {
+    if (size_ >= kFlushAt) Flush();
+  }
+  void Flush() {
+    if (size_ > 0) PageWrite(std::string_view(data_.get(), size_));
+    size_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kFlushAt = 16 * 1024;
+
+  void Grow(std::size_t n) {
+    const std::size_t capacity = std::max(size_ + n, std::max(capacity_ * 2, kFlushAt + 1024));
+    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+    data_ = std::move(grown);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 // One table row being built: "<tr><td>N", then cells. Cells beyond the
-// column count are appended to the last cell after one blank. The row is
-// built in a buffer the caller keeps from row to row.
+// column count are appended to the last cell after one blank. `text` is the
+// line the cells come from: when none of it needs an entity, its tokens are
+// copied as they stand.
 class Row {
  public:
-  Row(std::string& text, const HtmlLineTemplate& line, WordCache& words, int number, int columns)
-      : columns_(columns), text_(text), line_(line), words_(words) {
-    line_.Start(text_);
-    text_.append("<tr><td>", 8);
-    char digits[16];
-    text_.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+  Row(RowBuffer& out, const HtmlLineTemplate& line, WordCache& words, int number, int columns, std::string_view text)
+      : columns_(columns), out_(out), line_(line), words_(words), plain_(NeedsNoEntity(text)), start_(out.size()) {
+    if (line_.Streams()) out_.Put(line_.Before());
+    char* at = out_.Room(8 + 16);
+    std::memcpy(at, "<tr><td>", 8);
+    out_.Advance(std::to_chars(at + 8, at + 8 + 16, number).ptr);
   }
 
   int column() const { return column_; }
@@ -194,7 +365,11 @@ class Row {
   // A cell from the configuration (escaped).
   void Value(std::string_view value) {
     Open();
-    AppendHtmlEscaped(text_, value);
+    if (plain_) {
+      out_.Put(value);
+    } else {
+      out_.Advance(WriteHtmlEscaped(out_.Room(value.size() * kLongestEntity), value));
+    }
   }
   // A localised word, or the token when there is none.
   void ValueOrWord(std::string_view token, WordChoice message) {
@@ -207,31 +382,42 @@ class Row {
   // A cell whose text is already markup (escaped values, localised words).
   void Markup(std::string_view markup) {
     Open();
-    text_ += markup;
+    out_.Put(markup);
   }
   void Empty() { Open(); }
 
   // Writes the row's template line with the row in it.
   void Finish() {
-    text_.append("</td></tr>", 10);
-    line_.End(text_);
+    out_.Put("</td></tr>");
+    if (line_.Streams()) {
+      out_.Put(line_.After());
+    } else {
+      // An unusual line formats the whole row as its value: the rows
+      // before it go first.
+      const std::string row = out_.TakeFrom(start_);
+      out_.Flush();
+      line_.Write(row);
+    }
+    out_.RowDone();
   }
 
  private:
   void Open() {
     ++column_;
     if (column_ <= columns_) {
-      text_.append("</td><td>", 9);
+      out_.Put("</td><td>");
     } else {
-      text_.push_back(' ');
+      out_.Put(' ');
     }
   }
 
   int columns_;
   int column_ = 0;
-  std::string& text_;
+  RowBuffer& out_;
   const HtmlLineTemplate& line_;
   WordCache& words_;
+  bool plain_;
+  std::size_t start_;
 };
 
 bool IsComment(std::string_view token) { return !token.empty() && token.front() == '#'; }
@@ -259,15 +445,15 @@ Directive DirectiveKind(std::string_view keyword) {
 
 // Writes the row of one occurrence of GenTableItems' directive: its tokens,
 // with the cells that go before them.
-void SingleDirectiveRow(std::string& buffer, const HtmlLineTemplate& line, WordCache& words, int number,
+void SingleDirectiveRow(RowBuffer& buffer, const HtmlLineTemplate& line, WordCache& words, int number,
                         std::string_view text, int columns, Directive kind) {
-  Row row(buffer, line, words, number, columns);
+  Row row(buffer, line, words, number, columns, text);
   std::vector<std::string_view> tokens;
   if (kind == Directive::kSslServerCert && !text.empty()) {
     // A quoted label keeps its blanks: split at the text's own first character.
     tokens = Split(text.substr(1), Separators(text.substr(0, 1)));
   } else {
-    tokens = Split(text, kTokenSet);
+    tokens = Split(text, TokenScan());
     if (kind == Directive::kCacheTime && !text.empty() && IsAsciiDigit(text.front())) row.Empty();
   }
 
@@ -335,12 +521,13 @@ int GenTableItems(const char* line, const char* directive, int columns, int skip
   if (id < 0) return 0;
   const Directive kind = DirectiveKind(directive);
   int rows = 0;
-  std::string buffer;
+  RowBuffer buffer;
   WordCache words;
   const HtmlLineTemplate rowLine(line);
   for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
     SingleDirectiveRow(buffer, rowLine, words, ++rows, RowText(occurrence, skipKeyword), columns, kind);
   }
+  buffer.Flush();
   return rows;
 }
 
@@ -375,15 +562,17 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
   };
 
   int rows = 0;
-  std::string buffer;
+  RowBuffer buffer;
   WordCache words;
   const HtmlLineTemplate rowLine(line);
+  const SeparatorScan& scan = TokenScan();
   // The rows are read where they stand: no copy of the lines is needed.
   HTTPDVisitMultiRules(cfg, ids, [&](const LineNode& occurrence) {
-    Row row(buffer, rowLine, words, ++rows, columns);
+    const std::string_view text = RowText(occurrence, skipKeyword);
+    Row row(buffer, rowLine, words, ++rows, columns, text);
     bool failRow = false;
-    Tokens tokens(RowText(occurrence, skipKeyword));
-    for (std::string_view token; tokens.Next(kTokenSet, token);) {
+    Tokens tokens(text);
+    for (std::string_view token; tokens.Next(scan, token);) {
       if (IsComment(token)) break;
       const int column = row.column() + 1;
       if (column == 1) {
@@ -398,6 +587,7 @@ int GenMultiTableItems(const char* line, const char* keywordList, int columns, i
     }
     row.Finish();
   });
+  buffer.Flush();
   return rows;
 }
 

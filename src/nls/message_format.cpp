@@ -1,5 +1,7 @@
 #include "nls/message_format.h"
 
+#include <cstring>
+
 #include <array>
 #include <charconv>
 #include <string_view>
@@ -81,6 +83,18 @@ constexpr auto kEntity = [] {
   return entity;
 }();
 
+#if defined(__SSE2__)
+// One bit per byte of the sixteen at `p` that needs an entity.
+unsigned EntityMask(const char* p) {
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i hits = _mm_or_si128(
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('&')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('<'))),
+                   _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('>')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')))),
+      _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\'')));
+  return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+#endif
+
 // The position of the first character of text[from, size) that needs an
 // entity, or size. Most cells of a page need none: sixteen bytes are
 // tested at a time where the processor allows.
@@ -89,18 +103,8 @@ std::size_t NextEntity(std::string_view text, std::size_t from) {
   const std::size_t size = text.size();
   std::size_t i = from;
 #if defined(__SSE2__)
-  const __m128i amp = _mm_set1_epi8('&');
-  const __m128i lt = _mm_set1_epi8('<');
-  const __m128i gt = _mm_set1_epi8('>');
-  const __m128i quot = _mm_set1_epi8('"');
-  const __m128i apos = _mm_set1_epi8('\'');
   for (; i + 16 <= size; i += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, amp), _mm_cmpeq_epi8(chunk, lt)),
-                     _mm_or_si128(_mm_cmpeq_epi8(chunk, gt), _mm_cmpeq_epi8(chunk, quot))),
-        _mm_cmpeq_epi8(chunk, apos));
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    const unsigned mask = EntityMask(data + i);
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
 #endif
@@ -119,6 +123,35 @@ void AppendHtmlEscaped(std::string& out, std::string_view text) {
     start = i + 1;
   }
   out.append(text.data() + start, text.size() - start);
+}
+
+char* WriteHtmlEscaped(char* out, std::string_view text) {
+  std::size_t start = 0;
+  for (std::size_t i = NextEntity(text, 0); i < text.size(); i = NextEntity(text, start)) {
+    std::memcpy(out, text.data() + start, i - start);
+    out += i - start;
+    const std::string_view entity = kEntity[static_cast<unsigned char>(text[i])];
+    std::memcpy(out, entity.data(), entity.size());
+    out += entity.size();
+    start = i + 1;
+  }
+  std::memcpy(out, text.data() + start, text.size() - start);
+  return out + (text.size() - start);
+}
+
+bool NeedsNoEntity(std::string_view text) {
+#if defined(__SSE2__)
+  // A row's whole line is tested at once; the last sixteen bytes overlap
+  // the chunks before instead of being tested one by one.
+  if (text.size() >= 16) {
+    std::size_t i = 0;
+    for (; i + 16 <= text.size(); i += 16) {
+      if (EntityMask(text.data() + i) != 0) return false;
+    }
+    return i == text.size() || EntityMask(text.data() + text.size() - 16) == 0;
+  }
+#endif
+  return NextEntity(text, 0) == text.size();
 }
 
 std::string HtmlEscape(std::string_view text) {

@@ -31,4 +31,13 @@ std::string FormatText(std::string_view format, std::initializer_list<FormatArg>
 std::string HtmlEscape(std::string_view text);
 void AppendHtmlEscaped(std::string& out, std::string_view text);
 
+// The longest entity: escaping n characters writes at most this many times n
+// bytes.
+inline constexpr std::size_t kLongestEntity = 6;
+// Writes `text` escaped to `out`, which has room for kLongestEntity times
+// text.size() bytes; returns the end of what was written.
+char* WriteHtmlEscaped(char* out, std::string_view text);
+// True when no character of `text` needs an entity.
+bool NeedsNoEntity(std::string_view text);
+
 }  // namespace cfgout

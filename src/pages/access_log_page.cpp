@@ -151,7 +151,7 @@ void ApplyList(ConfigHandle& cfg, const PatternList& list, const ListRequest& re
       LineNode* replaced = nullptr;
       for (ConfigFile& file : cfg) {
         for (LineNode& line : file.lines) {
-          if (replaced == nullptr && !line.continuation && HTTPDRuleMatch(line.text, id) && RuleSame(line.text, first)) {
+          if (replaced == nullptr && !line.continuation() && HTTPDRuleMatch(line.text, id) && RuleSame(line.text, first)) {
             replaced = &line;
           }
         }

@@ -41,7 +41,7 @@ bool RemoveDirectiveRow(ConfigHandle& cfg, std::string_view keyword, int row) {
   int seen = 0;
   for (ConfigFile& file : cfg) {
     for (LineNode* line = file.lines.first(); line != nullptr; line = line->next) {
-      if (!line->continuation && HTTPDRuleMatch(line->text, id) && ++seen == row) {
+      if (!line->continuation() && HTTPDRuleMatch(line->text, id) && ++seen == row) {
         // Unlinked and freed with the pieces that continue it; the file
         // starts at the next line when it was the first.
         LineRemoveWhole(file.lines, line);

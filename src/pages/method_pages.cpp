@@ -95,7 +95,7 @@ void SetMethodLine(ConfigHandle& cfg, std::string_view method, bool enable, std:
       if (HasComment(line->text)) return;
       for (ConfigFile& file : cfg) {
         for (LineNode& stored : file.lines) {
-          if (!stored.continuation && HTTPDRuleMatch(stored.text, id) &&
+          if (!stored.continuation() && HTTPDRuleMatch(stored.text, id) &&
               EqualsIgnoringCase(GetField(stored.text, 2), method)) {
             stored.text = text;
             return;
@@ -138,7 +138,7 @@ EnableLines SelectUserMethod(const ConfigHandle& cfg, int row) {
   int count = 0;
   for (const ConfigFile& file : cfg) {
     for (const LineNode& line : file.lines) {
-      if (line.continuation || !HTTPDRuleMatch(line.text, id)) continue;
+      if (line.continuation() || !HTTPDRuleMatch(line.text, id)) continue;
       LineNode& copy = result.all.Append(line.text);
       if (&file == mainFile && IsUserMethodLine(line.text)) {
         ++count;

@@ -91,7 +91,7 @@ std::array<ShownSetting, kSettings.size()> ReadSettings(const ConfigHandle& cfg)
 LineNode* LastPatternLine(const ConfigHandle& cfg, int id, std::string_view pattern) {
   for (ConfigFile* file = cfg.last(); file != nullptr; file = file->prev) {
     for (LineNode* line = file->lines.last(); line != nullptr; line = line->prev) {
-      if (!line->continuation && HTTPDRuleMatch(line->text, id) && line->text.find(pattern) != std::string::npos) {
+      if (!line->continuation() && HTTPDRuleMatch(line->text, id) && line->text.find(pattern) != std::string::npos) {
         return line;
       }
     }

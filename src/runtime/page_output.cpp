@@ -25,15 +25,19 @@ std::string& Pending() {
 // stdio buffer allocated when the page ends, after the configuration's
 // lines were freed, would make the allocator merge every freed line first.
 // Nothing else in the program writes to standard output.
-void WritePending() {
-  std::string& pending = Pending();
+void WriteAll(std::string_view text) {
   std::size_t written = 0;
-  while (written < pending.size()) {
-    const ssize_t n = ::write(STDOUT_FILENO, pending.data() + written, pending.size() - written);
+  while (written < text.size()) {
+    const ssize_t n = ::write(STDOUT_FILENO, text.data() + written, text.size() - written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;  // stdout is gone; nothing more can be shown
     written += static_cast<std::size_t>(n);
   }
+}
+
+void WritePending() {
+  std::string& pending = Pending();
+  WriteAll(pending);
   pending.clear();
 }
 
@@ -50,8 +54,18 @@ void PageWrite(std::string_view text) {
   }
   static FlushAtExit flush_at_exit;
   std::string& pending = Pending();
+  // The buffer keeps one size for the whole page: a request's memory is
+  // touched for the first time, page by page, and a buffer grown to hold a
+  // long table would touch a new block at every doubling.
+  if (pending.capacity() < kFlushThreshold) pending.reserve(kFlushThreshold);
+  if (pending.size() + text.size() > kFlushThreshold) {
+    WritePending();
+    if (text.size() >= kFlushThreshold) {
+      WriteAll(text);  // already one piece: no copy
+      return;
+    }
+  }
   pending.append(text);
-  if (pending.size() >= kFlushThreshold) WritePending();
 }
 
 void PageFlush() {

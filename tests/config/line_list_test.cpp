@@ -59,7 +59,8 @@ TEST(LineList, OperationsOnAList) {
   for (const Row& r : rows) {
     LineList list;
     for (const char* t : {"a", "b", "+1", "+2", "z"}) list.Append(t);
-    Nth(list, 2)->continuation = Nth(list, 3)->continuation = true;
+    Nth(list, 2)->set_continuation(true);
+    Nth(list, 3)->set_continuation(true);
     LineList back = r.op(list);
     EXPECT_EQ(Texts(list), r.left) << r.what;
     EXPECT_EQ(Texts(back), r.back) << r.what;
