@@ -181,9 +181,14 @@ int GenOptionString(const char* line, int low, int high, int selected) {
       PageWrite(std::string_view(piece, static_cast<std::size_t>(at - piece)));
       at = piece;
     }
-    const std::string_view open = n == selected ? kSelected : kOption;
-    std::memcpy(at, open.data(), open.size());
-    at = std::to_chars(at + open.size(), piece + sizeof piece, static_cast<int>(n)).ptr;
+    if (n == selected) {
+      std::memcpy(at, kSelected.data(), kSelected.size());
+      at += kSelected.size();
+    } else {
+      std::memcpy(at, kOption.data(), kOption.size());
+      at += kOption.size();
+    }
+    at = std::to_chars(at, piece + sizeof piece, static_cast<int>(n)).ptr;
   }
   PageWrite(std::string_view(piece, static_cast<std::size_t>(at - piece)));
   PageWrite(shape.After());

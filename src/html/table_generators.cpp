@@ -92,53 +92,56 @@ class SeparatorScan {
   explicit SeparatorScan(const Separators& set) : set_(set) {
 #if defined(__SSE2__)
     const std::string_view listed = set.Listed();
-    count_ = listed.size();
-    for (std::size_t k = 0; k < count_; ++k) wanted_[k] = _mm_set1_epi8(listed[k]);
+    listed_ = !listed.empty() && listed.size() <= kListed;
+    for (std::size_t k = 0; k < kListed; ++k) wanted_[k] = _mm_set1_epi8(listed_ ? listed[k < listed.size() ? k : 0] : 0);
 #endif
   }
 
   // The position of the first separator in text[from, size), or size.
-  std::size_t FindFirst(std::string_view text, std::size_t from) const {
-    std::size_t i = from;
-#if defined(__SSE2__)
-    if (count_ > 0) {
-      for (; i + 16 <= text.size(); i += 16) {
-        const unsigned mask = Mask(text.data() + i);
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
-      }
-    }
-#endif
-    while (i < text.size() && !set_.Has(text[i])) ++i;
-    return i;
-  }
+  std::size_t FindFirst(std::string_view text, std::size_t from) const { return Find<false>(text, from); }
   // The position of the first character in text[from, size) that is no
   // separator, or size.
-  std::size_t FindFirstNot(std::string_view text, std::size_t from) const {
+  std::size_t FindFirstNot(std::string_view text, std::size_t from) const { return Find<true>(text, from); }
+
+ private:
+  template <bool kSkipping>
+  std::size_t Find(std::string_view text, std::size_t from) const {
     std::size_t i = from;
 #if defined(__SSE2__)
-    if (count_ > 0) {
+    if (listed_ && text.size() >= 16) {
       for (; i + 16 <= text.size(); i += 16) {
-        const unsigned mask = ~Mask(text.data() + i) & 0xffffu;
+        const unsigned mask = Wanted<kSkipping>(text.data() + i);
         if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
       }
+      if (i >= text.size()) return text.size();
+      // The last bytes: the sixteen that end the text, those before `i`
+      // left out.
+      const std::size_t last = text.size() - 16;
+      const unsigned mask = Wanted<kSkipping>(text.data() + last) >> (i - last);
+      return mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : text.size();
     }
 #endif
-    while (i < text.size() && set_.Has(text[i])) ++i;
+    while (i < text.size() && set_.Has(text[i]) == kSkipping) ++i;
     return i;
   }
 
- private:
 #if defined(__SSE2__)
-  // One bit per byte of the sixteen at `p` that is a separator.
-  unsigned Mask(const char* p) const {
+  // One bit per byte of the sixteen at `p` that is a separator (skipping:
+  // that is none).
+  template <bool kSkipping>
+  unsigned Wanted(const char* p) const {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     __m128i hits = _mm_cmpeq_epi8(chunk, wanted_[0]);
-    for (std::size_t k = 1; k < count_; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, wanted_[k]));
-    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    for (std::size_t k = 1; k < kListed; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, wanted_[k]));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    return kSkipping ? ~mask & 0xffffu : mask;
   }
 
-  __m128i wanted_[6];
-  std::size_t count_ = 0;
+  static constexpr std::size_t kListed = 6;
+  // Every member, the first repeated in the unused places: a fixed number
+  // of comparisons.
+  __m128i wanted_[kListed];
+  bool listed_ = false;
 #endif
   const Separators& set_;
 };
@@ -331,7 +334,9 @@ class RowBuffer {
   }
 
  private:
-  static constexpr std::size_t kFlushAt = 16 * 1024;
+  // The page output's own buffer size: a piece this large is written
+  // where it stands instead of being copied there first.
+  static constexpr std::size_t kFlushAt = 64 * 1024;
 
   void Grow(std::size_t n) {
     const std::size_t capacity = std::max(size_ + n, std::max(capacity_ * 2, kFlushAt + 1024));
@@ -349,7 +354,8 @@ class RowBuffer {
 // One table row being built: "<tr><td>N", then cells. Cells beyond the
 // column count are appended to the last cell after one blank. `text` is the
 // line the cells come from: when none of it needs an entity, its tokens are
-// copied as they stand.
+// copied as they stand. Its steps are inlined: they run for every cell of
+// thousands of rows.
 class Row {
  public:
   Row(RowBuffer& out, const HtmlLineTemplate& line, WordCache& words, int number, int columns, std::string_view text)
@@ -363,7 +369,7 @@ class Row {
   int column() const { return column_; }
 
   // A cell from the configuration (escaped).
-  void Value(std::string_view value) {
+  [[gnu::always_inline]] void Value(std::string_view value) {
     Open();
     if (plain_) {
       out_.Put(value);
@@ -372,7 +378,7 @@ class Row {
     }
   }
   // A localised word, or the token when there is none.
-  void ValueOrWord(std::string_view token, WordChoice message) {
+  [[gnu::always_inline]] void ValueOrWord(std::string_view token, WordChoice message) {
     if (message) {
       Markup(words_.Get(*message));
     } else {
@@ -380,14 +386,14 @@ class Row {
     }
   }
   // A cell whose text is already markup (escaped values, localised words).
-  void Markup(std::string_view markup) {
+  [[gnu::always_inline]] void Markup(std::string_view markup) {
     Open();
     out_.Put(markup);
   }
   void Empty() { Open(); }
 
   // Writes the row's template line with the row in it.
-  void Finish() {
+  [[gnu::always_inline]] void Finish() {
     out_.Put("</td></tr>");
     if (line_.Streams()) {
       out_.Put(line_.After());
@@ -402,7 +408,7 @@ class Row {
   }
 
  private:
-  void Open() {
+  [[gnu::always_inline]] void Open() {
     ++column_;
     if (column_ <= columns_) {
       out_.Put("</td><td>");

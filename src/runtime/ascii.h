@@ -7,8 +7,11 @@
 // bytes included.
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace cfgout {
 
@@ -44,9 +47,33 @@ inline std::string UpperCaseCopy(std::string_view text) {
   return UpperCaseInPlace(copy);
 }
 
+// Eight bytes with every ASCII capital made small, all other bytes as they
+// are: a capital's byte is below 0x80 and its low seven bits lie in 'A'..'Z',
+// which the two additions tell by their top bits without a carry between
+// bytes.
+constexpr std::uint64_t LowerCaseWord(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  const std::uint64_t low = word & (0x7f * kOnes);
+  const std::uint64_t atLeastA = low + (0x80 - 'A') * kOnes;
+  const std::uint64_t aboveZ = low + (0x80 - 'Z' - 1) * kOnes;
+  const std::uint64_t capital = atLeastA & ~aboveZ & ~word & (0x80 * kOnes);
+  return word | (capital >> 2);
+}
+
 constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+  std::size_t i = 0;
+  if (!std::is_constant_evaluated()) {
+    // Keywords and words are compared eight bytes at a time.
+    for (; i + 8 <= a.size(); i += 8) {
+      std::uint64_t x = 0;
+      std::uint64_t y = 0;
+      std::memcpy(&x, a.data() + i, 8);
+      std::memcpy(&y, b.data() + i, 8);
+      if (x != y && LowerCaseWord(x) != LowerCaseWord(y)) return false;
+    }
+  }
+  for (; i < a.size(); ++i) {
     if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
   }
   return true;

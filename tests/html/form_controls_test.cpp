@@ -129,6 +129,9 @@ TEST_F(Generators, Controls) {
   for (const auto& o : options2) {
     EXPECT_EQ(Captured([&] { GenOptionString("[%s]", o.low, o.high, o.selected); }), "[" + std::string(o.want) + "]");
   }
+  std::string many = "[";  // written in pieces
+  for (int n = 1; n <= 5000; ++n) many += (n == 4321 ? "<OPTION SELECTED>" : "<OPTION>") + std::to_string(n);
+  EXPECT_EQ(Captured([&] { GenOptionString("[%s]", 1, 5000, 4321); }), many + "]");
   const char* words[] = {"ON", "yes", "Ok", "enable", "off", "No", "NONE", "Disable"};  // on, then off
   for (int i = 0; i < 8; ++i) {
     const ConfigHandle& cfg = Open(std::string("Caching ") + words[i] + "\n");
@@ -218,6 +221,22 @@ TEST_F(Generators, Tables) {
     EXPECT_EQ(Captured([&] { rows = table.generate("[%s]\n", cfg); }), Rows(table.rows)) << table.config;
     EXPECT_EQ(rows, static_cast<int>(table.rows.size())) << table.config;
   }
+  // Long tables go to the page in pieces: every row whole and in order, a
+  // row with an entity anywhere in its line escaped, a line without a value
+  // slot written once per row.
+  std::string config, want;
+  std::vector<std::string> rows;
+  for (int i = 1; i <= 3000; ++i) {
+    const std::string n = std::to_string(i);
+    const std::string to = "/b" + n + (i % 5 == 0 ? "/a/path/longer/than/sixteen/*" : "/*");
+    config += i % 7 == 0 ? "Map /a&" + n + "/* " + to + "\n" : "Map /a" + n + "/*  " + to + "   # <" + n + ">\n";
+    rows.push_back(n + "|Map|/a" + (i % 7 == 0 ? "&amp;" : "") + n + "/*|" + to);
+    want += "row\n";
+  }
+  const ConfigHandle& cfg = Open(config);
+  const Table map = Multi("Map Pass Fail Exec Redirect Proxy Service NameTrans 0", 4, 0);
+  EXPECT_EQ(Captured([&] { map("[%s]\n", cfg); }), Rows(rows));
+  EXPECT_EQ(Captured([&] { map("row\n", cfg); }), want);
 }
 
 TEST(ParseTimeSpecTest, ReadsUnitsByTheirFirstLetter) {

@@ -48,6 +48,17 @@ TEST(Ascii, ClassesCaseTrimAndCompare) {
     EXPECT_EQ(EqualsIgnoringCase(r.a, r.b), r.equal) << r.a << "|" << r.b;
     EXPECT_EQ(StartsWithIgnoringCase(r.a, r.b), r.starts) << r.a << "|" << r.b;
   }
+  // Every pair of bytes inside an eight-byte word and in the tail after it.
+  for (int c = 0; c < 256; ++c) {
+    for (int d = 0; d < 256; ++d) {
+      for (std::size_t at : {std::size_t{3}, std::size_t{8}}) {
+        std::string a = "Ab-Z@[`{Q", b = "aB-z@[`{q";
+        a[at] = static_cast<char>(c);
+        b[at] = static_cast<char>(d);
+        ASSERT_EQ(EqualsIgnoringCase(a, b), std::tolower(c) == std::tolower(d)) << c << " " << d << " at " << at;
+      }
+    }
+  }
 }
 
 struct NameRow { const char* name; int value; };
