@@ -62,12 +62,17 @@ void Splice(LineNode* before, LineNode* first, LineNode* last, LineNode* after) 
 // (a slot freed on another thread than it was made on simply joins that
 // thread's list). Blocks live as long as the process and stay listed in
 // g_blocks, so that leak checkers see them as reachable.
+namespace line_node_pool {
+
+constinit thread_local Pool t_pool;
+
 namespace {
 
 union NodeSlot {
   NodeSlot* nextFree;
   alignas(LineNode) unsigned char bytes[sizeof(LineNode)];
 };
+static_assert(sizeof(NodeSlot) == sizeof(LineNode));
 
 constexpr std::size_t kNodesPerBlock = 1024;
 static_assert(sizeof(void*) != 8 || sizeof(LineNode) == 32, "a node is four words: the text, its mark and two links");
@@ -75,50 +80,25 @@ static_assert(sizeof(void*) != 8 || sizeof(LineNode) == 32, "a node is four word
 std::mutex g_blocksMutex;
 std::vector<std::unique_ptr<NodeSlot[]>>* g_blocks = nullptr;  // never freed: nodes may outlive statics
 
-struct NodePool {
-  NodeSlot* free = nullptr;
-  NodeSlot* carve = nullptr;  // next unused slot of the current block
-  NodeSlot* carveEnd = nullptr;
-};
-thread_local NodePool t_pool;
+}  // namespace
 
-// Out of line: the common path of taking a slot stays short.
-[[gnu::noinline]] NodeSlot* NewBlock() {
+void* NewSlow(std::size_t size) {
+  if (size != sizeof(LineNode)) return ::operator new(size);
   // Left uninitialised: a slot is written when it becomes a node.
   std::unique_ptr<NodeSlot[]> block(new NodeSlot[kNodesPerBlock]);
   NodeSlot* slots = block.get();
-  const std::lock_guard<std::mutex> lock(g_blocksMutex);
-  if (g_blocks == nullptr) g_blocks = new std::vector<std::unique_ptr<NodeSlot[]>>;
-  g_blocks->push_back(std::move(block));
+  {
+    const std::lock_guard<std::mutex> lock(g_blocksMutex);
+    if (g_blocks == nullptr) g_blocks = new std::vector<std::unique_ptr<NodeSlot[]>>;
+    g_blocks->push_back(std::move(block));
+  }
+  // The first slot is the new node; the rest is carved later.
+  t_pool.carve = reinterpret_cast<char*>(slots + 1);
+  t_pool.carveEnd = reinterpret_cast<char*>(slots + kNodesPerBlock);
   return slots;
 }
 
-}  // namespace
-
-void* LineNode::operator new(std::size_t size) {
-  if (size != sizeof(LineNode)) return ::operator new(size);
-  NodePool& pool = t_pool;
-  if (NodeSlot* slot = pool.free) {
-    pool.free = slot->nextFree;
-    return slot;
-  }
-  if (pool.carve == pool.carveEnd) {
-    pool.carve = NewBlock();
-    pool.carveEnd = pool.carve + kNodesPerBlock;
-  }
-  return pool.carve++;
-}
-
-void LineNode::operator delete(void* node, std::size_t size) noexcept {
-  if (node == nullptr) return;
-  if (size != sizeof(LineNode)) {
-    ::operator delete(node);
-    return;
-  }
-  auto* slot = static_cast<NodeSlot*>(node);
-  slot->nextFree = t_pool.free;
-  t_pool.free = slot;
-}
+}  // namespace line_node_pool
 #endif
 
 unsigned long long LineListEditCount() noexcept { return g_edits.load(std::memory_order_relaxed); }

@@ -81,6 +81,49 @@ struct LineNode {
 #endif
 };
 
+#ifndef CFGOUT_PLAIN_LINE_NODES
+namespace line_node_pool {
+// The calling thread's pool of node slots (line_list.cpp): freed slots
+// linked through their first word, and the unused rest of the newest block.
+struct Pool {
+  void* free = nullptr;
+  char* carve = nullptr;
+  char* carveEnd = nullptr;
+};
+extern constinit thread_local Pool t_pool;
+// A slot from a new block, or a block of another size from the heap.
+void* NewSlow(std::size_t size);
+}  // namespace line_node_pool
+
+// Inline: the reader makes a node for every line of every file.
+inline void* LineNode::operator new(std::size_t size) {
+  line_node_pool::Pool& pool = line_node_pool::t_pool;
+  if (size == sizeof(LineNode)) {
+    if (void* slot = pool.free) {
+      pool.free = *static_cast<void**>(slot);
+      return slot;
+    }
+    if (pool.carve != pool.carveEnd) {
+      void* slot = pool.carve;
+      pool.carve += sizeof(LineNode);
+      return slot;
+    }
+  }
+  return line_node_pool::NewSlow(size);
+}
+
+inline void LineNode::operator delete(void* node, std::size_t size) noexcept {
+  if (node == nullptr) return;
+  if (size != sizeof(LineNode)) {
+    ::operator delete(node);
+    return;
+  }
+  line_node_pool::Pool& pool = line_node_pool::t_pool;
+  *static_cast<void**>(node) = pool.free;
+  pool.free = node;
+}
+#endif
+
 // `line` itself when no continuation piece follows it, else the last piece
 // of the line it starts. Null gives null.
 LineNode* LineEnd(LineNode* line) noexcept;

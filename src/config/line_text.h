@@ -307,8 +307,11 @@ class LineTextBuilder {
     // Sixteen bytes at a time: copied, then searched. Most lines are found
     // within a few rounds, without a call.
     const __m128i newline = _mm_set1_epi8('\n');
-    for (std::size_t i = 0; i < window; i += 16) {
-      if (avail - i < 16) return CopyLineTail(to, from, i, window);
+    // Whole chunks while sixteen bytes are there to read; the rest of the
+    // window, if any, goes through the tail.
+    const std::size_t chunks = std::min(window, avail >= 16 ? avail - 15 : std::size_t{0});
+    std::size_t i = 0;
+    for (; i < chunks; i += 16) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), bytes);
       const unsigned found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, newline)));
@@ -317,7 +320,7 @@ class LineTextBuilder {
         return n <= window ? n : 0;
       }
     }
-    return 0;
+    return i < window ? CopyLineTail(to, from, i, window) : 0;
 #else
     (void)avail;
     return CopyLineTail(to, from, 0, window);

@@ -294,8 +294,7 @@ inline void CopyShort(char* to, const char* from, std::size_t n) {
 }
 
 // The rows of one table, written into one buffer that goes to the page in
-// pieces of about kFlushAt bytes: a row's appends are plain copies, with
-// room made as they go, and no page-sized text is ever built.
+// pieces of about kFlushAt bytes: no page-sized text is ever built.
 class RowBuffer {
  public:
   RowBuffer() = default;
@@ -303,21 +302,14 @@ class RowBuffer {
   RowBuffer& operator=(const RowBuffer&) = delete;
 
   std::size_t size() const { return size_; }
-  // Room for `n` more bytes; the returned pointer is where they go.
-  char* Room(std::size_t n) {
+  // Room for at least `n` more bytes from End() on.
+  void Reserve(std::size_t n) {
     if (capacity_ - size_ < n || data_ == nullptr) Grow(n);
-    return data_.get() + size_;
   }
-  void Advance(char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
-  void Put(std::string_view text) {
-    char* at = Room(text.size());
-    CopyShort(at, text.data(), text.size());
-    size_ += text.size();
-  }
-  void Put(char c) {
-    *Room(1) = c;
-    ++size_;
-  }
+  char* End() { return data_.get() + size_; }
+  char* Limit() { return data_.get() + capacity_; }
+  // The bytes up to `end` (within the room) are written.
+  void Commit(char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
   // The text from `mark` on, taken out of the buffer.
   std::string TakeFrom(std::size_t mark) {
     std::string text(data_.get() + mark, size_ - mark);
@@ -339,7 +331,7 @@ class RowBuffer {
   static constexpr std::size_t kFlushAt = 64 * 1024;
 
   void Grow(std::size_t n) {
-    const std::size_t capacity = std::max(size_ + n, std::max(capacity_ * 2, kFlushAt + 1024));
+    const std::size_t capacity = std::max(size_ + n, std::max(capacity_ * 2, kFlushAt + 4096));
     auto grown = std::make_unique_for_overwrite<char[]>(capacity);
     if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
     data_ = std::move(grown);
@@ -354,16 +346,20 @@ class RowBuffer {
 // One table row being built: "<tr><td>N", then cells. Cells beyond the
 // column count are appended to the last cell after one blank. `text` is the
 // line the cells come from: when none of it needs an entity, its tokens are
-// copied as they stand. Its steps are inlined: they run for every cell of
-// thousands of rows.
+// copied as they stand. The row is written through a cursor of its own into
+// the buffer's room, committed when the row is finished; its steps are
+// inlined, as they run for every cell of thousands of rows.
 class Row {
  public:
   Row(RowBuffer& out, const HtmlLineTemplate& line, WordCache& words, int number, int columns, std::string_view text)
       : columns_(columns), out_(out), line_(line), words_(words), plain_(NeedsNoEntity(text)), start_(out.size()) {
-    if (line_.Streams()) out_.Put(line_.Before());
-    char* at = out_.Room(8 + 16);
-    std::memcpy(at, "<tr><td>", 8);
-    out_.Advance(std::to_chars(at + 8, at + 8 + 16, number).ptr);
+    out_.Reserve(kUsualRow);
+    at_ = out_.End();
+    limit_ = out_.Limit();
+    if (line_.Streams()) Put(line_.Before());
+    Need(8 + 16);
+    std::memcpy(at_, "<tr><td>", 8);
+    at_ = std::to_chars(at_ + 8, at_ + 8 + 16, number).ptr;
   }
 
   int column() const { return column_; }
@@ -372,9 +368,10 @@ class Row {
   [[gnu::always_inline]] void Value(std::string_view value) {
     Open();
     if (plain_) {
-      out_.Put(value);
+      Put(value);
     } else {
-      out_.Advance(WriteHtmlEscaped(out_.Room(value.size() * kLongestEntity), value));
+      Need(value.size() * kLongestEntity);
+      at_ = WriteHtmlEscaped(at_, value);
     }
   }
   // A localised word, or the token when there is none.
@@ -388,18 +385,22 @@ class Row {
   // A cell whose text is already markup (escaped values, localised words).
   [[gnu::always_inline]] void Markup(std::string_view markup) {
     Open();
-    out_.Put(markup);
+    Put(markup);
   }
   void Empty() { Open(); }
 
   // Writes the row's template line with the row in it.
   [[gnu::always_inline]] void Finish() {
-    out_.Put("</td></tr>");
+    Need(10);
+    std::memcpy(at_, "</td></tr>", 10);
+    at_ += 10;
     if (line_.Streams()) {
-      out_.Put(line_.After());
+      Put(line_.After());
+      out_.Commit(at_);
     } else {
       // An unusual line formats the whole row as its value: the rows
       // before it go first.
+      out_.Commit(at_);
       const std::string row = out_.TakeFrom(start_);
       out_.Flush();
       line_.Write(row);
@@ -408,12 +409,32 @@ class Row {
   }
 
  private:
+  // Room for most rows at once; a longer one makes more as it goes.
+  static constexpr std::size_t kUsualRow = 1024;
+
+  [[gnu::always_inline]] void Need(std::size_t n) {
+    if (static_cast<std::size_t>(limit_ - at_) < n) MakeRoom(n);
+  }
+  [[gnu::noinline]] void MakeRoom(std::size_t n) {
+    out_.Commit(at_);
+    out_.Reserve(n);
+    at_ = out_.End();
+    limit_ = out_.Limit();
+  }
+  [[gnu::always_inline]] void Put(std::string_view text) {
+    Need(text.size());
+    CopyShort(at_, text.data(), text.size());
+    at_ += text.size();
+  }
   [[gnu::always_inline]] void Open() {
     ++column_;
     if (column_ <= columns_) {
-      out_.Put("</td><td>");
+      Need(9);
+      std::memcpy(at_, "</td><td>", 9);
+      at_ += 9;
     } else {
-      out_.Put(' ');
+      Need(1);
+      *at_++ = ' ';
     }
   }
 
@@ -424,6 +445,8 @@ class Row {
   WordCache& words_;
   bool plain_;
   std::size_t start_;
+  char* at_ = nullptr;
+  char* limit_ = nullptr;
 };
 
 bool IsComment(std::string_view token) { return !token.empty() && token.front() == '#'; }

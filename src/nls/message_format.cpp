@@ -83,18 +83,6 @@ constexpr auto kEntity = [] {
   return entity;
 }();
 
-#if defined(__SSE2__)
-// One bit per byte of the sixteen at `p` that needs an entity.
-unsigned EntityMask(const char* p) {
-  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i hits = _mm_or_si128(
-      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('&')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('<'))),
-                   _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('>')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')))),
-      _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\'')));
-  return static_cast<unsigned>(_mm_movemask_epi8(hits));
-}
-#endif
-
 // The position of the first character of text[from, size) that needs an
 // entity, or size. Most cells of a page need none: sixteen bytes are
 // tested at a time where the processor allows.
@@ -137,21 +125,6 @@ char* WriteHtmlEscaped(char* out, std::string_view text) {
   }
   std::memcpy(out, text.data() + start, text.size() - start);
   return out + (text.size() - start);
-}
-
-bool NeedsNoEntity(std::string_view text) {
-#if defined(__SSE2__)
-  // A row's whole line is tested at once; the last sixteen bytes overlap
-  // the chunks before instead of being tested one by one.
-  if (text.size() >= 16) {
-    std::size_t i = 0;
-    for (; i + 16 <= text.size(); i += 16) {
-      if (EntityMask(text.data() + i) != 0) return false;
-    }
-    return i == text.size() || EntityMask(text.data() + text.size() - 16) == 0;
-  }
-#endif
-  return NextEntity(text, 0) == text.size();
 }
 
 std::string HtmlEscape(std::string_view text) {
