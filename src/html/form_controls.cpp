@@ -172,7 +172,11 @@ int GenOptionString(const char* line, int low, int high, int selected) {
   // a buffer of a fixed size, so no page-sized string is built.
   constexpr std::string_view kOption = "<OPTION>";
   constexpr std::string_view kSelected = "<OPTION SELECTED>";
-  constexpr std::size_t kLongest = kSelected.size() + 11;  // an int's digits and sign
+  // The numbers count up: from 0 on, their digits are kept and incremented
+  // in place instead of being converted anew, and copied as one word pair.
+  char digits[16] = {};
+  std::size_t count = 0;  // digits in use; 0 until the first number from 0 on
+  constexpr std::size_t kLongest = kSelected.size() + sizeof digits;
   char piece[8192];
   char* at = piece;
   PageWrite(shape.Before());
@@ -188,7 +192,24 @@ int GenOptionString(const char* line, int low, int high, int selected) {
       std::memcpy(at, kOption.data(), kOption.size());
       at += kOption.size();
     }
-    at = std::to_chars(at, piece + sizeof piece, static_cast<int>(n)).ptr;
+    if (n < 0) {
+      at = std::to_chars(at, piece + sizeof piece, static_cast<int>(n)).ptr;
+      continue;
+    }
+    if (count == 0) {
+      count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, static_cast<int>(n)).ptr - digits);
+    } else {
+      std::size_t i = count;
+      while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+      if (i == 0) {
+        std::memmove(digits + 1, digits, count++);
+        digits[0] = '1';
+      } else {
+        ++digits[i - 1];
+      }
+    }
+    std::memcpy(at, digits, sizeof digits);
+    at += count;
   }
   PageWrite(std::string_view(piece, static_cast<std::size_t>(at - piece)));
   PageWrite(shape.After());
