@@ -211,6 +211,10 @@ const struct {
     {"ServerInit /lib/x.so:init a b  c\nAuthentication basic /lib/a.so:auth # users\nPostExit /lib/p.so:f\n",
      [](auto l, auto& c) { return GenAPITableItems(l, "ServerInit&Authentication&PostExit&", c); },
      {"1|ServerInit||/lib/x.so:init a b  c", "2|Authentication|Basic|/lib/a.so:auth", "3|PostExit||/lib/p.so:f"}},
+    // Tabs separate as blanks do, also where sixteen bytes are tested at once.
+    {"Authentication\tbasic\t/lib/authentication.so:check\t# users\n",
+     [](auto l, auto& c) { return GenAPITableItems(l, "Authentication&", c); },
+     {"1|Authentication|Basic|/lib/authentication.so:check"}},
 };
 
 TEST_F(Generators, Tables) {
