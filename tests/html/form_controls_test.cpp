@@ -200,6 +200,8 @@ const struct {
     {"Map /a/* /b/*\nPort 80\nFail /c/* 10.0.0.1\nfail /c/*\nProxy /p/* http://x/*\n",
      Multi("Map Pass Fail Exec Redirect Proxy Service NameTrans 0", 4, 0),
      {"1|Map|/a/*|/b/*", "2|Fail|/c/*||10.0.0.1", "3|Fail|/c/*", "4|Proxy|/p/*|http://x/*"}},
+    // A last line without a line end: its last token ends with the text.
+    {"Map /a /b", Multi("Map Pass Fail Exec Redirect Proxy Service NameTrans 0", 4, 0), {"1|Map|/a|/b"}},
     {"NoCaching http://a/*\nCacheOnly http://b/*\nCacheQueries always x\n",
      Both(Multi("CacheOnly NoCaching 0", 2, 0), Multi("CacheQueries 0", 2, 1)),
      {"1|Do not cache|http://a/*", "2|Cache only|http://b/*", "1|Always|x"}},
