@@ -497,7 +497,7 @@ bool PlainTreeNames(const std::string& path, std::vector<std::string>& names) {
     std::string name = path.substr(start, slash - start);
     std::string lower = name;
     LowerCaseInPlace(lower);
-    if (name.empty() || name == "." || name == ".." || lower.compare(0, 4, ".git") == 0 ||
+    if (name.empty() || name == "." || name == ".." || lower.compare(0, 4, ".git") == 0 || !IsPlainText(name) ||
         name.find_first_of("\\:~") != std::string::npos || name.back() == '.' || name.back() == ' ') {
       return false;
     }
@@ -570,7 +570,8 @@ bool StageDirectly(const std::string& historyPath, const std::vector<std::pair<s
   TreeNodeOf<ObjectId> root;
   std::vector<std::string> names;
   for (const auto& [path, bytes] : files) {
-    if (!PlainTreeNames(path, names)) return false;
+    // Contents that could hide a crafted SHA-1 collision go to libgit2.
+    if (!PlainTreeNames(path, names) || !IsPlainText(bytes)) return false;
     // Every file is hashed, also those that did not change.
     const ObjectId blob = ObjectIdOf("blob", bytes);
     Insert(root, path, blob);
@@ -695,7 +696,7 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
       const std::string commit = CommitContent(work->staged.tree, *head, note.author,
                                                CommitMessage(note, ChangedFields(note.fields, work->staged.keywords)));
       const ObjectId id = ObjectIdOf("commit", commit);
-      if (store.Write(id, "commit", commit) && store.MoveBranch(kBranch, *head, id)) return {};
+      if (IsPlainText(commit) && store.Write(id, "commit", commit) && store.MoveBranch(kBranch, *head, id)) return {};
     }
   }
   std::string error;

@@ -307,6 +307,17 @@ std::optional<ObjectId> ObjectId::FromHex(std::string_view hex) {
   return id;
 }
 
+bool IsPlainText(std::string_view text) {
+  // One flag over all bytes, without an early exit, so that the loop
+  // vectorises: plain text is the common case.
+  unsigned char outside = 0;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    outside |= static_cast<unsigned char>((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b > 0x7E);
+  }
+  return outside == 0;
+}
+
 ObjectId Sha1(std::initializer_list<std::string_view> parts) { return Sha1With(FastestCompress(), parts); }
 
 ObjectId Sha1Portable(std::initializer_list<std::string_view> parts) { return Sha1With(&CompressPortable, parts); }

@@ -40,6 +40,12 @@ ObjectId Sha1(std::initializer_list<std::string_view> parts);
 // The same in plain C++, whatever the processor (to check the other against).
 ObjectId Sha1Portable(std::initializer_list<std::string_view> parts);
 
+// True when `text` holds only printable ASCII, tabs, carriage returns and
+// line feeds. Known SHA-1 collision attacks need blocks of unconstrained
+// binary bytes in both colliding contents; the history hashes such contents
+// with libgit2's collision-detecting SHA-1 instead (docs/decisions.md).
+bool IsPlainText(std::string_view text);
+
 // The id of an object of `type` ("blob", "tree", "commit") holding `content`.
 ObjectId ObjectIdOf(std::string_view type, std::string_view content);
 

@@ -230,8 +230,8 @@ TEST_F(HistoryTest, PageShowsEscapedDiffsUndoButtonsAndPages) {
 }
 
 // A change is stored without libgit2 while the history's objects and branch
-// are loose; after git gc packs them libgit2 records the next change, and
-// the one after is stored directly again. Both write the same commits.
+// are loose and the files plain text; after git gc packs them, or for a
+// control character, libgit2 records the change. Both write alike.
 TEST_F(HistoryTest, StoresChangesWithoutTheLibraryWhileObjectsAreLoose) {
   WriteFile(included_, "");
   const std::string history = HistoryPathFor(main_);
@@ -239,8 +239,8 @@ TEST_F(HistoryTest, StoresChangesWithoutTheLibraryWhileObjectsAreLoose) {
     const char* text;
     bool pack;
     bool direct;
-  } rows[] = {{"UserID a\n", false, false}, {"UserID b\n", false, true}, {"UserID c\n", true, false},
-              {"UserID d\n", false, true}, {"UserID d\n", false, true}};
+  } rows[] = {{"UserID a\n", false, false}, {"UserID b\n", false, true},  {"UserID c\n", true, false},
+              {"UserID c\x01\n", false, false}, {"UserID d\n", false, true}, {"UserID d\n", false, true}};
   for (const auto& row : rows) {
     WriteFile(main_, "configfile " + included_ + "\n" + row.text);
     if (row.pack) {
@@ -255,9 +255,9 @@ TEST_F(HistoryTest, StoresChangesWithoutTheLibraryWhileObjectsAreLoose) {
     EXPECT_EQ(Recorded(history, "main.conf"), ReadFile(main_)) << row.text;
   }
   ExpectSound(history);
-  // The start (a), b, c, d; the second d changed no byte.
+  // The start (a), b, c, c^A, d; the second d changed no byte.
   const ChangeList changes = Changes();
-  ASSERT_EQ(changes.entries.size(), 4u);
+  ASSERT_EQ(changes.entries.size(), 5u);
   EXPECT_EQ(changes.entries[0].summary, "BASIC: UserID");
   EXPECT_EQ(changes.entries[0].fields, std::vector<std::string>{"UserID"});
   EXPECT_EQ(changes.entries[0].address, "10.0.0.1");
@@ -267,7 +267,7 @@ TEST_F(HistoryTest, StoresChangesWithoutTheLibraryWhileObjectsAreLoose) {
   // libgit2's commits (the start, c) and the direct ones (b, d) alike.
   const std::string line = "admin <admin@cfgout.invalid> UTF-8\n";
   EXPECT_EQ(RunCommand({CFGOUT_GIT, "--git-dir=" + history, "log", "--format=%an <%ae> %e"}, {}).out,
-            line + line + line + line);
+            line + line + line + line + line);
   EXPECT_EQ(RunCommand({CFGOUT_GIT, "--git-dir=" + history, "rev-parse", "HEAD^"}, {}).out, changes.entries[1].id + "\n");
 }
 
@@ -305,6 +305,10 @@ TEST(GitObjectsTest, HashesAndTrees) {
   ASSERT_EQ(items.size(), 3u);
   EXPECT_TRUE(items[1].name == "a" && items[1].isTree && items[1].id == dir);
   EXPECT_FALSE(ParseTree(tree.substr(0, tree.size() - 1), items));
+  for (const auto& [text, plain] : std::initializer_list<std::pair<std::string_view, bool>>{
+           {" ~a\tb\r\n", true}, {"", true}, {"\x1f", false}, {"\x7f", false}, {"caf\xc3\xa9", false}}) {
+    EXPECT_EQ(IsPlainText(text), plain) << text;
+  }
   EXPECT_EQ(ObjectId::FromHex(one.Hex()), one);
   EXPECT_FALSE(ObjectId::FromHex("CE013625030BA8DBA906F756967F9E9CA394464A").has_value());
 }
