@@ -507,14 +507,43 @@ bool PlainTreeNames(const std::string& path, std::vector<std::string>& names) {
   return true;
 }
 
-// The item at `names` below tree `root`; `found` stays empty when there is
-// none. False when a tree on the way is not a loose object of ours.
+// Folder paths ("" for the top, "sub", "sub/deeper") and their new trees.
+using TreeIds = std::map<std::string, ObjectId>;
+
+// The trees of the files in `node` (the folder `prefix`), their ids in
+// `ids`; stored only when `store` is given.
+bool DirectTree(const LooseObjects* store, const TreeNodeOf<ObjectId>& node, const std::string& prefix, TreeIds& ids,
+                ObjectId& out) {
+  std::vector<TreeItem> items;
+  for (const auto& [name, id] : node.blobs) items.push_back(TreeItem{name, false, id});
+  for (const auto& [name, child] : node.dirs) {
+    ObjectId childId;
+    if (!DirectTree(store, child, prefix.empty() ? name : prefix + "/" + name, ids, childId)) return false;
+    items.push_back(TreeItem{name, true, childId});
+  }
+  const std::string content = TreeContent(std::move(items));
+  out = ObjectIdOf("tree", content);
+  ids[prefix] = out;
+  return store == nullptr || store->Write(out, "tree", content);
+}
+
+// What the last commit (its top tree `tree`) holds at the path `names`:
+// `unchanged` when a folder on the way holds exactly the new tree (nothing
+// below it changed), else the item, or nothing when there is none. Only
+// trees that changed are read. False when one of them is not loose.
 bool FindInTree(const LooseObjects& store, ObjectId tree, const std::vector<std::string>& names,
-                std::optional<TreeItem>& found) {
+                const TreeIds& newTrees, bool& unchanged, std::optional<TreeItem>& found) {
+  unchanged = false;
   found.reset();
+  std::string prefix;
   std::string content;
   std::vector<TreeItem> items;
   for (std::size_t depth = 0; depth < names.size(); ++depth) {
+    const auto now = newTrees.find(prefix);
+    if (now != newTrees.end() && now->second == tree) {
+      unchanged = true;
+      return true;
+    }
     if (!store.Read(tree, "tree", content) || !ParseTree(content, items)) return false;
     const auto item = std::find_if(items.begin(), items.end(), [&](const TreeItem& i) { return i.name == names[depth]; });
     if (item == items.end()) return true;
@@ -524,21 +553,9 @@ bool FindInTree(const LooseObjects& store, ObjectId tree, const std::vector<std:
     }
     if (!item->isTree) return true;
     tree = item->id;
+    prefix += (prefix.empty() ? "" : "/") + names[depth];
   }
   return true;
-}
-
-bool WriteDirectTree(const LooseObjects& store, const TreeNodeOf<ObjectId>& node, ObjectId& out) {
-  std::vector<TreeItem> items;
-  for (const auto& [name, id] : node.blobs) items.push_back(TreeItem{name, false, id});
-  for (const auto& [name, child] : node.dirs) {
-    ObjectId childId;
-    if (!WriteDirectTree(store, child, childId)) return false;
-    items.push_back(TreeItem{name, true, childId});
-  }
-  const std::string content = TreeContent(std::move(items));
-  out = ObjectIdOf("tree", content);
-  return store.Write(out, "tree", content);
 }
 
 // What StagedChange stores without libgit2: every file's blob (hashed, and
@@ -552,7 +569,7 @@ struct DirectStaging {
 
 // False when the history is not one this program writes alone, or an
 // object it needs is not loose (packed by git gc, say): libgit2 then does
-// the work.
+// the work, and leaves the objects it writes loose.
 bool StageDirectly(const std::string& historyPath, const std::vector<std::pair<std::string, std::string>>& files,
                    DirectStaging& staged) {
   const LooseObjects store(historyPath);
@@ -568,22 +585,30 @@ bool StageDirectly(const std::string& historyPath, const std::vector<std::pair<s
   staged.parent = *head;
   staged.parentTree = *parentTree;
   TreeNodeOf<ObjectId> root;
-  std::vector<std::string> names;
-  for (const auto& [path, bytes] : files) {
+  std::vector<std::vector<std::string>> names(files.size());
+  std::vector<ObjectId> blobs;
+  for (std::size_t i = 0; i < files.size(); ++i) {
     // Contents that could hide a crafted SHA-1 collision go to libgit2.
-    if (!PlainTreeNames(path, names) || !IsPlainText(bytes)) return false;
+    if (!PlainTreeNames(files[i].first, names[i]) || !IsPlainText(files[i].second)) return false;
     // Every file is hashed, also those that did not change.
-    const ObjectId blob = ObjectIdOf("blob", bytes);
-    Insert(root, path, blob);
-    std::optional<TreeItem> before;
-    if (!FindInTree(store, *parentTree, names, before) || (before.has_value() && before->isTree)) return false;
-    if (before.has_value() && before->id == blob) continue;  // same blob, same bytes
-    std::string old;
-    if (before.has_value() && !store.Read(before->id, "blob", old)) return false;
-    if (!store.Write(blob, "blob", bytes)) return false;
-    AddChangedKeywords(old, bytes, staged.keywords);
+    blobs.push_back(ObjectIdOf("blob", files[i].second));
+    Insert(root, files[i].first, blobs.back());
   }
-  return WriteDirectTree(store, root, staged.tree);
+  // The new trees first, so that unchanged folders are not read; they are
+  // stored after the blobs they name.
+  TreeIds newTrees;
+  if (!DirectTree(nullptr, root, "", newTrees, staged.tree)) return false;
+  for (std::size_t i = 0; i < files.size() && staged.tree != staged.parentTree; ++i) {
+    bool unchanged = false;
+    std::optional<TreeItem> before;
+    if (!FindInTree(store, *parentTree, names[i], newTrees, unchanged, before)) return false;
+    if (unchanged || (before.has_value() && !before->isTree && before->id == blobs[i])) continue;
+    std::string old;
+    if (before.has_value() && (before->isTree || !store.Read(before->id, "blob", old))) return false;
+    if (!store.Write(blobs[i], "blob", files[i].second)) return false;
+    AddChangedKeywords(old, files[i].second, staged.keywords);
+  }
+  return DirectTree(&store, root, "", newTrees, staged.tree);
 }
 
 // The commit object libgit2's git_commit_create writes for the same change.
@@ -609,6 +634,7 @@ struct StagedChange::Work {
   std::vector<std::string> keywords;
   bool direct = false;  // stored without libgit2, in `staged`
   DirectStaging staged;
+  mutable bool recordedDirectly = false;  // by RecordChange, from `staged`
   std::thread thread;
 
   void Run() {
@@ -655,7 +681,7 @@ const StagedChange::Work* StagedChange::Finished() const {
   return work_.get();
 }
 
-bool StagedChange::StoredWithoutLibrary() const { return Finished()->direct; }
+bool StagedChange::RecordedWithoutLibrary() const { return Finished()->recordedDirectly; }
 
 std::string HistoryPathFor(std::string_view mainFile) { return std::string(mainFile) + ".history"; }
 
@@ -692,11 +718,16 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
     const LooseObjects store(path);
     const std::optional<ObjectId> head = store.ReadBranch(kBranch);
     if (head.has_value() && *head == work->staged.parent) {
-      if (work->staged.tree == work->staged.parentTree) return {};  // a write-back that changed no byte
-      const std::string commit = CommitContent(work->staged.tree, *head, note.author,
-                                               CommitMessage(note, ChangedFields(note.fields, work->staged.keywords)));
-      const ObjectId id = ObjectIdOf("commit", commit);
-      if (IsPlainText(commit) && store.Write(id, "commit", commit) && store.MoveBranch(kBranch, *head, id)) return {};
+      // A write-back that changed no byte records nothing.
+      bool recorded = work->staged.tree == work->staged.parentTree;
+      if (!recorded) {
+        const std::string commit = CommitContent(work->staged.tree, *head, note.author,
+                                                 CommitMessage(note, ChangedFields(note.fields, work->staged.keywords)));
+        const ObjectId id = ObjectIdOf("commit", commit);
+        recorded = IsPlainText(commit) && store.Write(id, "commit", commit) && store.MoveBranch(kBranch, *head, id);
+      }
+      work->recordedDirectly = recorded;
+      if (recorded) return {};
     }
   }
   std::string error;

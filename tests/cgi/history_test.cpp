@@ -233,7 +233,8 @@ TEST_F(HistoryTest, PageShowsEscapedDiffsUndoButtonsAndPages) {
 // are loose and the files plain text; after git gc packs them, or for a
 // control character, libgit2 records the change. Both write alike.
 TEST_F(HistoryTest, StoresChangesWithoutTheLibraryWhileObjectsAreLoose) {
-  WriteFile(included_, "");
+  // The included file in a subfolder: a tree below the top one.
+  included_ = dir_.Write("sub/inc.conf", "Port 80\n");
   const std::string history = HistoryPathFor(main_);
   const struct {
     const char* text;
@@ -250,9 +251,10 @@ TEST_F(HistoryTest, StoresChangesWithoutTheLibraryWhileObjectsAreLoose) {
     const HistorySnapshot before = SnapshotBeforeWrite(*cfg);
     const StagedChange staged(*cfg, before);
     ASSERT_EQ(HTTPDConfigWrite(*cfg), 0);
-    EXPECT_EQ(staged.StoredWithoutLibrary(), row.direct) << row.text;
     ASSERT_EQ(RecordChange(*cfg, ChangeNote{"BASIC", {"Port", "UserID"}, " ad<min>.", "10.0.0.1", ""}, before, &staged), "");
+    EXPECT_EQ(staged.RecordedWithoutLibrary(), row.direct) << row.text;
     EXPECT_EQ(Recorded(history, "main.conf"), ReadFile(main_)) << row.text;
+    EXPECT_EQ(Recorded(history, "sub/inc.conf"), "Port 80\n") << row.text;
   }
   ExpectSound(history);
   // The start (a), b, c, c^A, d; the second d changed no byte.
