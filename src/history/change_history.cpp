@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -64,6 +65,33 @@ using ObjectDatabase = Owned<git_odb, &GitLibrary::git_odb_free>;
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
   return ReadRegularFile(path, bytes);
+}
+
+// True when the regular file `path` holds exactly `bytes`. Read in pieces
+// and compared, never kept: after a write-back the files are in the page
+// cache, and a megabyte of fresh heap for a copy costs more than the reading.
+bool FileHolds(const std::string& path, std::string_view bytes) {
+  struct Closer {
+    int fd;
+    ~Closer() {
+      if (fd >= 0) ::close(fd);
+    }
+  } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+  struct stat st {};
+  if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uintmax_t>(st.st_size) != bytes.size()) {
+    return false;
+  }
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return bytes.empty();
+    const auto size = static_cast<std::size_t>(n);
+    if (size > bytes.size() || std::memcmp(buffer, bytes.data(), size) != 0) return false;
+    bytes.remove_prefix(size);
+  }
 }
 
 std::string Canonical(const std::string& path) {
@@ -704,17 +732,16 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
   if (cfg.first() == nullptr) return "the configuration has no main file";
   const StagedChange::Work* work = staged != nullptr ? staged->Finished() : nullptr;
   const std::string path = HistoryPathFor(cfg.first()->path);
-  std::vector<std::pair<std::string, std::string>> files;
   const Locations locations(cfg);
-  for (const FileLocation& file : locations.files()) {
-    std::string bytes;
-    if (!ReadWholeFile(file.diskPath, bytes)) return "cannot read " + file.diskPath;
-    files.emplace_back(file.treePath, std::move(bytes));
-  }
   // Stored without libgit2: committed the same way when the files on disk
   // are exactly the staged bytes and the branch still names the commit they
   // were compared with; otherwise libgit2 does all of the work below.
-  if (work != nullptr && work->direct && work->files == files) {
+  bool asStaged = work != nullptr && work->direct && work->files.size() == locations.files().size();
+  for (std::size_t i = 0; asStaged && i < work->files.size(); ++i) {
+    asStaged = work->files[i].first == locations.files()[i].treePath &&
+               FileHolds(locations.files()[i].diskPath, work->files[i].second);
+  }
+  if (asStaged) {
     const LooseObjects store(path);
     const std::optional<ObjectId> head = store.ReadBranch(kBranch);
     if (head.has_value() && *head == work->staged.parent) {
@@ -729,6 +756,12 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
       work->recordedDirectly = recorded;
       if (recorded) return {};
     }
+  }
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const FileLocation& file : locations.files()) {
+    std::string bytes;
+    if (!ReadWholeFile(file.diskPath, bytes)) return "cannot read " + file.diskPath;
+    files.emplace_back(file.treePath, std::move(bytes));
   }
   std::string error;
   const GitLibrary* loaded = LoadGitLibrary(error);
