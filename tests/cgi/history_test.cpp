@@ -230,22 +230,31 @@ TEST_F(HistoryTest, PageShowsEscapedDiffsUndoButtonsAndPages) {
 }
 
 // A change is stored without libgit2 while the history's objects and branch
-// are loose and the files plain text; after git gc packs them, or for a
-// control character, libgit2 records the change. Both write alike.
+// are loose, the files plain text and their names plain; else (after git
+// gc, a control character, a name with "~", a reflog setting) libgit2
+// records it. Both write alike.
 TEST_F(HistoryTest, StoresChangesWithoutTheLibraryWhileObjectsAreLoose) {
   // The included file in a subfolder: a tree below the top one.
   included_ = dir_.Write("sub/inc.conf", "Port 80\n");
   const std::string history = HistoryPathFor(main_);
   const struct {
     const char* text;
-    bool pack;
+    std::vector<std::string> git;  // run on the history first
     bool direct;
-  } rows[] = {{"UserID a\n", false, false}, {"UserID b\n", false, true},  {"UserID c\n", true, false},
-              {"UserID c\x01\n", false, false}, {"UserID d\n", false, true}, {"UserID d\n", false, true}};
+  } rows[] = {{"UserID a\n", {}, false},
+              {"UserID b\n", {}, true},
+              {"UserID c\n", {"gc", "-q"}, false},
+              {"UserID c\x01\n", {}, false},
+              {"UserID e\nconfigfile @DIR@/odd~.conf\n", {}, false},
+              {"UserID d\n", {}, true},
+              {"UserID d\n", {}, true},
+              {"UserID f\n", {"config", "core.logAllRefUpdates", "true"}, false}};
   for (const auto& row : rows) {
-    WriteFile(main_, "configfile " + included_ + "\n" + row.text);
-    if (row.pack) {
-      ASSERT_EQ(RunCommand({CFGOUT_GIT, "--git-dir=" + history, "gc", "-q"}, {}).exitStatus, 0);
+    WriteFile(main_, "configfile " + included_ + "\n" + Replace(row.text, "@DIR@", dir_.path()));
+    if (!row.git.empty()) {
+      std::vector<std::string> command = {CFGOUT_GIT, "--git-dir=" + history};
+      command.insert(command.end(), row.git.begin(), row.git.end());
+      ASSERT_EQ(RunCommand(command, {}).exitStatus, 0);
     }
     std::unique_ptr<ConfigHandle> cfg = HTTPDConfigOpen(main_);
     const HistorySnapshot before = SnapshotBeforeWrite(*cfg);
@@ -257,19 +266,19 @@ TEST_F(HistoryTest, StoresChangesWithoutTheLibraryWhileObjectsAreLoose) {
     EXPECT_EQ(Recorded(history, "sub/inc.conf"), "Port 80\n") << row.text;
   }
   ExpectSound(history);
-  // The start (a), b, c, c^A, d; the second d changed no byte.
+  // The start (a), b, c, c^A, e, d, f; the second d changed no byte.
   const ChangeList changes = Changes();
-  ASSERT_EQ(changes.entries.size(), 5u);
+  ASSERT_EQ(changes.entries.size(), 7u);
   EXPECT_EQ(changes.entries[0].summary, "BASIC: UserID");
   EXPECT_EQ(changes.entries[0].fields, std::vector<std::string>{"UserID"});
   EXPECT_EQ(changes.entries[0].address, "10.0.0.1");
   ASSERT_EQ(changes.entries[0].files.size(), 1u);
-  EXPECT_EQ(changes.entries[0].files[0].lines.back().text, "UserID d");
+  EXPECT_EQ(changes.entries[0].files[0].lines.back().text, "UserID f");
   EXPECT_EQ(changes.entries[0].files[0].lines.back().kind, DiffLine::kAdded);
-  // libgit2's commits (the start, c) and the direct ones (b, d) alike.
+  // libgit2's commits and the direct ones (b, d) alike.
   const std::string line = "admin <admin@cfgout.invalid> UTF-8\n";
   EXPECT_EQ(RunCommand({CFGOUT_GIT, "--git-dir=" + history, "log", "--format=%an <%ae> %e"}, {}).out,
-            line + line + line + line + line);
+            line + line + line + line + line + line + line);
   EXPECT_EQ(RunCommand({CFGOUT_GIT, "--git-dir=" + history, "rev-parse", "HEAD^"}, {}).out, changes.entries[1].id + "\n");
 }
 
