@@ -281,10 +281,11 @@ int CreateTemporary(const std::string& directory, mode_t mode, std::string& name
 
 std::string ObjectId::Hex() const {
   static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex(40, '0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    hex[2 * i] = kDigits[bytes[i] >> 4];
-    hex[2 * i + 1] = kDigits[bytes[i] & 15];
+  std::string hex;
+  hex.reserve(2 * bytes.size());
+  for (const unsigned char byte : bytes) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 15];
   }
   return hex;
 }
