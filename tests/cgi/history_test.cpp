@@ -317,7 +317,10 @@ TEST(GitObjectsTest, HashesAndTrees) {
   EXPECT_TRUE(items[1].name == "a" && items[1].isTree && items[1].id == dir);
   EXPECT_FALSE(ParseTree(tree.substr(0, tree.size() - 1), items));
   for (const auto& [text, plain] : std::initializer_list<std::pair<std::string_view, bool>>{
-           {" ~a\tb\r\n", true}, {"", true}, {"\x1f", false}, {"\x7f", false}, {"caf\xc3\xa9", false}}) {
+           {" ~a\tb\r\n", true}, {"", true}, {"\x1f", false}, {"\x7f", false}, {"caf\xc3\xa9", false},
+           {"0123456789abcde\n0123456789abcdef", true}, {"0123456789abcd\x0b\n0123456789abcdef", false},
+           {"0123456789abcdef\x80" "123456789abcdef", false}, {"0123456789abcdef0123456789abcd\x7f", false},
+           {"\x7f" "123456789abcdef0", false}}) {
     EXPECT_EQ(IsPlainText(text), plain) << text;
   }
   EXPECT_EQ(ObjectId::FromHex(one.Hex()), one);
