@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -17,6 +18,7 @@
 #include <unordered_map>
 
 #include "history/git_library.h"
+#include "history/git_objects.h"
 #include "runtime/ascii.h"
 #include "runtime/file_bytes.h"
 
@@ -63,6 +65,33 @@ using ObjectDatabase = Owned<git_odb, &GitLibrary::git_odb_free>;
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
   return ReadRegularFile(path, bytes);
+}
+
+// True when the regular file `path` holds exactly `bytes`. Read in pieces
+// and compared, never kept: after a write-back the files are in the page
+// cache, and a megabyte of fresh heap for a copy costs more than the reading.
+bool FileHolds(const std::string& path, std::string_view bytes) {
+  struct Closer {
+    int fd;
+    ~Closer() {
+      if (fd >= 0) ::close(fd);
+    }
+  } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+  struct stat st {};
+  if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uintmax_t>(st.st_size) != bytes.size()) {
+    return false;
+  }
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return bytes.empty();
+    const auto size = static_cast<std::size_t>(n);
+    if (size > bytes.size() || std::memcmp(buffer, bytes.data(), size) != 0) return false;
+    bytes.remove_prefix(size);
+  }
 }
 
 std::string Canonical(const std::string& path) {
@@ -120,13 +149,16 @@ class Locations {
 };
 
 // Nested trees built from "dir/dir/name" paths.
-struct TreeNode {
-  std::map<std::string, git_oid> blobs;
-  std::map<std::string, TreeNode> dirs;
+template <typename Id>
+struct TreeNodeOf {
+  std::map<std::string, Id> blobs;
+  std::map<std::string, TreeNodeOf> dirs;
 };
+using TreeNode = TreeNodeOf<git_oid>;
 
-void Insert(TreeNode& root, const std::string& path, const git_oid& blob) {
-  TreeNode* node = &root;
+template <typename Id>
+void Insert(TreeNodeOf<Id>& root, const std::string& path, const Id& blob) {
+  TreeNodeOf<Id>* node = &root;
   std::size_t start = 0;
   for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos; start = slash + 1) {
     node = &node->dirs[path.substr(start, slash - start)];
@@ -184,15 +216,32 @@ bool WriteFilesTree(const GitLibrary& git, git_repository* repo,
   return WriteFilesTree(git, repo, files, ids, out);
 }
 
-// A signature's name may not hold angle brackets or line ends.
+// Characters git drops from both ends of a signature's name.
+bool IsSignatureTrim(char c) {
+  return static_cast<unsigned char>(c) <= ' ' || std::string_view(".,:;<>\"\\'").find(c) != std::string_view::npos;
+}
+
+// A signature's name may not hold angle brackets or line ends; it is trimmed
+// as libgit2 trims it, so that a commit written without libgit2 names its
+// author byte for byte alike.
 std::string SignatureName(std::string_view name) {
   std::string clean;
   for (char c : name) {
     if (c != '<' && c != '>' && c != '\n' && c != '\r') clean += c;
   }
-  while (!clean.empty() && clean.back() == ' ') clean.pop_back();
-  while (!clean.empty() && clean.front() == ' ') clean.erase(0, 1);
+  while (!clean.empty() && IsSignatureTrim(clean.back())) clean.pop_back();
+  std::size_t start = 0;
+  while (start < clean.size() && IsSignatureTrim(clean[start])) ++start;
+  clean.erase(0, start);
   return clean.empty() ? std::string("unknown") : clean;
+}
+
+// Authors are web server users, not mail addresses: the address names the
+// user under a domain reserved for names that resolve nowhere.
+std::string SignatureEmail(const std::string& name) {
+  std::string email;
+  for (char c : name) email += (IsAsciiLetter(c) || IsAsciiDigit(c) || c == '.' || c == '-' || c == '_') ? c : '_';
+  return email + "@cfgout.invalid";
 }
 
 // One line of a commit message: line ends become blanks.
@@ -295,12 +344,8 @@ bool CommitTree(const GitLibrary& git, git_repository* repo, const git_oid& tree
   Commit parent(git);
   if (parentId != nullptr && git.git_commit_lookup(parent.out(), repo, parentId) != 0) return false;
   Signature signature(git);
-  // Authors are web server users, not mail addresses: the address names the
-  // user under a domain reserved for names that resolve nowhere.
   const std::string name = SignatureName(author);
-  std::string email;
-  for (char c : name) email += (IsAsciiLetter(c) || IsAsciiDigit(c) || c == '.' || c == '-' || c == '_') ? c : '_';
-  email += "@cfgout.invalid";
+  const std::string email = SignatureEmail(name);
   if (git.git_signature_new(signature.out(), name.c_str(), email.c_str(), std::time(nullptr), 0) != 0) return false;
   const git_commit* parents[1] = {parent.get()};
   return git.git_commit_create(&out, repo, "HEAD", signature.get(), signature.get(), "UTF-8", message.c_str(),
@@ -467,6 +512,143 @@ std::string BytesOf(const ConfigFile& file) {
   return bytes;
 }
 
+// ---- Changes stored without libgit2 (history/git_objects.h) ----
+
+// The names of a tree path; false when one is a name libgit2 refuses or
+// treats specially (then libgit2 records the change, as it always did).
+bool PlainTreeNames(const std::string& path, std::vector<std::string>& names) {
+  names.clear();
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t slash = path.find('/', start);
+    if (slash == std::string::npos) slash = path.size();
+    std::string name = path.substr(start, slash - start);
+    std::string lower = name;
+    LowerCaseInPlace(lower);
+    if (name.empty() || name == "." || name == ".." || lower.compare(0, 4, ".git") == 0 || !IsPlainText(name) ||
+        name.find_first_of("\\:~") != std::string::npos || name.back() == '.' || name.back() == ' ') {
+      return false;
+    }
+    names.push_back(std::move(name));
+    start = slash + 1;
+  }
+  return true;
+}
+
+// Folder paths ("" for the top, "sub", "sub/deeper") and their new trees.
+using TreeIds = std::map<std::string, ObjectId>;
+
+// The trees of the files in `node` (the folder `prefix`), their ids in
+// `ids`; stored only when `store` is given.
+bool DirectTree(const LooseObjects* store, const TreeNodeOf<ObjectId>& node, const std::string& prefix, TreeIds& ids,
+                ObjectId& out) {
+  std::vector<TreeItem> items;
+  for (const auto& [name, id] : node.blobs) items.push_back(TreeItem{name, false, id});
+  for (const auto& [name, child] : node.dirs) {
+    ObjectId childId;
+    if (!DirectTree(store, child, prefix.empty() ? name : prefix + "/" + name, ids, childId)) return false;
+    items.push_back(TreeItem{name, true, childId});
+  }
+  const std::string content = TreeContent(std::move(items));
+  out = ObjectIdOf("tree", content);
+  ids[prefix] = out;
+  return store == nullptr || store->Write(out, "tree", content);
+}
+
+// What the last commit (its top tree `tree`) holds at the path `names`:
+// `unchanged` when a folder on the way holds exactly the new tree (nothing
+// below it changed), else the item, or nothing when there is none. Only
+// trees that changed are read. False when one of them is not loose.
+bool FindInTree(const LooseObjects& store, ObjectId tree, const std::vector<std::string>& names,
+                const TreeIds& newTrees, bool& unchanged, std::optional<TreeItem>& found) {
+  unchanged = false;
+  found.reset();
+  std::string prefix;
+  std::string content;
+  std::vector<TreeItem> items;
+  for (std::size_t depth = 0; depth < names.size(); ++depth) {
+    const auto now = newTrees.find(prefix);
+    if (now != newTrees.end() && now->second == tree) {
+      unchanged = true;
+      return true;
+    }
+    if (!store.Read(tree, "tree", content) || !ParseTree(content, items)) return false;
+    const auto item = std::find_if(items.begin(), items.end(), [&](const TreeItem& i) { return i.name == names[depth]; });
+    if (item == items.end()) return true;
+    if (depth + 1 == names.size()) {
+      found = *item;
+      return true;
+    }
+    if (!item->isTree) return true;
+    tree = item->id;
+    prefix += (prefix.empty() ? "" : "/") + names[depth];
+  }
+  return true;
+}
+
+// What StagedChange stores without libgit2: every file's blob (hashed, and
+// written when new), the keywords of the changed directives, the trees.
+struct DirectStaging {
+  ObjectId parent;
+  ObjectId parentTree;
+  ObjectId tree;
+  std::vector<std::string> keywords;
+};
+
+// False when the history is not one this program writes alone, or an
+// object it needs is not loose (packed by git gc, say): libgit2 then does
+// the work, and leaves the objects it writes loose.
+bool StageDirectly(const std::string& historyPath, const std::vector<std::pair<std::string, std::string>>& files,
+                   DirectStaging& staged) {
+  const LooseObjects store(historyPath);
+  if (!store.Writable()) return false;
+  const std::optional<ObjectId> head = store.ReadBranch(kBranch);
+  std::string commit;
+  if (!head.has_value() || !store.Read(*head, "commit", commit) || commit.compare(0, 5, "tree ") != 0 ||
+      commit.size() < 46 || commit[45] != '\n') {
+    return false;
+  }
+  const std::optional<ObjectId> parentTree = ObjectId::FromHex(std::string_view(commit).substr(5, 40));
+  if (!parentTree.has_value()) return false;
+  staged.parent = *head;
+  staged.parentTree = *parentTree;
+  TreeNodeOf<ObjectId> root;
+  std::vector<std::vector<std::string>> names(files.size());
+  std::vector<ObjectId> blobs;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    // Contents that could hide a crafted SHA-1 collision go to libgit2.
+    if (!PlainTreeNames(files[i].first, names[i]) || !IsPlainText(files[i].second)) return false;
+    // Every file is hashed, also those that did not change.
+    blobs.push_back(ObjectIdOf("blob", files[i].second));
+    Insert(root, files[i].first, blobs.back());
+  }
+  // The new trees first, so that unchanged folders are not read; they are
+  // stored after the blobs they name.
+  TreeIds newTrees;
+  if (!DirectTree(nullptr, root, "", newTrees, staged.tree)) return false;
+  for (std::size_t i = 0; i < files.size() && staged.tree != staged.parentTree; ++i) {
+    bool unchanged = false;
+    std::optional<TreeItem> before;
+    if (!FindInTree(store, *parentTree, names[i], newTrees, unchanged, before)) return false;
+    if (unchanged || (before.has_value() && !before->isTree && before->id == blobs[i])) continue;
+    std::string old;
+    if (before.has_value() && (before->isTree || !store.Read(before->id, "blob", old))) return false;
+    if (!store.Write(blobs[i], "blob", files[i].second)) return false;
+    AddChangedKeywords(old, files[i].second, staged.keywords);
+  }
+  return DirectTree(&store, root, "", newTrees, staged.tree);
+}
+
+// The commit object libgit2's git_commit_create writes for the same change.
+std::string CommitContent(const ObjectId& tree, const ObjectId& parent, const std::string& author,
+                          const std::string& message) {
+  const std::string name = SignatureName(author);
+  const std::string signature =
+      name + " <" + SignatureEmail(name) + "> " + std::to_string(static_cast<long long>(std::time(nullptr))) + " +0000\n";
+  return "tree " + tree.Hex() + "\nparent " + parent.Hex() + "\nauthor " + signature + "committer " + signature +
+         "encoding UTF-8\n\n" + message;
+}
+
 }  // namespace
 
 struct StagedChange::Work {
@@ -478,9 +660,17 @@ struct StagedChange::Work {
   git_oid parentTree{};
   std::vector<git_oid> blobs;
   std::vector<std::string> keywords;
+  bool direct = false;  // stored without libgit2, in `staged`
+  DirectStaging staged;
+  mutable bool recordedDirectly = false;  // by RecordChange, from `staged`
   std::thread thread;
 
   void Run() {
+    // Most changes are stored without loading libgit2 at all.
+    if (stage && StageDirectly(historyPath, files, staged)) {
+      direct = true;
+      return;
+    }
     std::string error;
     const GitLibrary* loaded = LoadGitLibrary(error);
     if (loaded == nullptr || !stage) return;
@@ -519,6 +709,8 @@ const StagedChange::Work* StagedChange::Finished() const {
   return work_.get();
 }
 
+bool StagedChange::RecordedWithoutLibrary() const { return Finished()->recordedDirectly; }
+
 std::string HistoryPathFor(std::string_view mainFile) { return std::string(mainFile) + ".history"; }
 
 HistorySnapshot SnapshotBeforeWrite(const ConfigHandle& cfg) {
@@ -539,12 +731,43 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
                          const StagedChange* staged) {
   if (cfg.first() == nullptr) return "the configuration has no main file";
   const StagedChange::Work* work = staged != nullptr ? staged->Finished() : nullptr;
+  const std::string path = HistoryPathFor(cfg.first()->path);
+  const Locations locations(cfg);
+  // Stored without libgit2: committed the same way when the files on disk
+  // are exactly the staged bytes and the branch still names the commit they
+  // were compared with; otherwise libgit2 does all of the work below.
+  bool asStaged = work != nullptr && work->direct && work->files.size() == locations.files().size();
+  for (std::size_t i = 0; asStaged && i < work->files.size(); ++i) {
+    asStaged = work->files[i].first == locations.files()[i].treePath &&
+               FileHolds(locations.files()[i].diskPath, work->files[i].second);
+  }
+  if (asStaged) {
+    const LooseObjects store(path);
+    const std::optional<ObjectId> head = store.ReadBranch(kBranch);
+    if (head.has_value() && *head == work->staged.parent) {
+      // A write-back that changed no byte records nothing.
+      bool recorded = work->staged.tree == work->staged.parentTree;
+      if (!recorded) {
+        const std::string commit = CommitContent(work->staged.tree, *head, note.author,
+                                                 CommitMessage(note, ChangedFields(note.fields, work->staged.keywords)));
+        const ObjectId id = ObjectIdOf("commit", commit);
+        recorded = IsPlainText(commit) && store.Write(id, "commit", commit) && store.MoveBranch(kBranch, *head, id);
+      }
+      work->recordedDirectly = recorded;
+      if (recorded) return {};
+    }
+  }
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const FileLocation& file : locations.files()) {
+    std::string bytes;
+    if (!ReadWholeFile(file.diskPath, bytes)) return "cannot read " + file.diskPath;
+    files.emplace_back(file.treePath, std::move(bytes));
+  }
   std::string error;
   const GitLibrary* loaded = LoadGitLibrary(error);
   if (loaded == nullptr) return error;
   const GitLibrary& git = *loaded;
 
-  const std::string path = HistoryPathFor(cfg.first()->path);
   Repository repo(git);
   if (!OpenHistory(git, path, true, repo)) return GitErrorText(git, ("cannot create " + path).c_str());
 
@@ -562,13 +785,6 @@ std::string RecordChange(const ConfigHandle& cfg, const ChangeNote& note, const 
     hasParent = true;
   }
 
-  std::vector<std::pair<std::string, std::string>> files;
-  const Locations locations(cfg);
-  for (const FileLocation& file : locations.files()) {
-    std::string bytes;
-    if (!ReadWholeFile(file.diskPath, bytes)) return "cannot read " + file.diskPath;
-    files.emplace_back(file.treePath, std::move(bytes));
-  }
   // What was staged is used only when it is exactly what is on disk now,
   // compared with the same commit.
   const bool useStaged = work != nullptr && work->stored && hasParent && work->files == files &&

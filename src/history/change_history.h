@@ -73,6 +73,12 @@ class StagedChange {
   // Waits for the thread; the staged work, or null when there is none.
   const Work* Finished() const;
 
+  // True once RecordChange has recorded the change (or found that it
+  // changed no byte) from what the thread stored without loading libgit2: a
+  // history kept as this program keeps it, its objects loose, the files on
+  // disk exactly the staged bytes.
+  bool RecordedWithoutLibrary() const;
+
  private:
   std::unique_ptr<Work> work_;
 };

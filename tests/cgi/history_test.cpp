@@ -12,6 +12,7 @@
 #include "config/config_file.h"
 #include "history/change_history.h"
 #include "history/git_library.h"
+#include "history/git_objects.h"
 #include "support/temp_dir.h"
 
 namespace cfgout::testing {
@@ -97,6 +98,13 @@ std::string Recorded(const std::string& history, const char* treePath) {
   return r.exitStatus == 0 ? r.out : "<not recorded>";
 }
 
+// git finds every object whole, named by its hash, and every tree and commit well formed.
+void ExpectSound(const std::string& history) {
+  const CgiResult r = RunCommand({CFGOUT_GIT, "--git-dir=" + history, "fsck", "--strict", "--no-dangling"}, {});
+  EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+  EXPECT_EQ(r.out + r.err, "");
+}
+
 // Equal, or starting with `expected` less its "..." when it ends in one.
 void ExpectText(const std::string& actual, const std::string& expected, const char* what) {
   if (expected.size() >= 3 && expected.compare(expected.size() - 3, 3, "...") == 0) {
@@ -159,6 +167,7 @@ TEST_P(HistoryTest, RecordsAndUndoes) {
   }
   const ChangeList changes = Changes();
   ASSERT_EQ(changes.entries.size(), static_cast<std::size_t>(s.commits));
+  ExpectSound(HistoryPathFor(main_));
   // The newest commit holds every file byte for byte as it is on disk (the
   // included file only where the configuration reaches it: an include line
   // without a line end is not followed).
@@ -218,6 +227,104 @@ TEST_F(HistoryTest, PageShowsEscapedDiffsUndoButtonsAndPages) {
   const std::string second = Request("GET", "HISTORY", "", "admin", "page=2").out;
   EXPECT_EQ(Line(second, "links"), "<a href=\"HISTORY?page=1\" rel=\"prev\">Newer changes</a>");
   EXPECT_EQ(Changes(50, 50).entries.size(), 4u);  // 54 in all: the start, the page's change, 52 more
+}
+
+// A change is stored without libgit2 while the history's objects and branch
+// are loose, the files plain text and their names plain; else (after git
+// gc, a control character, a name with "~", a reflog setting) libgit2
+// records it. Both write alike.
+TEST_F(HistoryTest, StoresChangesWithoutTheLibraryWhileObjectsAreLoose) {
+  // The included file in a subfolder: a tree below the top one.
+  included_ = dir_.Write("sub/inc.conf", "Port 80\n");
+  const std::string history = HistoryPathFor(main_);
+  const struct {
+    const char* text;
+    std::vector<std::string> git;  // run on the history first
+    bool direct;
+  } rows[] = {{"UserID a\n", {}, false},
+              {"UserID b\n", {}, true},
+              {"UserID c\n", {"gc", "-q"}, false},
+              {"UserID c\x01\n", {}, false},
+              {"UserID e\nconfigfile @DIR@/odd~.conf\n", {}, false},
+              {"UserID d\n", {}, true},
+              {"UserID d\n", {}, true},
+              {"UserID f\n", {"config", "core.logAllRefUpdates", "true"}, false}};
+  for (const auto& row : rows) {
+    WriteFile(main_, "configfile " + included_ + "\n" + Replace(row.text, "@DIR@", dir_.path()));
+    if (!row.git.empty()) {
+      std::vector<std::string> command = {CFGOUT_GIT, "--git-dir=" + history};
+      command.insert(command.end(), row.git.begin(), row.git.end());
+      ASSERT_EQ(RunCommand(command, {}).exitStatus, 0);
+    }
+    std::unique_ptr<ConfigHandle> cfg = HTTPDConfigOpen(main_);
+    const HistorySnapshot before = SnapshotBeforeWrite(*cfg);
+    const StagedChange staged(*cfg, before);
+    ASSERT_EQ(HTTPDConfigWrite(*cfg), 0);
+    ASSERT_EQ(RecordChange(*cfg, ChangeNote{"BASIC", {"Port", "UserID"}, " ad<min>.", "10.0.0.1", ""}, before, &staged), "");
+    EXPECT_EQ(staged.RecordedWithoutLibrary(), row.direct) << row.text;
+    EXPECT_EQ(Recorded(history, "main.conf"), ReadFile(main_)) << row.text;
+    EXPECT_EQ(Recorded(history, "sub/inc.conf"), "Port 80\n") << row.text;
+  }
+  ExpectSound(history);
+  // The start (a), b, c, c^A, e, d, f; the second d changed no byte.
+  const ChangeList changes = Changes();
+  ASSERT_EQ(changes.entries.size(), 7u);
+  EXPECT_EQ(changes.entries[0].summary, "BASIC: UserID");
+  EXPECT_EQ(changes.entries[0].fields, std::vector<std::string>{"UserID"});
+  EXPECT_EQ(changes.entries[0].address, "10.0.0.1");
+  ASSERT_EQ(changes.entries[0].files.size(), 1u);
+  EXPECT_EQ(changes.entries[0].files[0].lines.back().text, "UserID f");
+  EXPECT_EQ(changes.entries[0].files[0].lines.back().kind, DiffLine::kAdded);
+  // libgit2's commits and the direct ones (b, d) alike.
+  const std::string line = "admin <admin@cfgout.invalid> UTF-8\n";
+  EXPECT_EQ(RunCommand({CFGOUT_GIT, "--git-dir=" + history, "log", "--format=%an <%ae> %e"}, {}).out,
+            line + line + line + line + line + line + line);
+  EXPECT_EQ(RunCommand({CFGOUT_GIT, "--git-dir=" + history, "rev-parse", "HEAD^"}, {}).out, changes.entries[1].id + "\n");
+}
+
+// SHA-1 with the processor's instructions and in plain C++, object ids and
+// tree order as git has them.
+TEST(GitObjectsTest, HashesAndTrees) {
+  const std::string million(1000000, 'a');
+  const struct {
+    std::string_view text;
+    const char* sha1;
+  } rows[] = {{"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+              {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+              {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+              {million, "34aa973cd4c4daa4f61eeb2bdbad27316534016f"}};
+  for (const auto& row : rows) {
+    for (std::size_t split : {std::size_t{0}, row.text.size() / 2, row.text.size()}) {
+      const std::string_view a = row.text.substr(0, split), b = row.text.substr(split);
+      EXPECT_EQ(Sha1({a, b}).Hex(), row.sha1) << row.text.size() << " " << split;
+      EXPECT_EQ(Sha1Portable({a, b}).Hex(), row.sha1) << row.text.size() << " " << split;
+    }
+  }
+  std::string text;
+  for (int n = 0; n < 300; ++n, text += static_cast<char>(n * 7)) {
+    EXPECT_EQ(Sha1({text.substr(0, n / 3), text.substr(n / 3)}), Sha1Portable({text})) << n;
+  }
+  EXPECT_EQ(ObjectIdOf("blob", "hello\n").Hex(), "ce013625030ba8dba906f756967f9e9ca394464a");
+  EXPECT_EQ(ObjectIdOf("tree", "").Hex(), "4b825dc642cb6eb9a060e54bf8d69288fbee4904");
+  const ObjectId one = ObjectIdOf("blob", "1"), two = ObjectIdOf("blob", "2"), dir = ObjectIdOf("tree", "");
+  const std::string tree = TreeContent({{"b", false, one}, {"a", true, dir}, {"a.c", false, two}});
+  const auto raw = [](const ObjectId& id) { return std::string(id.bytes.begin(), id.bytes.end()); };
+  EXPECT_EQ(tree, std::string("100644 a.c\0", 11) + raw(two) + std::string("40000 a\0", 8) + raw(dir) +
+                      std::string("100644 b\0", 9) + raw(one));
+  std::vector<TreeItem> items;
+  ASSERT_TRUE(ParseTree(tree, items));
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_TRUE(items[1].name == "a" && items[1].isTree && items[1].id == dir);
+  EXPECT_FALSE(ParseTree(tree.substr(0, tree.size() - 1), items));
+  for (const auto& [text, plain] : std::initializer_list<std::pair<std::string_view, bool>>{
+           {" ~a\tb\r\n", true}, {"", true}, {"\x1f", false}, {"\x7f", false}, {"caf\xc3\xa9", false},
+           {"0123456789abcde\n0123456789abcdef", true}, {"0123456789abcd\x0b\n0123456789abcdef", false},
+           {"0123456789abcdef\x80" "123456789abcdef", false}, {"0123456789abcdef0123456789abcd\x7f", false},
+           {"\x7f" "123456789abcdef0", false}}) {
+    EXPECT_EQ(IsPlainText(text), plain) << text;
+  }
+  EXPECT_EQ(ObjectId::FromHex(one.Hex()), one);
+  EXPECT_FALSE(ObjectId::FromHex("CE013625030BA8DBA906F756967F9E9CA394464A").has_value());
 }
 
 // The history needs no TLS: libgit2's start-up is handed no certificates
