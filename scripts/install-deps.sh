@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libicu-dev icu-devtools libcrypt-dev libgit2-dev git
+  libicu-dev icu-devtools libcrypt-dev libgit2-dev zlib1g-dev git
   clang libclang-rt-14-dev
   lighttpd chromium nodejs
 )
