@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "config/config_write_hooks.h"
@@ -22,6 +23,9 @@ namespace {
 constexpr std::string_view kIncludeKeyword = "configfile";
 constexpr std::string_view kRcaIncludeKeyword = "rcaconfigfile";
 constexpr std::size_t kIoBufferSize = 64 * 1024;
+// The reader's buffer: kIoBufferSize, rounded up to the size of a table's
+// row buffer (html/table_generators.cpp), which then takes its place.
+constexpr std::size_t kReadBufferBytes = 72 * 1024;
 
 ConfigWriteHook g_writeHook = nullptr;
 
@@ -74,7 +78,7 @@ inline void NoteInclude(const LineText& text, std::vector<std::string>& includeL
 // the file holds more. `expected` is the file's size as it was opened: the
 // texts go into blocks of about that size (line_text.h).
 bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, std::size_t& budget,
-               std::size_t expected) {
+               std::size_t expected, char* buffer) {
   LineTextBuilder texts(std::min(expected, budget));
   // Every node is linked in as soon as it is made, so that the list owns it
   // whatever happens next.
@@ -84,13 +88,10 @@ bool ReadLines(int fd, LineList& lines, std::vector<std::string>& includeList, s
     if (tail == nullptr) lines.reset(node); else tail->next = node;
     tail = node;
   };
-  // On the stack: a heap block of this size would make every read of a file
-  // end with a costly consolidation of the allocator's small-block lists.
-  char buffer[kIoBufferSize];
   bool complete = true;
   for (;;) {
     // One byte more than the budget tells a file that is too large.
-    const std::size_t want = budget < sizeof buffer ? budget + 1 : sizeof buffer;
+    const std::size_t want = budget < kIoBufferSize ? budget + 1 : kIoBufferSize;
     ssize_t got = ::read(fd, buffer, want);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
@@ -490,6 +491,11 @@ std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path) {
   auto handle = std::make_unique<ConfigHandle>();
   std::vector<std::pair<dev_t, ino_t>> seen;
   std::size_t budget = kMaxConfigBytes;
+  // One read buffer for all files. On the heap: on the stack, each of its
+  // pages would first be touched through a fault of its own; and freed
+  // once, after the last file, it leaves room that a page's later blocks
+  // of that size reuse (a table's rows), instead of more memory.
+  const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kReadBufferBytes);
   // Files the program creates are private: as the main file at most, and
   // never more than 0640.
   mode_t createMode = kCreatedFileMode;
@@ -518,7 +524,8 @@ std::unique_ptr<ConfigHandle> HTTPDConfigOpen(const char* path) {
     file.device = id.first;
     file.inode = id.second;
     const bool complete = ReadLines(opened.fd, file.lines, includeList, budget,
-                                    static_cast<std::size_t>(opened.st.st_size > 0 ? opened.st.st_size : 0));
+                                    static_cast<std::size_t>(opened.st.st_size > 0 ? opened.st.st_size : 0),
+                                    buffer.get());
     ::close(opened.fd);
     if (!complete) {
       handle->AddRefused(includeList[i], ConfigRefusal::kTooLarge);
