@@ -45,28 +45,6 @@ class Separators {
     return listed_ ? std::string_view(chars_.data(), count_) : std::string_view();
   }
 
-  // The position of the first separator in text[from, size), or size. A
-  // token is usually longer than a few characters: sixteen are tested at a
-  // time where the processor allows.
-  std::size_t FindFirst(std::string_view text, std::size_t from) const {
-    std::size_t i = from;
-#if defined(__SSE2__)
-    if (listed_) {
-      __m128i wanted[kListed];
-      for (std::size_t k = 0; k < count_; ++k) wanted[k] = _mm_set1_epi8(chars_[k]);
-      for (; i + 16 <= text.size(); i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-        __m128i hits = _mm_setzero_si128();
-        for (std::size_t k = 0; k < count_; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, wanted[k]));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
-      }
-    }
-#endif
-    while (i < text.size() && !Has(text[i])) ++i;
-    return i;
-  }
-
  private:
   static constexpr std::size_t kListed = 6;
 
@@ -85,8 +63,9 @@ class Separators {
 constexpr Separators kTokenSet(kTokenSeparators);
 constexpr Separators kLineEnds("\r\n");
 
-// A separator set made ready for scanning a row's line sixteen bytes at a
-// time, once per table instead of once per token.
+// A separator set made ready for scanning text sixteen bytes at a time:
+// made once (per table, or once for the program's fixed sets) instead of
+// once per token. Every token search goes through it.
 class SeparatorScan {
  public:
   explicit SeparatorScan(const Separators& set) : set_(set) {
@@ -166,29 +145,9 @@ class Tokens {
     return true;
   }
 
-  bool Next(const Separators& separators, std::string_view& token) {
-    std::size_t start = 0;
-    while (start < rest_.size() && separators.Has(rest_[start])) ++start;
-    if (start == rest_.size()) {
-      rest_ = {};
-      return false;
-    }
-    const std::size_t end = separators.FindFirst(rest_, start + 1);
-    token = rest_.substr(start, end - start);
-    rest_.remove_prefix(end == rest_.size() ? end : end + 1);
-    return true;
-  }
-
  private:
   std::string_view rest_;
 };
-
-std::vector<std::string_view> Split(std::string_view text, const Separators& separators) {
-  std::vector<std::string_view> tokens;
-  Tokens cursor(text);
-  for (std::string_view token; cursor.Next(separators, token);) tokens.push_back(token);
-  return tokens;
-}
 
 std::vector<std::string_view> Split(std::string_view text, const SeparatorScan& scan) {
   std::vector<std::string_view> tokens;
@@ -199,6 +158,11 @@ std::vector<std::string_view> Split(std::string_view text, const SeparatorScan& 
 
 const SeparatorScan& TokenScan() {
   static const SeparatorScan scan(kTokenSet);
+  return scan;
+}
+
+const SeparatorScan& LineEndScan() {
+  static const SeparatorScan scan(kLineEnds);
   return scan;
 }
 
@@ -480,7 +444,8 @@ void SingleDirectiveRow(RowBuffer& buffer, const HtmlLineTemplate& line, WordCac
   std::vector<std::string_view> tokens;
   if (kind == Directive::kSslServerCert && !text.empty()) {
     // A quoted label keeps its blanks: split at the text's own first character.
-    tokens = Split(text.substr(1), Separators(text.substr(0, 1)));
+    const Separators quote(text.substr(0, 1));
+    tokens = Split(text.substr(1), SeparatorScan(quote));
   } else {
     tokens = Split(text, TokenScan());
     if (kind == Directive::kCacheTime && !text.empty() && IsAsciiDigit(text.front())) row.Empty();
@@ -644,7 +609,7 @@ int GenProtectTableItems(const char* line, const ConfigHandle& cfg) {
   for (const LineNode& occurrence : HTTPDGetRules(cfg, id)) {
     std::string row;
     AppendFormatted(row, "<tr><td>%d</td>", {std::int64_t{++rows}});
-    const std::vector<std::string_view> tokens = Split(RowText(occurrence, 1), kTokenSet);
+    const std::vector<std::string_view> tokens = Split(RowText(occurrence, 1), TokenScan());
     auto cell = [&row](std::string_view value) {
       row += "<td>";
       AppendHtmlEscaped(row, value);
@@ -693,14 +658,14 @@ int GenAPITableItems(const char* line, const char* keywordList, const ConfigHand
     AppendFormatted(row, "<tr><td>%d</td>", {std::int64_t{++rows}});
     Tokens tokens(occurrence.text);
     std::string_view step;
-    if (tokens.Next(kTokenSet, step)) {
+    if (tokens.Next(TokenScan(), step)) {
       std::string stepCell(step);
       bool untemplated = false;
       for (std::string_view name : untemplatedSteps) untemplated = untemplated || EqualsIgnoringCase(step, name);
       if (EqualsIgnoringCase(step, "GC") || EqualsIgnoringCase(step, "PROXY")) {
         // Two-word steps: the second word belongs to the step's name.
         std::string_view second;
-        if (tokens.Next(kTokenSet, second)) stepCell += second;
+        if (tokens.Next(TokenScan(), second)) stepCell += second;
         untemplated = true;
       }
       cell(row, stepCell);
@@ -708,8 +673,8 @@ int GenAPITableItems(const char* line, const char* keywordList, const ConfigHand
       const bool serverInit = EqualsIgnoringCase(step, "ServerInit");
       // The initialisation argument may hold blanks: it is the rest of the line.
       std::string_view token;
-      if (serverInit && tokens.Next(kLineEnds, token)) cell(row, token);
-      while (tokens.Next(kTokenSet, token) && !IsComment(token)) cell(row, token);
+      if (serverInit && tokens.Next(LineEndScan(), token)) cell(row, token);
+      while (tokens.Next(TokenScan(), token) && !IsComment(token)) cell(row, token);
     }
     row += "</tr>";
     GenHtmlLine(line, row);
