@@ -100,31 +100,31 @@ std::size_t NextEntity(std::string_view text, std::size_t from) {
   return i;
 }
 
+// Hands `put` the escaped text in pieces: each run of characters that
+// needs no entity whole, then the entity that ends it.
+template <typename Put>
+void EscapeInPieces(std::string_view text, Put&& put) {
+  std::size_t start = 0;
+  for (std::size_t i = NextEntity(text, 0); i < text.size(); i = NextEntity(text, start)) {
+    put(text.substr(start, i - start));
+    put(kEntity[static_cast<unsigned char>(text[i])]);
+    start = i + 1;
+  }
+  put(text.substr(start));
+}
+
 }  // namespace
 
 void AppendHtmlEscaped(std::string& out, std::string_view text) {
-  // Runs of characters that need no entity are appended whole.
-  std::size_t start = 0;
-  for (std::size_t i = NextEntity(text, 0); i < text.size(); i = NextEntity(text, start)) {
-    out.append(text.data() + start, i - start);
-    out.append(kEntity[static_cast<unsigned char>(text[i])]);
-    start = i + 1;
-  }
-  out.append(text.data() + start, text.size() - start);
+  EscapeInPieces(text, [&out](std::string_view piece) { out.append(piece); });
 }
 
 char* WriteHtmlEscaped(char* out, std::string_view text) {
-  std::size_t start = 0;
-  for (std::size_t i = NextEntity(text, 0); i < text.size(); i = NextEntity(text, start)) {
-    std::memcpy(out, text.data() + start, i - start);
-    out += i - start;
-    const std::string_view entity = kEntity[static_cast<unsigned char>(text[i])];
-    std::memcpy(out, entity.data(), entity.size());
-    out += entity.size();
-    start = i + 1;
-  }
-  std::memcpy(out, text.data() + start, text.size() - start);
-  return out + (text.size() - start);
+  EscapeInPieces(text, [&out](std::string_view piece) {
+    std::memcpy(out, piece.data(), piece.size());
+    out += piece.size();
+  });
+  return out;
 }
 
 std::string HtmlEscape(std::string_view text) {
