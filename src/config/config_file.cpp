@@ -374,7 +374,9 @@ bool WriteBatch::WriteTemp(PreparedFile& file, const LineList& lines, const stru
   }
 
   if (ok) {
-    char buffer[kIoBufferSize];  // on the stack, as in ReadLines
+    // On the stack: a heap block of this size freed after every file would
+    // make the allocator merge its small-block lists each time.
+    char buffer[kIoBufferSize];
     std::size_t used = 0;
     // A line that was the last of its file may lack its line end; when a
     // line has been put after it, the line end is written between the two,
