@@ -83,11 +83,52 @@ bool CheckMatches(const LineNode& occurrence, const CheckedDirective& wanted, st
   return wanted.second.empty() || EqualsIgnoringCase(GetField(occurrence.text, 2), wanted.second);
 }
 
-void AppendNumberOption(std::string& out, int number, bool selected) {
-  // Row-number lists hold thousands of options: no format string per option.
-  out += selected ? "<OPTION SELECTED>" : "<OPTION>";
-  char digits[16];
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+// Hands `put` the options low..high ("<OPTION>n", "<OPTION SELECTED>n" for
+// `selected`) in pieces of a few kilobytes. Row-number lists hold thousands
+// of options: no format string per option, and no page-sized string.
+template <typename Put>
+void NumberOptions(long long low, long long high, long long selected, Put&& put) {
+  constexpr std::string_view kOption = "<OPTION>";
+  constexpr std::string_view kSelected = "<OPTION SELECTED>";
+  // The numbers count up: from 0 on, their digits are kept and incremented
+  // in place instead of being converted anew, and copied as one word pair.
+  char digits[16] = {};
+  std::size_t count = 0;  // digits in use; 0 until the first number from 0 on
+  constexpr std::size_t kLongest = kSelected.size() + sizeof digits;
+  char piece[8192];
+  char* at = piece;
+  for (long long n = low; n <= high; ++n) {
+    if (at + kLongest > piece + sizeof piece) {
+      put(std::string_view(piece, static_cast<std::size_t>(at - piece)));
+      at = piece;
+    }
+    if (n == selected) {
+      std::memcpy(at, kSelected.data(), kSelected.size());
+      at += kSelected.size();
+    } else {
+      std::memcpy(at, kOption.data(), kOption.size());
+      at += kOption.size();
+    }
+    if (n < 0) {
+      at = std::to_chars(at, piece + sizeof piece, n).ptr;
+      continue;
+    }
+    if (count == 0) {
+      count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+    } else {
+      std::size_t i = count;
+      while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+      if (i == 0) {
+        std::memmove(digits + 1, digits, count++);
+        digits[0] = '1';
+      } else {
+        ++digits[i - 1];
+      }
+    }
+    std::memcpy(at, digits, sizeof digits);
+    at += count;
+  }
+  put(std::string_view(piece, static_cast<std::size_t>(at - piece)));
 }
 
 // Splits at any of `separators`, leaving out empty pieces.
@@ -164,54 +205,12 @@ int GenOptionString(const char* line, int low, int high, int selected) {
   const HtmlLineTemplate shape(line);
   if (!shape.Streams()) {
     std::string options;
-    for (long long n = low; n <= high; ++n) AppendNumberOption(options, static_cast<int>(n), n == selected);
+    NumberOptions(low, high, selected, [&options](std::string_view piece) { options.append(piece); });
     shape.Write(options);
     return 0;
   }
-  // Thousands of rows give thousands of options: written in pieces through
-  // a buffer of a fixed size, so no page-sized string is built.
-  constexpr std::string_view kOption = "<OPTION>";
-  constexpr std::string_view kSelected = "<OPTION SELECTED>";
-  // The numbers count up: from 0 on, their digits are kept and incremented
-  // in place instead of being converted anew, and copied as one word pair.
-  char digits[16] = {};
-  std::size_t count = 0;  // digits in use; 0 until the first number from 0 on
-  constexpr std::size_t kLongest = kSelected.size() + sizeof digits;
-  char piece[8192];
-  char* at = piece;
   PageWrite(shape.Before());
-  for (long long n = low; n <= high; ++n) {
-    if (at + kLongest > piece + sizeof piece) {
-      PageWrite(std::string_view(piece, static_cast<std::size_t>(at - piece)));
-      at = piece;
-    }
-    if (n == selected) {
-      std::memcpy(at, kSelected.data(), kSelected.size());
-      at += kSelected.size();
-    } else {
-      std::memcpy(at, kOption.data(), kOption.size());
-      at += kOption.size();
-    }
-    if (n < 0) {
-      at = std::to_chars(at, piece + sizeof piece, static_cast<int>(n)).ptr;
-      continue;
-    }
-    if (count == 0) {
-      count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, static_cast<int>(n)).ptr - digits);
-    } else {
-      std::size_t i = count;
-      while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-      if (i == 0) {
-        std::memmove(digits + 1, digits, count++);
-        digits[0] = '1';
-      } else {
-        ++digits[i - 1];
-      }
-    }
-    std::memcpy(at, digits, sizeof digits);
-    at += count;
-  }
-  PageWrite(std::string_view(piece, static_cast<std::size_t>(at - piece)));
+  NumberOptions(low, high, selected, [](std::string_view piece) { PageWrite(piece); });
   PageWrite(shape.After());
   return 0;
 }
