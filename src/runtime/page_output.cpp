@@ -2,9 +2,10 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+
+#include "runtime/file_bytes.h"
 
 namespace cfgout {
 
@@ -24,16 +25,9 @@ std::string& Pending() {
 // Straight to the descriptor: the text is already buffered here, and a
 // stdio buffer allocated when the page ends, after the configuration's
 // lines were freed, would make the allocator merge every freed line first.
-// Nothing else in the program writes to standard output.
-void WriteAll(std::string_view text) {
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(STDOUT_FILENO, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;  // stdout is gone; nothing more can be shown
-    written += static_cast<std::size_t>(n);
-  }
-}
+// Nothing else in the program writes to standard output; when it is gone,
+// nothing more can be shown, so a failed write is not reported.
+void WriteAll(std::string_view text) { (void)WriteAllBytes(STDOUT_FILENO, text); }
 
 void WritePending() {
   std::string& pending = Pending();
