@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libicu-dev icu-devtools libcrypt-dev libgit2-dev zlib1g-dev git
+  libmbedtls-dev libhttp-parser-dev libpcre2-dev
   clang libclang-rt-14-dev
   lighttpd chromium nodejs
 )

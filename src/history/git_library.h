@@ -1,11 +1,10 @@
 #pragma once
-// libgit2, loaded on first use.
+// libgit2, reached through a table of its functions.
 //
 // Only the requests that record or show the change history need git, and a
-// CGI process starts once per request: linking the library would make every
-// request pay for loading it and its dependencies. The history code calls
-// libgit2 through this table instead, which is filled by dlopen/dlsym the
-// first time it is asked for.
+// CGI process starts once per request. The table is filled the first time
+// it is asked for: from the shared library, loaded then, or from the copy
+// the program was linked with (git_binding.h).
 //
 // Usage:
 //   const GitLibrary* git = LoadGitLibrary(error);
