@@ -71,27 +71,13 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 // and compared, never kept: after a write-back the files are in the page
 // cache, and a megabyte of fresh heap for a copy costs more than the reading.
 bool FileHolds(const std::string& path, std::string_view bytes) {
-  struct Closer {
-    int fd;
-    ~Closer() {
-      if (fd >= 0) ::close(fd);
-    }
-  } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-  struct stat st {};
-  if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<std::uintmax_t>(st.st_size) != bytes.size()) {
-    return false;
-  }
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return bytes.empty();
-    const auto size = static_cast<std::size_t>(n);
-    if (size > bytes.size() || std::memcmp(buffer, bytes.data(), size) != 0) return false;
-    bytes.remove_prefix(size);
-  }
+  return ReadRegularFileInPieces(path,
+                                 [&bytes](std::string_view piece) {
+                                   if (piece.size() > bytes.size() || !bytes.starts_with(piece)) return false;
+                                   bytes.remove_prefix(piece.size());
+                                   return true;
+                                 }) &&
+         bytes.empty();
 }
 
 std::string Canonical(const std::string& path) {

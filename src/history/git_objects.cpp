@@ -162,28 +162,6 @@ ObjectId Sha1With(Compress compress, std::initializer_list<std::string_view> par
 
 // ---- files ------------------------------------------------------------------
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() { Close(); }
-  int get() const { return fd_; }
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool ReadSmallFile(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  return ReadRegularFile(path, bytes);
-}
-
 bool Exists(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;
@@ -385,11 +363,11 @@ std::string LooseObjects::ObjectPath(const ObjectId& id) const {
 
 bool LooseObjects::Writable() const {
   std::string head;
-  if (!ReadSmallFile(path_ + "/HEAD", head) || head != "ref: refs/heads/main\n") return false;
+  if (!ReadRegularFile(path_ + "/HEAD", head) || head != "ref: refs/heads/main\n") return false;
   // A reflog that exists is appended to by git and libgit2 alike.
   if (Exists(path_ + "/logs")) return false;
   std::string config;
-  if (!ReadSmallFile(path_ + "/config", config)) return false;
+  if (!ReadRegularFile(path_ + "/config", config)) return false;
   for (char& c : config) c = AsciiLower(c);
   for (std::string_view setting : {"extensions", "logallrefupdates", "sharedrepository", "fsync", "worktree"}) {
     if (config.find(setting) != std::string::npos) return false;
@@ -400,7 +378,7 @@ bool LooseObjects::Writable() const {
 
 std::optional<ObjectId> LooseObjects::ReadBranch(std::string_view ref) const {
   std::string bytes;
-  if (!ReadSmallFile(path_ + "/" + std::string(ref), bytes) || bytes.size() != 41 || bytes.back() != '\n') {
+  if (!ReadRegularFile(path_ + "/" + std::string(ref), bytes) || bytes.size() != 41 || bytes.back() != '\n') {
     return std::nullopt;
   }
   return ObjectId::FromHex(std::string_view(bytes).substr(0, 40));
@@ -408,7 +386,7 @@ std::optional<ObjectId> LooseObjects::ReadBranch(std::string_view ref) const {
 
 bool LooseObjects::Read(const ObjectId& id, std::string_view type, std::string& content) const {
   std::string compressed;
-  return ReadSmallFile(ObjectPath(id), compressed) && Inflate(compressed, type, content) &&
+  return ReadRegularFile(ObjectPath(id), compressed) && Inflate(compressed, type, content) &&
          ObjectIdOf(type, content) == id;
 }
 
@@ -420,7 +398,7 @@ bool LooseObjects::Write(const ObjectId& id, std::string_view type, std::string_
   const std::string directory = target.substr(0, target.rfind('/'));
   if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) return false;
   std::string temporary;
-  Descriptor fd(CreateTemporary(directory, 0444, temporary));
+  FileDescriptor fd(CreateTemporary(directory, 0444, temporary));
   if (fd.get() < 0) return false;
   const bool written = WriteAllBytes(fd.get(), compressed) && fd.Close();
   // A link never replaces an object that appeared meanwhile.
@@ -432,7 +410,7 @@ bool LooseObjects::Write(const ObjectId& id, std::string_view type, std::string_
 bool LooseObjects::MoveBranch(std::string_view ref, const ObjectId& from, const ObjectId& to) const {
   const std::string target = path_ + "/" + std::string(ref);
   const std::string lock = target + ".lock";
-  Descriptor fd(::open(lock.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  FileDescriptor fd(::open(lock.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
   if (fd.get() < 0) return false;
   const std::optional<ObjectId> now = ReadBranch(ref);
   const bool moved = now.has_value() && *now == from && WriteAllBytes(fd.get(), to.Hex() + "\n") && fd.Close() &&

@@ -7,32 +7,8 @@
 
 namespace cfgout {
 
-namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now, reporting a failed close (a late write error).
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
-bool ReadRegularFile(const std::string& path, std::string& bytes) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+bool ReadRegularFileInPieces(const std::string& path, const std::function<bool(std::string_view)>& piece) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return false;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return false;
@@ -46,8 +22,15 @@ bool ReadRegularFile(const std::string& path, std::string& bytes) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) return true;
-    bytes.append(buffer, static_cast<std::size_t>(n));
+    if (!piece(std::string_view(buffer, static_cast<std::size_t>(n)))) return false;
   }
+}
+
+bool ReadRegularFile(const std::string& path, std::string& bytes) {
+  return ReadRegularFileInPieces(path, [&bytes](std::string_view piece) {
+    bytes.append(piece);
+    return true;
+  });
 }
 
 bool WriteAllBytes(int fd, std::string_view data) {
@@ -85,7 +68,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view text, const R
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   // The temporary name stays within a file name's length limit.
   std::string temp = dir + "/." + base.substr(0, 200) + "." + std::string(options.tag) + "-XXXXXX";
-  Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  FileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) return false;
   if (options.owner != nullptr && (options.owner->st_uid != ::geteuid() || options.owner->st_gid != ::getegid())) {
     // Keeping the owner matters when root edits a file the web server reads;
@@ -109,7 +92,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view text, const R
     errno = saved;
     return false;
   }
-  Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dirFd.get() >= 0) (void)::fsync(dirFd.get());
   return true;
 }

@@ -7,11 +7,41 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <unistd.h>
+
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace cfgout {
+
+// An open file descriptor, closed when it goes out of scope.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  // Closes now, reporting a failed close (a late write error).
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Hands `piece` the bytes of the regular file `path` in pieces of up to
+// 64 KiB, in order, until it returns false. False (errno set) when the file
+// cannot be opened, is not a regular file (a FIFO is never waited for), or a
+// read fails; false too when `piece` stopped the reading.
+bool ReadRegularFileInPieces(const std::string& path, const std::function<bool(std::string_view)>& piece);
 
 // Appends the bytes of the regular file `path` to `bytes`. False (errno set)
 // when it cannot be opened, is not a regular file (a FIFO is never waited
