@@ -23,8 +23,9 @@ namespace {
 constexpr std::string_view kIncludeKeyword = "configfile";
 constexpr std::string_view kRcaIncludeKeyword = "rcaconfigfile";
 constexpr std::size_t kIoBufferSize = 64 * 1024;
-// The reader's buffer: kIoBufferSize, rounded up to the size of a table's
-// row buffer (html/table_generators.cpp), which then takes its place.
+// The reader's buffer: kIoBufferSize and more, at least the size a table's
+// row buffer starts with (the page buffer and 4 KiB,
+// html/table_generators.cpp), so that the row buffer takes its place.
 constexpr std::size_t kReadBufferBytes = 72 * 1024;
 
 ConfigWriteHook g_writeHook = nullptr;

@@ -290,9 +290,8 @@ class RowBuffer {
   }
 
  private:
-  // The page output's own buffer size: a piece this large is written
-  // where it stands instead of being copied there first.
-  static constexpr std::size_t kFlushAt = 64 * 1024;
+  // A piece this large goes to the page without a copy.
+  static constexpr std::size_t kFlushAt = kPageBufferBytes;
 
   void Grow(std::size_t n) {
     const std::size_t capacity = std::max(size_ + n, std::max(capacity_ * 2, kFlushAt + 4096));

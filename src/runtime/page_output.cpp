@@ -11,8 +11,6 @@ namespace cfgout {
 
 namespace {
 
-constexpr std::size_t kFlushThreshold = 64 * 1024;
-
 PageCapture* g_capture = nullptr;
 
 // Never destroyed: the flush registered with atexit runs after static
@@ -51,10 +49,10 @@ void PageWrite(std::string_view text) {
   // The buffer keeps one size for the whole page: a request's memory is
   // touched for the first time, page by page, and a buffer grown to hold a
   // long table would touch a new block at every doubling.
-  if (pending.capacity() < kFlushThreshold) pending.reserve(kFlushThreshold);
-  if (pending.size() + text.size() > kFlushThreshold) {
+  if (pending.capacity() < kPageBufferBytes) pending.reserve(kPageBufferBytes);
+  if (pending.size() + text.size() > kPageBufferBytes) {
     WritePending();
-    if (text.size() >= kFlushThreshold) {
+    if (text.size() >= kPageBufferBytes) {
       WriteAll(text);  // already one piece: no copy
       return;
     }

@@ -3,10 +3,15 @@
 // generated controls) goes through PageWrite, which buffers and writes to
 // standard output; tests redirect it into a string with PageCapture.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace cfgout {
+
+// The size of the page output's buffer: a piece of at least this size is
+// written where it stands instead of being copied into the buffer first.
+inline constexpr std::size_t kPageBufferBytes = 64 * 1024;
 
 void PageWrite(std::string_view text);
 
