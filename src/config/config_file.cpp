@@ -15,6 +15,7 @@
 
 #include "config/config_write_hooks.h"
 #include "runtime/ascii.h"
+#include "runtime/file_bytes.h"
 
 namespace cfgout {
 
@@ -171,13 +172,6 @@ OpenedFile OpenForReading(const std::string& path, mode_t createMode) {
   return result;
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 // The file that writing `path` really replaces: symbolic links are followed
 // (also a dangling one, whose target is then created), so that the link
 // itself stays in place. Empty when the links loop.
@@ -199,7 +193,7 @@ std::string ResolveWriteTarget(const std::string& path) {
     if (!target.empty() && target.front() == '/') {
       current = std::move(target);
     } else {
-      current = DirectoryOf(current) + "/" + target;
+      current = DirectoryPart(current) + "/" + target;
     }
   }
   errno = ELOOP;
@@ -307,7 +301,7 @@ bool WriteBatch::Prepare(const ConfigFile& file, WriteFailure& failure) {
   PreparedFile prepared;
   prepared.record = &file;
   prepared.target = target;
-  prepared.dirFd = Directory(DirectoryOf(target));
+  prepared.dirFd = Directory(DirectoryPart(target));
   if (prepared.dirFd < 0) return false;
   const std::size_t slash = target.rfind('/');
   prepared.base = slash == std::string::npos ? target : target.substr(slash + 1);
